@@ -1,0 +1,48 @@
+# The two set-up commands: `make run` and `make test`. The rest helps.
+SHELL := /bin/bash
+JOBS ?= 2
+FUZZ_SECONDS ?= 10
+BUILD := build
+
+.PHONY: all run test bootstrap native native-asan win64 win32 fuzz bench clean
+
+all: native win64
+
+bootstrap:
+	@scripts/bootstrap.sh
+
+# configure-and-build <preset>
+define build_preset
+	@if [ ! -f $(BUILD)/$(1)/CMakeCache.txt ]; then cmake --preset $(1) >/dev/null; fi
+	cmake --build $(BUILD)/$(1) -j$(JOBS)
+endef
+
+native: bootstrap
+	$(call build_preset,native)
+
+native-asan: bootstrap
+	$(call build_preset,native-asan)
+
+win64: bootstrap
+	$(call build_preset,win64)
+
+win32: bootstrap
+	$(call build_preset,win32)
+
+# The newest runnable thing on the embedded defaults in examples/.
+run: win64
+	@scripts/run.sh
+
+test: native-asan win64 win32
+	@scripts/test-all.sh
+
+fuzz: bootstrap
+	$(call build_preset,fuzz)
+	@scripts/run-fuzz.sh $(BUILD)/fuzz $(FUZZ_SECONDS)
+
+bench: bootstrap
+	$(call build_preset,bench)
+	@for b in $(BUILD)/bench/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,5 @@
+#include "core/outcome.h"
+
+OutcomeFlags g_outcome;
+
+void resetOutcome() { g_outcome = OutcomeFlags{}; }

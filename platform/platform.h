@@ -1,0 +1,137 @@
+// The one seam between the portable code and the operating system.
+//
+// Every function here has a Win32 implementation (platform/win32) over the
+// real API and a POSIX stand-in (platform/posix) that follows the observable
+// Win32 behaviour; the same tests run against both. Return conventions follow
+// the rest of the system: true/non-negative for success, false/-1 for failure.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace platform {
+
+// ---------------------------------------------------------------------------
+// Files
+
+using FileHandle = std::intptr_t;
+constexpr FileHandle kInvalidFile = -1;
+
+// Open mode flags, the values of the OpenFile call.
+enum OpenMode : std::uint16_t {
+    kOpenRead = 0x0000,
+    kOpenWrite = 0x0001,
+    kOpenReadWrite = 0x0002,
+    kAccessMask = 0x0003,
+    kShareCompat = 0x0000,
+    kShareExclusive = 0x0010,
+    kShareDenyWrite = 0x0020,
+    kShareDenyRead = 0x0030,
+    kShareDenyNone = 0x0040,
+    kShareMask = 0x0070,
+    kOpenCreate = 0x1000,  // create or truncate to empty
+};
+
+// System error codes used in open-error codes (Win32 values on every build).
+enum SystemError : std::uint16_t {
+    kErrNone = 0,
+    kErrFileNotFound = 2,
+    kErrPathNotFound = 3,
+    kErrTooManyOpenFiles = 4,
+    kErrAccessDenied = 5,
+    kErrNotEnoughMemory = 8,
+    kErrWriteProtect = 19,
+    kErrSharingViolation = 32,
+    kErrLockViolation = 33,
+    kErrDiskFull = 112,
+    kErrInvalidName = 123,
+};
+
+constexpr std::size_t kMaxPath = 260;
+
+// The open-file record: error code of the last open and the fully qualified
+// path the file was opened under.
+struct OpenInfo {
+    std::uint16_t errorCode;
+    char pathName[kMaxPath];
+};
+
+// Opens `path` with OpenFile-style `mode`. On success fills info->pathName
+// with the full path and info->errorCode with 0; on failure returns
+// kInvalidFile with the system error code in info->errorCode.
+FileHandle openFile(const char* path, OpenInfo* info, std::uint16_t mode);
+bool closeFile(FileHandle file);
+// Bytes read (0 at end of file), or -1.
+std::int32_t readFile(FileHandle file, void* buffer, std::uint32_t count);
+// Bytes written (short on a full disk), or -1.
+std::int32_t writeFile(FileHandle file, const void* buffer, std::uint32_t count);
+enum class SeekOrigin { begin, current, end };
+// The new absolute position, or -1.
+std::int64_t seekFile(FileHandle file, std::int64_t offset, SeekOrigin origin);
+// Cuts the file at its current position.
+bool truncateFile(FileHandle file);
+// Byte-range locks as LockFile/UnlockFile. POSIX: fcntl record locks, which
+// conflict between processes only (a second handle in the same process does
+// not see the lock) and are all dropped when any handle of the file closes.
+bool lockFile(FileHandle file, std::uint32_t offset, std::uint32_t length);
+bool unlockFile(FileHandle file, std::uint32_t offset, std::uint32_t length);
+
+// Last-write times in 100-ns units since 1601-01-01 UTC (FILETIME).
+bool getFileTime(FileHandle file, std::uint64_t* lastWrite);
+bool setFileTime(FileHandle file, std::uint64_t lastWrite);
+bool getFileTimeByName(const char* path, std::uint64_t* lastWrite);
+
+bool fileExists(const char* path);
+bool deleteFile(const char* path);
+// Renames; fails when `to` exists.
+bool renameFile(const char* from, const char* to);
+// Creates an empty, uniquely named file in the temporary directory, named
+// with `prefix` (at most 3 characters used), and returns its full path.
+bool tempFileName(const char* prefix, char out[kMaxPath]);
+// The fully qualified form of `name` (no test that the file exists).
+bool fullPath(const char* name, char out[kMaxPath]);
+// System error code of the last failed call of this layer.
+std::uint16_t lastError();
+
+// ---------------------------------------------------------------------------
+// Movable memory blocks (the global memory of clipboard and embedded data).
+
+using MemHandle = void*;
+MemHandle memBlockAlloc(std::uint32_t size);  // zero-filled, movable
+// Resizes; the handle stays valid and keeps its contents on failure.
+MemHandle memBlockReAlloc(MemHandle block, std::uint32_t size);
+void* memBlockLock(MemHandle block);
+void memBlockUnlock(MemHandle block);
+std::uint32_t memBlockSize(MemHandle block);
+MemHandle memBlockFree(MemHandle block);  // returns null
+
+// ---------------------------------------------------------------------------
+// Character sets: OEM (code page 850 on POSIX, the system's OEM code page on
+// Win32) and ANSI (code page 1252 on POSIX). In place; same length.
+
+void oemToAnsi(char* text, std::size_t count);
+void ansiToOem(char* text, std::size_t count);
+
+// ---------------------------------------------------------------------------
+// Numbered strings (the string table of resources/).
+
+// Copies string `id` into buffer (NUL-terminated, cut to size-1). Returns
+// its length, or 0 when the table has no such string.
+int loadString(unsigned id, char* buffer, int size);
+// Win32: the module whose resources loadString reads (default: the
+// executable). Ignored on POSIX.
+void setResourceModule(void* module);
+
+// ---------------------------------------------------------------------------
+// Environment and libraries
+
+// Copies the value of `name`; returns its length or -1 when unset.
+int getEnv(const char* name, char* buffer, int size);
+bool setEnv(const char* name, const char* value);
+
+using LibHandle = void*;
+LibHandle loadLibrary(const char* path);
+void* libSymbol(LibHandle lib, const char* name);
+void freeLibrary(LibHandle lib);
+
+}  // namespace platform
