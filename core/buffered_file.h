@@ -79,6 +79,8 @@ BufferedFile* openMemory(platform::MemHandle block, std::uint32_t size, std::uin
 // Flushes, unlocks, closes and frees. -1 if anything failed, earlier errors
 // included, else 0.
 int close(BufferedFile* file);
+// Flushes and cuts the data at `length` (a memory stream is never
+// lengthened); a position beyond the cut moves to it.
 int truncate(BufferedFile* file, std::int32_t length);
 // count < 0: a NUL-terminated string; null bytes: nothing. 0 or -1.
 int write(BufferedFile* file, const void* bytes, std::int32_t count);
