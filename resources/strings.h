@@ -5,7 +5,7 @@
 
 enum StringId : unsigned {
 #define KSTR(id, name, text) name = id,
-#include "resources/strings.def"
+#include "resources/all_strings.def"
 #undef KSTR
 };
 
@@ -15,7 +15,7 @@ struct StringEntry {
 };
 
 // The whole table, ascending by id.
-extern const StringEntry kStringTable[];
+extern const StringEntry* const kStringTable;
 extern const std::size_t kStringTableSize;
 // The text of `id`, or null.
 const char* findString(unsigned id);
