@@ -134,4 +134,38 @@ LibHandle loadLibrary(const char* path);
 void* libSymbol(LibHandle lib, const char* name);
 void freeLibrary(LibHandle lib);
 
+// ---------------------------------------------------------------------------
+// Private-profile (INI) files, with the observable rules of the Win32
+// profile calls. `path` null or empty: the system profile (win.ini); a name
+// without a directory: a file in windowsDirectory(). Section and key names
+// compare without regard to case and are trimmed of blanks, as are values;
+// a value read through profileGetString or profileGetInt loses one pair of
+// enclosing quotes (' or "). A missing file reads as an empty one.
+
+// GetPrivateProfileStringA. `section` null: the names of all sections;
+// `key` null: the names of the section's keys that have a value (comments,
+// lines starting with ';', are left out); lists are NUL-separated and end
+// with a second NUL. An absent key (or the key list of an absent section)
+// gives `defaultValue` with its trailing blanks removed (null = empty).
+// Returns the characters copied without the final NUL: size-1 when a value
+// was cut, size-2 when a list was cut.
+std::uint32_t profileGetString(const char* section, const char* key, const char* defaultValue,
+                               char* buffer, std::uint32_t size, const char* path);
+// GetPrivateProfileIntA: `defaultValue` when the key is absent or empty;
+// otherwise the value as a number (leading blanks, a sign, the prefixes
+// 0x, 0o, 0b; reading stops at the first character that is not a digit; 0
+// when there is none).
+int profileGetInt(const char* section, const char* key, int defaultValue, const char* path);
+// GetPrivateProfileSectionA: the section's lines as written ("key=value",
+// trimmed, quotes kept; comments left out), NUL-separated, ending with a
+// second NUL. Returns the characters copied without the final NUL.
+std::uint32_t profileGetSection(const char* section, char* buffer, std::uint32_t size, const char* path);
+// WritePrivateProfileStringA: sets the value (without its leading blanks),
+// creating the file, the section and the key as needed; `value` null
+// deletes the key, `key` null deletes the section. All three null only
+// flushes (returns false).
+bool profileWriteString(const char* section, const char* key, const char* value, const char* path);
+// The Windows directory, where profile names without a directory live.
+bool windowsDirectory(char out[kMaxPath]);
+
 }  // namespace platform
