@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+struct BufferedFile;
 struct ConstructNode;
 struct DiagramDocument;
 
@@ -38,4 +39,18 @@ struct SegmentSource {
     // caller does both.
     int (*loadBody)(void* context, DiagramDocument* document, ConstructNode* level, std::uint32_t offset,
                     std::uint32_t readOptions, ConstructNode** body);
+
+    // The open file that holds the segment blocks, so that the element
+    // stream writer can copy a block byte for byte. `*openedHere` is set when
+    // the file was opened for this call. Every file handed out goes back
+    // through releaseFile. Null (function or result): no file available.
+    BufferedFile* (*acquireFile)(void* context, DiagramDocument* document, bool* openedHere) = nullptr;
+    // Gives back a file of acquireFile, closing it when it was opened for
+    // that call. 0 when closing failed.
+    int (*releaseFile)(void* context, DiagramDocument* document, BufferedFile* file,
+                       bool openedHere) = nullptr;
+
+    // Pages the segment out again after the writer loaded its body only to
+    // write it. Null: nothing is freed, the body stays loaded.
+    void (*pageOut)(void* context, DiagramDocument* document, ConstructNode* level) = nullptr;
 };

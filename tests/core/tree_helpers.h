@@ -10,7 +10,9 @@
 #include <initializer_list>
 #include <map>
 #include <string>
+#include <vector>
 
+#include "core/buffered_file.h"
 #include "core/construct_node.h"
 #include "core/diagram_document.h"
 #include "core/segment_source.h"
@@ -50,6 +52,60 @@ struct MemorySegmentSource {
 
     static int load(void* context, DiagramDocument* document, ConstructNode* level, std::uint32_t offset,
                     std::uint32_t options, ConstructNode** body);
+};
+
+// Everything a node tree holds that the element stream stores, as text:
+// types, line numbers, labels, payload records, level ids, the stored
+// segment flag 0x20, the block words, and every sequence in memory
+// ("disk" for a body that is not). Two trees with equal dumps are equal for
+// the stream.
+std::string dump(const ConstructNode* head);
+
+// A memory stream to write to; bytes() flushes and returns what was written.
+class WriteStream {
+public:
+    WriteStream();
+    ~WriteStream();
+    WriteStream(const WriteStream&) = delete;
+    WriteStream& operator=(const WriteStream&) = delete;
+    BufferedFile* file() const { return file_; }
+    std::string bytes();
+
+private:
+    BufferedFile* file_ = nullptr;
+};
+
+// A memory stream over `bytes` (a copy), exactly as long as they are.
+class ReadStream {
+public:
+    explicit ReadStream(const std::string& bytes);
+    ~ReadStream();
+    ReadStream(const ReadStream&) = delete;
+    ReadStream& operator=(const ReadStream&) = delete;
+    BufferedFile* file() const { return file_; }
+
+private:
+    void* block_ = nullptr;
+    BufferedFile* file_ = nullptr;
+};
+
+// A segment source over an element stream held in memory: bodies are read
+// with readSegmentBody, blocks copied from the same stream.
+struct StreamSegmentSource {
+    explicit StreamSegmentSource(const std::string& bytes) : stream(bytes) {}
+    ReadStream stream;
+    bool noFile = false;  // acquireFile answers null
+    int loads = 0;
+    int acquired = 0;
+    int released = 0;
+    std::vector<ConstructNode*> pagedOut;
+    SegmentSource source{this, &load, &acquire, &release, &pageOut};
+
+    static int load(void* context, DiagramDocument* document, ConstructNode* level, std::uint32_t offset,
+                    std::uint32_t options, ConstructNode** body);
+    static BufferedFile* acquire(void* context, DiagramDocument* document, bool* openedHere);
+    static int release(void* context, DiagramDocument* document, BufferedFile* file, bool openedHere);
+    static void pageOut(void* context, DiagramDocument* document, ConstructNode* level);
 };
 
 // Gives every test a fresh current document and outcome, resets the hooks,
