@@ -127,6 +127,22 @@ struct DiagramDocument {
     FileDescriptor ownFile{};
     SegmentSource ownFileSource{};
 
+    // Two further files the document holds open (the segment windows and
+    // the frame manage them); saving onto one of them while it is
+    // write-protected is refused.
+    FileDescriptor relatedFiles[2]{};
+
+    // The dedicated temporary segment file and the segment source over it.
+    // `tempFileOwned`: the file named there is the editor's own (a
+    // temporary file), deleted when it is given up; otherwise it is a file
+    // of the user's (a backup copy the segment source followed).
+    FileDescriptor tempFile{};
+    SegmentSource tempFileSource{};
+    bool tempFileOwned = false;
+
+    // The document has unsaved changes.
+    bool modified = false;
+
     // The tree: one Level, the top segment (null while nothing is loaded).
     ConstructNode* root = nullptr;
 };

@@ -3,14 +3,17 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 
 #include "core/allocator.h"
 #include "core/buffered_file.h"
 #include "core/construct_node.h"
 #include "core/element_stream.h"
+#include "core/file_descriptor.h"
 #include "core/host.h"
 #include "core/outcome.h"
+#include "core/segment_paging.h"
 #include "resources/strings.h"
 
 namespace {
@@ -24,7 +27,7 @@ bool neverSuppressed(FileKind) {
 
 ConversionNoticeHook g_conversionNotice = neverSuppressed;
 ImportHooks g_import{};
-TemporaryFileStep g_temporaryFileStep = nullptr;
+TemporaryFileStep g_temporaryFileStep = temporaryFileStep;
 
 // ---------------------------------------------------------------------------
 // Codes and versions
@@ -487,34 +490,6 @@ bool confirmConversion(FileKind kind, const char* path) {
     return askQuestion(id, kBoxOkCancel | kIconExclamation | kBoxTaskModal, kAnswerOk, path) == kAnswerOk;
 }
 
-// The segment source over the document's own open file.
-int loadFromOwnFile(void* context, DiagramDocument* document, ConstructNode*, std::uint32_t offset,
-                    std::uint32_t readOptions, ConstructNode** body) {
-    *body = nullptr;
-    auto* fd = static_cast<FileDescriptor*>(context);
-    if (!fd || !fd->file || !document) return 0;
-    // The body is read with the versions of the file it lies in.
-    const StreamFormat saved = formatOf(*document);
-    applyFormat(*document, formatOf(*fd));
-    const int ok = readSegmentBody(document, fd->file, offset, readOptions, body);
-    applyFormat(*document, saved);
-    return ok;
-}
-
-BufferedFile* acquireOwnFile(void* context, DiagramDocument*, bool* openedHere) {
-    *openedHere = false;
-    auto* fd = static_cast<FileDescriptor*>(context);
-    // Blocks are copied as they are only into a stream of the same format.
-    if (!fd || !fd->file || std::memcmp(fd->formatVersion, kCurrentFormat, 4) != 0 ||
-        fd->treeVersion != kCurrentTreeVersion || fd->intWidth != 4)
-        return nullptr;
-    return fd->file;
-}
-
-int releaseOwnFile(void*, DiagramDocument*, BufferedFile*, bool) {
-    return 1;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -598,6 +573,9 @@ ConstructNode* loadDocument(DiagramDocument* document, FileDescriptor* source, s
     const bool convert = (kind == FileKind::Source && parser) || (kind == FileKind::Transfer && g_import.runImport);
 
     if (convert) {
+        // The plug-in may read the file by its name: no lock in its way
+        // (the file stays open, others denied writing).
+        if (source->file && source->file->locked) bfile::lock(source->file, false);
         if (!confirmConversion(kind, source->path)) return nullptr;
         const bool inserting = (options & kReadKeepDocumentInfo) != 0;
         ImportRequest request{doc, source, options & (kReadKeepDocumentInfo | kReadNewLevelIds),
@@ -707,32 +685,30 @@ int insertDiagramFile(DiagramDocument* document, const char* path, ConstructNode
 
 void useOwnFileAsSegmentSource(DiagramDocument* document) {
     DiagramDocument* doc = document ? document : currentDocument();
-    doc->ownFileSource = SegmentSource{&doc->ownFile, loadFromOwnFile, acquireOwnFile, releaseOwnFile, nullptr};
-    doc->segmentSource = &doc->ownFileSource;
+    useFileAsSegmentSource(doc, &doc->ownFile, &doc->ownFileSource);
 }
 
-int openDocument(DiagramDocument* document, const char* path, std::uint32_t options) {
+int openDocument(DiagramDocument* document, const char* path, std::uint32_t options, bool writeProtect) {
     DiagramDocument* doc = document ? document : currentDocument();
-    if (!path) return 0;
-    platform::OpenInfo info{};
-    BufferedFile* file = bfile::openFile(path, &info, platform::kOpenRead | platform::kShareDenyWrite, 0);
-    if (!file) {
-        if (!g_outcome.jobCancelled) showMessage(IDS_UNABLE_TO_OPEN, kBoxDefault, path);
+    if (!path || !*path) return 0;
+    // The document's own hold on the file must not stand in the way (a
+    // segment source over it opens it again when it needs it).
+    releaseFileHandles(doc, path);
+    FileDescriptor opened{};
+    if (!openForEditing(doc, &opened, path, writeProtect)) {
+        settleOwnFile(doc);
         return 0;
     }
     closeDocument(doc);
-    FileDescriptor& own = doc->ownFile;
-    std::snprintf(own.path, sizeof own.path, "%s", info.pathName[0] ? info.pathName : path);
-    own.file = file;
-    own.readOnly = true;
-    own.sourceKind = SourceKind::File;
-    platform::getFileTime(file->handle, &own.fileTime);
-    ConstructNode* root = loadDocument(doc, &own, options, SourceKind::File);
+    doc->ownFile = opened;
+    ConstructNode* root = loadDocument(doc, &doc->ownFile, options, SourceKind::File);
     if (!root) {
         closeDocument(doc);
         return 0;
     }
     doc->root = root;
+    // Closed, or held open by the drive rule (unless bodies are read from it).
+    settleOwnFile(doc);
     return 1;
 }
 
@@ -741,10 +717,14 @@ void closeDocument(DiagramDocument* document) {
     freeSequence(doc->root);
     doc->root = nullptr;
     forgetDocumentInfo(doc);
+    releaseTemporaryFile(doc);
     if (doc->segmentSource == &doc->ownFileSource) doc->segmentSource = nullptr;
     doc->ownFileSource = SegmentSource{};
-    if (doc->ownFile.file) bfile::close(doc->ownFile.file);
-    doc->ownFile = FileDescriptor{};
+    for (FileDescriptor* fd : {&doc->ownFile, &doc->relatedFiles[0], &doc->relatedFiles[1]}) {
+        if (fd->file) bfile::close(fd->file);
+        *fd = FileDescriptor{};
+    }
+    doc->modified = false;
 }
 
 ConversionNoticeHook setConversionNoticeHook(ConversionNoticeHook hook) {

@@ -111,8 +111,8 @@ ConstructNode* readDiagram(DiagramDocument* document, FileDescriptor* source, st
 // The whole open path over the open file of `source`: detects the kind
 // (memory data is always read as a diagram), converts source texts (when a
 // parser is configured) and transfer files through the import hook after
-// the confirmation, or reads the diagram and releases the lock reading
-// took. A tree of a format older than "3.0" or a tree version below 6 (and
+// the confirmation (unlocking the file first: a plug-in may read it by its
+// name), or reads the diagram and releases the lock reading took. A tree of a format older than "3.0" or a tree version below 6 (and
 // an empty tree) is wrapped into a new top segment. A diagram file read for
 // a document of its own (sourceKind File, without kReadKeepDocumentInfo)
 // then goes through the temporary-file step. Returns the root (one Level)
@@ -151,16 +151,22 @@ int insertDiagramFile(DiagramDocument* document, const char* path, ConstructNode
 // ---------------------------------------------------------------------------
 // Documents over an open file
 
-// Opens `path` for reading (others may read, not write), loads it as the
-// document's diagram with `options` and installs the root, replacing what
-// the document held. Unloaded segment bodies are read from that file, which
-// stays open until closeDocument (until the temporary-file step takes
-// over). 1 on success; 0 after the message (the document is then empty;
-// when the file cannot be opened it is unchanged).
-int openDocument(DiagramDocument* document, const char* path, std::uint32_t options = kReadKeepLineNumbers);
+// Opens `path` for editing (openForEditing: read and write, others denied
+// writing, locked while it is read; write-protected with `writeProtect` or
+// after the questions of a file in use), loads it as the document's diagram
+// with `options` and installs the root, replacing what the document held.
+// A diagram file then goes through the temporary-file step (by default the
+// whole diagram is written to a new temporary segment file, from which
+// unloaded bodies are read). Afterwards the own file is closed or held open
+// by the drive rule (settleOwnFile); without a temporary-file step it stays
+// open as the segment source. 1 on success; 0 after the message (the
+// document is then empty; when the file cannot be opened it is unchanged).
+int openDocument(DiagramDocument* document, const char* path, std::uint32_t options = kReadKeepLineNumbers,
+                 bool writeProtect = false);
 
-// Frees the tree and the document information, closes the document's own
-// file and drops a segment source over it.
+// Frees the tree and the document information, closes and deletes the
+// temporary segment file, closes the document's own file and the related
+// files, and drops the segment source.
 void closeDocument(DiagramDocument* document);
 
 // Makes the open file of the document's own descriptor the segment source:
@@ -203,9 +209,9 @@ ImportHooks setImportHooks(const ImportHooks& hooks);
 
 // The step at the end of opening a diagram file that writes the whole
 // diagram to a new temporary segment file and makes that the segment
-// source. 1 on success; 0 fails the open (after its own message). Without
-// it, the document reads unloaded segment bodies from the file it was
-// opened from (useOwnFileAsSegmentSource) when `source` is its own
-// descriptor.
+// source (by default temporaryFileStep, core/segment_paging.h). 1 on
+// success; 0 fails the open (after its own message). Null: no step; the
+// document reads unloaded segment bodies from the file it was opened from
+// (useOwnFileAsSegmentSource) when `source` is its own descriptor.
 using TemporaryFileStep = int (*)(DiagramDocument* document, FileDescriptor* source, ConstructNode* root);
 TemporaryFileStep setTemporaryFileStep(TemporaryFileStep step);

@@ -135,6 +135,19 @@ void* libSymbol(LibHandle lib, const char* name);
 void freeLibrary(LibHandle lib);
 
 // ---------------------------------------------------------------------------
+// The running program and other processes
+
+// The directory of the running program's file, with a trailing separator.
+bool programDirectory(char out[kMaxPath]);
+// The platform's text for system error `code` (FormatMessage; strerror on
+// POSIX), without trailing line breaks, cut to size-1. Returns its length;
+// 0 (and an empty text) when there is none.
+int systemErrorText(std::uint32_t code, char* buffer, int size);
+// Starts `commandLine` as a new process with its window shown and does not
+// wait for it. False when it cannot be started.
+bool startProgram(const char* commandLine);
+
+// ---------------------------------------------------------------------------
 // Private-profile (INI) files, with the observable rules of the Win32
 // profile calls. `path` null or empty: the system profile (win.ini); a name
 // without a directory: a file in windowsDirectory(). Section and key names
@@ -167,5 +180,47 @@ std::uint32_t profileGetSection(const char* section, char* buffer, std::uint32_t
 bool profileWriteString(const char* section, const char* key, const char* value, const char* path);
 // The Windows directory, where profile names without a directory live.
 bool windowsDirectory(char out[kMaxPath]);
+
+// ---------------------------------------------------------------------------
+// Directories
+
+// Calls fn(name, context) for every regular file directly in `directory`
+// (null or empty: the current directory), in no particular order; `name` is
+// the file name without the directory. False when the directory cannot be
+// read.
+bool listFiles(const char* directory, void (*fn)(const char* name, void* context), void* context);
+
+// ---------------------------------------------------------------------------
+// Drives
+
+// Whether drive `letter` (A-Z, either case) is a network drive. POSIX has no
+// drive letters: always false.
+bool isRemoteDrive(char letter);
+
+// ---------------------------------------------------------------------------
+// Fault injection, for tests only: off by default and free while off. The
+// planned call of one operation of this layer fails as the system would
+// let it fail, so that callers can be tested at every failure point.
+
+enum class FaultOp : std::uint8_t {
+    none,    // no plan: nothing is counted
+    open,    // openFile returns kInvalidFile
+    write,   // writeFile returns -1 (or writes short, below)
+    close,   // closeFile closes the handle and reports failure
+    rename,  // renameFile leaves both names as they are
+};
+
+struct FaultPlan {
+    FaultOp op = FaultOp::none;
+    std::uint32_t failAt = 0;  // the failAt-th call of `op` from now on fails (1 = the next); 0 = only count
+    bool sticky = false;       // every call from the failAt-th on fails (a full disk)
+    bool shortWrite = false;   // a failing write writes half of its bytes and reports a full disk
+    std::uint16_t error = 0;   // the system error reported; 0 = the op's usual one
+};
+
+// Installs `plan` (op none: off) and resets the call count.
+void setFaultPlan(const FaultPlan& plan);
+// Calls of the planned op since setFaultPlan.
+std::uint32_t faultCalls();
 
 }  // namespace platform

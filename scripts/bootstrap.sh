@@ -10,6 +10,7 @@ packages=(
   wine wine64 xvfb xauth
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   imagemagick
+  fp-compiler
 )
 
 missing=()

@@ -1,15 +1,51 @@
 #!/usr/bin/env bash
-# `make run`: starts the newest runnable program of the Windows build on the
-# embedded defaults in examples/. For now that is korrin-textcopy, which
-# copies a host listing (OEM characters, tabs, mixed line ends) through the
-# buffered file layer into a workstation text file.
+# `make run`: starts the editor (build/win64/app/korrin.exe) under Wine on
+# the embedded defaults in examples/ - a copy of examples/korrin.ini is its
+# settings file, so the run leaves examples/ as it is. With no display a
+# private Xvfb is started. Once the frame is up, its toolbox is opened, a
+# screenshot is saved to build/screenshots/frame.png and the editor is
+# closed cleanly.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
 cd "$root"
-out=build/run
-mkdir -p "$out"
-exe=build/win64/demo/korrin-textcopy.exe
-scripts/with-xvfb.sh scripts/wine-run.sh "$exe" examples/host-listing.txt "$out/host-listing.ansi.txt"
-echo "Converted listing: $out/host-listing.ansi.txt"
-iconv -f CP1252 -t UTF-8 "$out/host-listing.ansi.txt" | sed 's/\r$//'
+
+build=${KORRIN_BUILD:-build/win64}
+exe=$build/app/korrin.exe
+show=$build/tests/e2e/korrin_show.exe
+shots=build/screenshots
+for f in "$exe" "$show"; do
+  if [ ! -f "$f" ]; then
+    echo "run: $f is missing (build with: make win64)" >&2
+    exit 1
+  fi
+done
+mkdir -p build/run "$shots"
+cp examples/korrin.ini build/run/korrin.ini
+rm -f "$shots/frame.png"
+
+session() {
+  # The editor in the background; the driver waits for its frame, takes the
+  # picture and closes it.
+  scripts/wine-run.sh "$exe" '-i=build\run\korrin.ini' &
+  local editor=$!
+  local shown=0
+  scripts/wine-run.sh "$show" "$root/$shots/frame.png" 60 || shown=$?
+  local ended=0
+  wait "$editor" || ended=$?
+  echo "korrin.exe ended with exit code $ended"
+  [ "$shown" -eq 0 ] && [ "$ended" -eq 0 ]
+}
+
+status=0
+if [ -n "${DISPLAY:-}" ]; then
+  session || status=$?
+else
+  export -f session
+  export exe show shots root
+  scripts/with-xvfb.sh bash -c session || status=$?
+fi
+if [ -f "$shots/frame.png" ]; then
+  echo "Screenshot of the frame: $shots/frame.png"
+fi
+exit $status

@@ -9,6 +9,9 @@
 // flock() locks belong to the open file, so two handles of one process
 // conflict as they do on Windows.
 //
+// A writer that denies writing to others first probes LOCK_EX, so that it
+// is refused while anyone else denies writing, as on Windows.
+//
 // Byte-range locks use fcntl() record locks: they conflict between processes
 // only, and closing any handle of a file drops all of the process's locks on
 // it. Callers lock whole files through one handle, which keeps this honest.
@@ -26,6 +29,7 @@
 
 #include <cstdio>
 
+#include "platform/fault_plan.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -102,6 +106,14 @@ FileHandle openFile(const char* path, OpenInfo* info, std::uint16_t mode) {
     if (!info) info = &scratch;
     info->errorCode = 0;
     info->pathName[0] = 0;
+    if (fault_detail::g_faultArmed) {
+        std::uint16_t error = 0;
+        if (fault_detail::faultHits(FaultOp::open, &error)) {
+            if (path) fullPath(path, info->pathName);
+            info->errorCode = g_lastError = error;
+            return kInvalidFile;
+        }
+    }
     if (!path || !fullPath(path, info->pathName)) {
         info->errorCode = path ? g_lastError : static_cast<std::uint16_t>(kErrFileNotFound);
         g_lastError = info->errorCode;
@@ -134,12 +146,14 @@ FileHandle openFile(const char* path, OpenInfo* info, std::uint16_t mode) {
     int share = mode & kShareMask;
     int held = share == kShareExclusive ? LOCK_EX : share == kShareDenyWrite ? LOCK_SH : 0;
     int probe = held ? held : (writes ? LOCK_EX : LOCK_SH);
+    if (held == LOCK_SH && writes) probe = LOCK_EX;  // converted to LOCK_SH below
     if (flock(fd, probe | LOCK_NB) != 0) {
         ::close(fd);
         info->errorCode = g_lastError = kErrSharingViolation;
         return kInvalidFile;
     }
     if (!held) flock(fd, LOCK_UN);
+    else if (probe != held) flock(fd, held | LOCK_NB);
     // Creating truncates only once the share check has passed.
     if ((mode & kOpenCreate) && ftruncate(fd, 0) != 0) {
         info->errorCode = fromErrno(errno);
@@ -152,6 +166,14 @@ FileHandle openFile(const char* path, OpenInfo* info, std::uint16_t mode) {
 
 bool closeFile(FileHandle file) {
     if (file == kInvalidFile) return fail(EBADF);
+    if (fault_detail::g_faultArmed) {
+        std::uint16_t error = 0;
+        if (fault_detail::faultHits(FaultOp::close, &error)) {
+            ::close(static_cast<int>(file));
+            g_lastError = error;
+            return false;
+        }
+    }
     return ::close(static_cast<int>(file)) == 0 || fail(errno);
 }
 
@@ -174,6 +196,24 @@ std::int32_t readFile(FileHandle file, void* buffer, std::uint32_t count) {
 std::int32_t writeFile(FileHandle file, const void* buffer, std::uint32_t count) {
     auto* p = static_cast<const char*>(buffer);
     std::uint32_t done = 0;
+    if (fault_detail::g_faultArmed) {
+        std::uint16_t error = 0;
+        if (fault_detail::faultHits(FaultOp::write, &error)) {
+            if (!fault_detail::g_faultPlan.shortWrite) {
+                g_lastError = error;
+                return -1;
+            }
+            // As on a full disk: part of the bytes go out.
+            count /= 2;
+            while (done < count) {
+                ssize_t n = ::write(static_cast<int>(file), p + done, count - done);
+                if (n <= 0) break;
+                done += static_cast<std::uint32_t>(n);
+            }
+            g_lastError = error;
+            return static_cast<std::int32_t>(done);
+        }
+    }
     while (done < count) {
         ssize_t n = ::write(static_cast<int>(file), p + done, count - done);
         if (n < 0) {
@@ -210,6 +250,11 @@ bool recordLock(FileHandle file, std::uint32_t offset, std::uint32_t length, sho
     fl.l_start = offset;
     fl.l_len = length;
     if (fcntl(static_cast<int>(file), F_SETLK, &fl) == 0) return true;
+    if (errno == EBADF && type == F_WRLCK) {
+        // A handle open for reading only: Windows locks it all the same.
+        fl.l_type = F_RDLCK;
+        if (fcntl(static_cast<int>(file), F_SETLK, &fl) == 0) return true;
+    }
     g_lastError = (errno == EACCES || errno == EAGAIN) ? static_cast<std::uint16_t>(kErrLockViolation) : fromErrno(errno);
     return false;
 }
@@ -260,6 +305,13 @@ bool deleteFile(const char* path) {
 
 bool renameFile(const char* from, const char* to) {
     if (!from || !to) return fail(ENOENT);
+    if (fault_detail::g_faultArmed) {
+        std::uint16_t error = 0;
+        if (fault_detail::faultHits(FaultOp::rename, &error)) {
+            g_lastError = error;
+            return false;
+        }
+    }
     struct stat st;
     if (stat(to, &st) == 0) return fail(EEXIST);
     return ::rename(from, to) == 0 || fail(errno);
@@ -277,6 +329,16 @@ bool tempFileName(const char* prefix, char out[kMaxPath]) {
     ::close(fd);
     return true;
 }
+
+bool isRemoteDrive(char) { return false; }
+
+void setFaultPlan(const FaultPlan& plan) {
+    fault_detail::g_faultPlan = plan;
+    fault_detail::g_faultCallCount = 0;
+    fault_detail::g_faultArmed = plan.op != FaultOp::none;
+}
+
+std::uint32_t faultCalls() { return fault_detail::g_faultCallCount; }
 
 // ---------------------------------------------------------------------------
 
@@ -299,7 +361,12 @@ bool setEnv(const char* name, const char* value) {
     return (value ? setenv(name, value, 1) : unsetenv(name)) == 0;
 }
 
-LibHandle loadLibrary(const char* path) { return path ? dlopen(path, RTLD_NOW | RTLD_LOCAL) : nullptr; }
+LibHandle loadLibrary(const char* path) {
+    LibHandle lib = path ? dlopen(path, RTLD_NOW | RTLD_LOCAL) : nullptr;
+    // The Win32 codes: a missing file, or one that is no library (193).
+    if (!lib) g_lastError = path && fileExists(path) ? 193 : static_cast<std::uint16_t>(kErrFileNotFound);
+    return lib;
+}
 
 void* libSymbol(LibHandle lib, const char* name) { return lib && name ? dlsym(lib, name) : nullptr; }
 

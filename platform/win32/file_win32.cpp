@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/fault_plan.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -47,6 +48,14 @@ FileHandle openFile(const char* path, OpenInfo* info, std::uint16_t mode) {
     if (!info) info = &scratch;
     info->errorCode = 0;
     info->pathName[0] = 0;
+    if (fault_detail::g_faultArmed) {
+        std::uint16_t error = 0;
+        if (fault_detail::faultHits(FaultOp::open, &error)) {
+            if (path) fullPath(path, info->pathName);
+            info->errorCode = g_lastError = error;
+            return kInvalidFile;
+        }
+    }
     if (!path || !fullPath(path, info->pathName)) {
         info->errorCode = path ? g_lastError : static_cast<std::uint16_t>(kErrFileNotFound);
         g_lastError = info->errorCode;
@@ -76,7 +85,17 @@ FileHandle openFile(const char* path, OpenInfo* info, std::uint16_t mode) {
     return reinterpret_cast<FileHandle>(h);
 }
 
-bool closeFile(FileHandle file) { return CloseHandle(toHandle(file)) || fail(); }
+bool closeFile(FileHandle file) {
+    if (fault_detail::g_faultArmed) {
+        std::uint16_t error = 0;
+        if (fault_detail::faultHits(FaultOp::close, &error)) {
+            CloseHandle(toHandle(file));
+            g_lastError = error;
+            return false;
+        }
+    }
+    return CloseHandle(toHandle(file)) || fail();
+}
 
 std::int32_t readFile(FileHandle file, void* buffer, std::uint32_t count) {
     DWORD done = 0;
@@ -89,6 +108,19 @@ std::int32_t readFile(FileHandle file, void* buffer, std::uint32_t count) {
 
 std::int32_t writeFile(FileHandle file, const void* buffer, std::uint32_t count) {
     DWORD done = 0;
+    if (fault_detail::g_faultArmed) {
+        std::uint16_t error = 0;
+        if (fault_detail::faultHits(FaultOp::write, &error)) {
+            if (!fault_detail::g_faultPlan.shortWrite) {
+                g_lastError = error;
+                return -1;
+            }
+            // As on a full disk: part of the bytes go out.
+            if (count / 2 && !WriteFile(toHandle(file), buffer, count / 2, &done, nullptr)) done = 0;
+            g_lastError = error;
+            return static_cast<std::int32_t>(done);
+        }
+    }
     if (!WriteFile(toHandle(file), buffer, count, &done, nullptr)) {
         fail();
         return done ? static_cast<std::int32_t>(done) : -1;
@@ -147,7 +179,16 @@ bool fileExists(const char* path) {
 
 bool deleteFile(const char* path) { return (path && DeleteFileA(path)) || fail(); }
 
-bool renameFile(const char* from, const char* to) { return (from && to && MoveFileA(from, to)) || fail(); }
+bool renameFile(const char* from, const char* to) {
+    if (fault_detail::g_faultArmed) {
+        std::uint16_t error = 0;
+        if (fault_detail::faultHits(FaultOp::rename, &error)) {
+            g_lastError = error;
+            return false;
+        }
+    }
+    return (from && to && MoveFileA(from, to)) || fail();
+}
 
 bool tempFileName(const char* prefix, char out[kMaxPath]) {
     char dir[kMaxPath];
@@ -155,6 +196,21 @@ bool tempFileName(const char* prefix, char out[kMaxPath]) {
     if (n == 0 || n >= kMaxPath) return fail();
     return GetTempFileNameA(dir, prefix ? prefix : "", 0, out) != 0 || fail();
 }
+
+bool isRemoteDrive(char letter) {
+    if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+    if (letter < 'A' || letter > 'Z') return false;
+    const char root[4] = {letter, ':', '\\', 0};
+    return GetDriveTypeA(root) == DRIVE_REMOTE;
+}
+
+void setFaultPlan(const FaultPlan& plan) {
+    fault_detail::g_faultPlan = plan;
+    fault_detail::g_faultCallCount = 0;
+    fault_detail::g_faultArmed = plan.op != FaultOp::none;
+}
+
+std::uint32_t faultCalls() { return fault_detail::g_faultCallCount; }
 
 // ---------------------------------------------------------------------------
 

@@ -1,0 +1,128 @@
+#include "app/resource_tables.h"
+
+namespace {
+
+constexpr std::uint16_t BAR_PLAIN = kBarPlain;
+constexpr std::uint16_t BAR_CHECK = kBarCheck;
+constexpr std::uint16_t BAR_CHECKGROUP = kBarCheckGroup;
+constexpr std::uint16_t BAR_SEPARATOR = kBarSeparator;
+
+constexpr BarButton kToolbar[] = {
+#define TOOLBAR_BUTTON(image, command, style, tip) {image, command, kBarStateEnabled, style, tip},
+#define TOOLBOX_BUTTON(image, command, style, tip)
+#include "app/bar_buttons.def"
+#undef TOOLBAR_BUTTON
+#undef TOOLBOX_BUTTON
+};
+
+constexpr BarButton kToolbox[] = {
+#define TOOLBAR_BUTTON(image, command, style, tip)
+#define TOOLBOX_BUTTON(image, command, style, tip) {image, command, kBarStateEnabled, style, tip},
+#include "app/bar_buttons.def"
+#undef TOOLBAR_BUTTON
+#undef TOOLBOX_BUTTON
+};
+
+struct MenuEntry {
+    unsigned menu;
+    ContextEntry entry;
+};
+
+constexpr MenuEntry kContext[] = {
+#define CONTEXT_ITEM(menu, command, extra, flags) {menu, {command, extra, flags}},
+#include "app/context_menus.def"
+#undef CONTEXT_ITEM
+};
+
+template <unsigned Menu>
+constexpr auto contextOf() {
+    constexpr std::size_t n = [] {
+        std::size_t count = 0;
+        for (const MenuEntry& e : kContext) count += e.menu == Menu;
+        return count;
+    }();
+    struct Table {
+        ContextEntry items[n];
+    } table{};
+    std::size_t k = 0;
+    for (const MenuEntry& e : kContext)
+        if (e.menu == Menu) table.items[k++] = e.entry;
+    return table;
+}
+
+constexpr auto kContext9901 = contextOf<kContextDiagram>();
+constexpr auto kContext9902 = contextOf<kContextToolWindows>();
+constexpr auto kContext9903 = contextOf<kContextClient>();
+constexpr auto kContext9904 = contextOf<kContextTextInput>();
+
+std::uint16_t read16(std::span<const std::uint8_t> data, std::size_t at) {
+    return static_cast<std::uint16_t>(data[at] | data[at + 1] << 8);
+}
+
+std::uint32_t read32(std::span<const std::uint8_t> data, std::size_t at) {
+    return static_cast<std::uint32_t>(read16(data, at)) | static_cast<std::uint32_t>(read16(data, at + 2))
+                                                              << 16;
+}
+
+}  // namespace
+
+int readBarButtons(std::span<const std::uint8_t> data, BarButton* out, int max) {
+    int count = 0;
+    std::size_t at = 0;
+    while (count < max && at + 2 <= data.size()) {
+        std::uint16_t first = read16(data, at);
+        if (first == kBarListEnd || at + 10 > data.size()) break;
+        out[count++] = BarButton{static_cast<std::int16_t>(first), read16(data, at + 2), read16(data, at + 4),
+                                 read16(data, at + 6), read16(data, at + 8)};
+        at += 10;
+    }
+    return count;
+}
+
+int readContextEntries(std::span<const std::uint8_t> data, ContextEntry* out, int max) {
+    int count = 0;
+    for (std::size_t at = 0; count < max && at + 8 <= data.size(); at += 8)
+        out[count++] = ContextEntry{read16(data, at), read16(data, at + 2), read32(data, at + 4)};
+    return count;
+}
+
+unsigned contextSubmenuPopup(std::uint16_t code) {
+    switch (code) {
+        case kContextEnclose:
+            return kPopupEnclose;
+        case kContextClipboard:
+            return kPopupClipboard;
+        default:
+            return 0;
+    }
+}
+
+unsigned popupHelpString(std::span<const std::uint8_t> data, unsigned popupId) {
+    if (popupId < kFirstPopupId) return 0;
+    std::size_t at = static_cast<std::size_t>(popupId - kFirstPopupId) * 2;
+    if (at + 2 > data.size()) return 0;
+    return read16(data, at);
+}
+
+std::span<const BarButton> toolbarButtons() {
+    return kToolbar;
+}
+
+std::span<const BarButton> toolboxButtons() {
+    return kToolbox;
+}
+
+std::span<const ContextEntry> contextEntries(unsigned menu) {
+    switch (menu) {
+        case kContextDiagram:
+            return kContext9901.items;
+        case kContextToolWindows:
+            return kContext9902.items;
+        case kContextClient:
+            return kContext9903.items;
+        case kContextTextInput:
+            return kContext9904.items;
+        default:
+            return {};
+    }
+}

@@ -1,0 +1,30 @@
+// Dialog and control ids of "Save settings" (dialog 559) and the directory
+// browser (dialog 592). Plain macros: the resource compiler reads them too.
+#pragma once
+
+#define IDD_SAVE_SETTINGS 559
+#define IDD_BROWSE_DIRECTORY 592
+
+// Check boxes of the groups.
+#define IDC_SAVE_GENERAL 51
+#define IDC_SAVE_OPEN_DIR 52
+#define IDC_SAVE_INSERT_DIR 53
+#define IDC_SAVE_GENERATE_DIR 54
+#define IDC_SAVE_EDIT_WINDOWS 56
+#define IDC_SAVE_EXPORT_DIR 57
+#define IDC_SAVE_OPEN_TYPE 58
+
+// The four directories and their browse buttons.
+#define IDC_SAVE_OPEN_DIR_TEXT 61
+#define IDC_SAVE_INSERT_DIR_TEXT 62
+#define IDC_SAVE_GENERATE_DIR_TEXT 63
+#define IDC_SAVE_EXPORT_DIR_TEXT 67
+#define IDC_SAVE_OPEN_DIR_BROWSE 71
+#define IDC_SAVE_INSERT_DIR_BROWSE 72
+#define IDC_SAVE_GENERATE_DIR_BROWSE 73
+#define IDC_SAVE_EXPORT_DIR_BROWSE 77
+
+// Directory browser: the directory typed or reached, and the list of
+// subdirectories ("[name]", "[..]") and drives ("[-c-]").
+#define IDC_BROWSE_PATH 101
+#define IDC_BROWSE_LIST 102

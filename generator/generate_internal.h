@@ -1,0 +1,30 @@
+// What the Generate commands and Generate all share.
+#pragma once
+
+#include <cstddef>
+
+#include "generator/generator.h"
+
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif
+
+// The generation file extension of the configuration (".SRC" when none).
+const char* generationExtension();
+// The diagram's file name without directory and extension.
+void diagramBaseName(const DiagramDocument* document, char* out, std::size_t size);
+// Whether `path` names the diagram's own file.
+bool isOwnFile(const DiagramDocument* document, const char* path);
+// `directory` and `name` with a separator between them when needed. False
+// (and a cut path) when the result does not fit.
+bool joinPath(const char* directory, const char* name, char* out, std::size_t size);
+// The output file in `directory` (kPathSize): the diagram's name with the
+// generation extension. False when the path does not fit.
+bool outputPathIn(const DiagramDocument* document, const char* directory, char* out);
+// The standard generate directory of the hooks ("" for none).
+void generatorGenerateDirectory(char* out);
+// Steps 3 to 15 of a generation into `outputPath`.
+int generateInto(DiagramDocument* document, const char* outputPath, bool batch, bool saveAfter,
+                 GenerateTarget* target);

@@ -1,0 +1,106 @@
+// The source generator: the Generate commands and Generate all.
+//
+// A generation walks the diagram and writes two files side by side: the
+// source text, from the templates of the language configuration, and a new
+// working copy of the diagram in which every construct carries the number
+// of the line its text begins on. On success the diagram switches to the
+// new working copy; on failure both files are deleted, the segment offsets
+// point into the previous working copy again and every line number is
+// cleared.
+//
+// What the generator needs from the rest of the editor comes through
+// GeneratorHooks: the segment-offset bookkeeping and the working copy of
+// the saving code, saving, the window titles, the recent-file list and the
+// standard generate directory. Each hook has a default that keeps a
+// generation complete without the front end (see below).
+#pragma once
+
+#include <cstdint>
+
+#include "core/diagram_document.h"
+
+struct ConstructNode;
+struct GenTime;
+
+// Command numbers.
+constexpr int kCmdGenerate = 2235;     // into the stored generation file (asks when there is none)
+constexpr int kCmdGenerateAs = 2240;   // always asks
+constexpr int kCmdGenerateAll = 2245;  // every diagram of a directory
+
+// What the caller keeps per diagram: its stored generation file name.
+struct GenerateTarget {
+    char storedPath[kPathSize];  // "" = none yet; set to the output path after a generation
+};
+
+struct GeneratorHooks {
+    // After a successful generation: every segment commits its offset into
+    // the new working copy. Default: readOffset = fileOffset for every
+    // LevelInfo in memory.
+    void (*commitOffsets)(DiagramDocument* document) = nullptr;
+    // After a failed one: every segment points into the previous working
+    // copy again. Default: fileOffset = readOffset for every LevelInfo in
+    // memory; a segment whose offset is then 0 loses flag 0x10.
+    void (*rollBackOffsets)(DiagramDocument* document) = nullptr;
+    // The document takes the file at `path` (a complete native diagram of
+    // the current format, closed) as its working copy: its segment source
+    // from now on. 1 on success. Default: useWorkingCopy below.
+    int (*takeWorkingCopy)(DiagramDocument* document, const char* path) = nullptr;
+    // Saves the diagram after a successful generation when asked to. 1 on
+    // success. Default: none (nothing is saved).
+    int (*saveDocument)(DiagramDocument* document) = nullptr;
+    // The window titles of the document are to be refreshed. Default: none.
+    void (*refreshTitles)(DiagramDocument* document) = nullptr;
+    // Enters `path` at the top of the recently opened files. Default: none.
+    void (*addRecentFile)(const char* path) = nullptr;
+    // The standard generate directory (out: kPathSize characters, "" for
+    // none). Default: none.
+    void (*generateDirectory)(char* out) = nullptr;
+    // Whether the language configuration names a parser plug-in. Default:
+    // reads ParseOptions Parser of the configuration file.
+    bool (*parserConfigured)() = nullptr;
+    // The clock: the local date and time of "now" (and its file time).
+    // Default: the system clock. Tests fix it.
+    void (*now)(GenTime* out) = nullptr;
+};
+// Installs `hooks` (null members take the defaults) and returns the ones in
+// force before.
+GeneratorHooks setGeneratorHooks(const GeneratorHooks& hooks);
+
+// The Generate commands (kCmdGenerate, kCmdGenerateAs) for `document`,
+// with the language configuration in force (g_languageConfig). `batch`:
+// started from the command line: no dialog, the file goes to the standard
+// generate directory under the diagram's name. `saveAfter`: save the
+// diagram after a successful generation (setting SaveAfterGen). `target`
+// (may be null) holds the diagram's stored generation file name. Returns 1
+// when the source was generated.
+int generate(DiagramDocument* document, int command, bool batch, bool saveAfter, GenerateTarget* target);
+
+// Generate all: every native diagram file (".vrd", any case) of
+// `directory`, in the order of their names compared without regard to
+// case, generated in batch mode into the standard generate directory (the
+// diagrams' own directory when there is none). A file that cannot be
+// opened or generated is counted and the run goes on; at the end one
+// report names the counts and the files that failed.
+struct GenerateAllProgress {
+    // Called before each file (index from 0); false stops the run.
+    bool (*beforeFile)(void* context, const char* path, int index, int count) = nullptr;
+    void* context = nullptr;
+};
+struct GenerateAllResult {
+    int generated;
+    int failed;
+};
+GenerateAllResult generateAll(const char* directory, bool saveAfter, const GenerateAllProgress& progress = {});
+
+// ---------------------------------------------------------------------------
+// The working copy the generator installs by default (until the saving
+// code keeps the temporary segment file itself): the generated copy is
+// opened for reading and becomes the document's segment source, with the
+// document's stream format the current one. A previous one of the same
+// document is closed and deleted. 1 on success.
+int useWorkingCopy(DiagramDocument* document, const char* path);
+// Closes and deletes the document's working copy (call when the document
+// is closed).
+void releaseWorkingCopy(DiagramDocument* document);
+// The path of the document's working copy, or null.
+const char* workingCopyPath(const DiagramDocument* document);

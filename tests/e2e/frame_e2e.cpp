@@ -1,0 +1,314 @@
+// The editor as a process: start and exit, the menu, the settings question,
+// status-line help, accelerators, bar buttons and context menus, and a
+// screenshot of the frame for review.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "app/commands.h"
+#include "tests/e2e/e2e_support.h"
+
+using e2e::Editor;
+
+namespace {
+
+// Items a start without the outside libraries removes from the menu: the
+// file-transfer items (no library), System info (no MSINFO program).
+const std::set<unsigned> kRemovedAtStart = {2260, 7530, 8170};
+
+bool hasItem(const std::string& dump, unsigned id, const char* state = nullptr) {
+    char key[32];
+    std::snprintf(key, sizeof key, "item %u ", id);
+    std::size_t at = dump.find(key);
+    if (at == std::string::npos) return false;
+    if (!state) return true;
+    return dump.compare(at + std::strlen(key), std::strlen(state), state) == 0;
+}
+
+std::string windowText(HWND window) {
+    char text[256] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+HWND statusBarOf(HWND frame) {
+    return FindWindowExA(frame, nullptr, "HpmStatus", nullptr);
+}
+
+void closeNormally(Editor& editor) {
+    editor.post(WM_CLOSE);
+    EXPECT_EQ(editor.waitExit(), 0);
+}
+
+}  // namespace
+
+TEST(Frame, StartsWithTheWholeMenuAndEndsOnClose) {
+    Editor editor;
+    ASSERT_TRUE(editor.start(""));
+    EXPECT_EQ(windowText(editor.frame), "Korrin(VRD)");
+    EXPECT_TRUE(IsWindowVisible(editor.frame));
+    EXPECT_TRUE(IsWindowEnabled(editor.frame));
+    EXPECT_NE(FindWindowExA(editor.frame, nullptr, "MDIClient", nullptr), nullptr);
+    EXPECT_NE(FindWindowExA(editor.frame, nullptr, "ToolbarWindow32", nullptr), nullptr);
+    EXPECT_NE(statusBarOf(editor.frame), nullptr);
+
+    std::string dump = editor.menuDump();
+    ASSERT_FALSE(dump.empty());
+    std::size_t count = 0;
+    const std::uint16_t* menu = mainMenuCommands(&count);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (kRemovedAtStart.count(menu[i]))
+            EXPECT_FALSE(hasItem(dump, menu[i])) << menu[i];
+        else
+            EXPECT_TRUE(hasItem(dump, menu[i])) << "missing from the menu: " << menu[i];
+    }
+    // The frame's own states.
+    EXPECT_TRUE(hasItem(dump, 9599, "g"));   // <empty>
+    EXPECT_TRUE(hasItem(dump, 7100, "e-"));  // Repeat, off
+    EXPECT_TRUE(hasItem(dump, 7701, "ec"));  // Tool bar, on
+    EXPECT_TRUE(hasItem(dump, 7520, "ec"));  // Status bar, on
+    EXPECT_TRUE(hasItem(dump, 2280, "e"));
+    EXPECT_NE(dump.find("item 2240 "), std::string::npos);
+    EXPECT_NE(dump.find("Generate as...|Ctrl+G"), std::string::npos);
+
+    closeNormally(editor);
+    EXPECT_EQ(editor.log().find("message "), std::string::npos) << editor.log();
+    EXPECT_EQ(FindWindowA("korrinvrd", nullptr), nullptr);
+}
+
+TEST(Frame, AsksAboutTheSettingsOnlyWhenTheyChanged) {
+    {
+        // Toggling twice changes nothing.
+        Editor editor;
+        ASSERT_TRUE(editor.start(""));
+        editor.command(7520);
+        editor.command(7520);
+        closeNormally(editor);
+        EXPECT_EQ(editor.log().find("message 20233"), std::string::npos);
+    }
+    {
+        Editor editor;
+        ASSERT_TRUE(editor.start(""));
+        editor.command(7100);
+        editor.post(WM_CLOSE);
+        ASSERT_TRUE(editor.waitFor("message 20233 Save settings?"));
+        HWND box = editor.findDialog();
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(windowText(box), "Korrin(VRD)");
+        EXPECT_NE(e2e::dialogText(box).find("Save settings?"), std::string::npos);
+        // Cancel keeps the editor running.
+        PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+        Sleep(500);
+        EXPECT_TRUE(editor.running());
+        std::size_t from = editor.log().size();
+        editor.post(WM_CLOSE);
+        ASSERT_TRUE(editor.waitFor("message 20233", 15000, from));
+        box = editor.findDialog();
+        ASSERT_NE(box, nullptr);
+        PostMessageA(box, WM_COMMAND, IDNO, 0);
+        EXPECT_EQ(editor.waitExit(), 0);
+    }
+}
+
+TEST(Frame, StatusLineHelpForMenuItemsAndPopups) {
+    Editor editor;
+    ASSERT_TRUE(editor.start(""));
+    HWND status = statusBarOf(editor.frame);
+    ASSERT_NE(status, nullptr);
+    SendMessageA(editor.frame, WM_MENUSELECT, MAKEWPARAM(2200, MF_STRING),
+                 reinterpret_cast<LPARAM>(editor.frame));
+    EXPECT_EQ(windowText(status), "Create a new structure diagram");
+    SendMessageA(editor.frame, WM_MENUSELECT, MAKEWPARAM(9005, MF_STRING),
+                 reinterpret_cast<LPARAM>(editor.frame));
+    EXPECT_EQ(windowText(status), "Run this program");
+    SendMessageA(editor.frame, WM_MENUSELECT, MAKEWPARAM(0, MF_SEPARATOR),
+                 reinterpret_cast<LPARAM>(editor.frame));
+    EXPECT_EQ(windowText(status), "");
+    // Closing the menu brings back the text from before.
+    SendMessageA(editor.frame, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+    EXPECT_EQ(windowText(status), "");
+    closeNormally(editor);
+}
+
+TEST(Frame, AcceleratorsSendTheirCommands) {
+    Editor editor;
+    ASSERT_TRUE(editor.start(""));
+    std::size_t from = editor.log().size();
+    ASSERT_TRUE(e2e::sendKeys(editor.frame, {VK_CONTROL}, 'B'));
+    ASSERT_TRUE(editor.waitFor("command 7702 done", 10000, from)) << editor.log();
+    EXPECT_NE(editor.findWindowOfClass("KivToolbox"), nullptr);
+
+    // Cursor keys in the diagram window become navigation commands.
+    ASSERT_TRUE(e2e::sendKeys(editor.frame, {}, VK_HOME));
+    EXPECT_TRUE(editor.waitFor("navigate 1 250", 10000, from)) << editor.log().substr(from);
+    ASSERT_TRUE(e2e::sendKeys(editor.frame, {VK_CONTROL, VK_SHIFT}, VK_DOWN));
+    EXPECT_TRUE(editor.waitFor("navigate 1 274", 10000, from));
+
+    ASSERT_TRUE(e2e::sendKeys(editor.frame, {VK_CONTROL}, 'R'));
+    ASSERT_TRUE(editor.waitFor("command 7100 done", 10000, from));
+    EXPECT_TRUE(hasItem(editor.menuDump(), 7100, "ec"));
+
+    // Ctrl+G runs "Generate as" once generation is there; until then the
+    // greyed item keeps the key from sending anything.
+    bool generateEnabled = hasItem(editor.menuDump(), 2240, "e");
+    from = editor.log().size();
+    ASSERT_TRUE(e2e::sendKeys(editor.frame, {VK_CONTROL}, 'G'));
+    ASSERT_TRUE(e2e::sendKeys(editor.frame, {VK_CONTROL}, 'B'));  // a marker after Ctrl+G
+    ASSERT_TRUE(editor.waitFor("command 7702", 10000, from));
+    std::string after = editor.log().substr(from);
+    EXPECT_EQ(after.find("command 2240") != std::string::npos, generateEnabled) << after;
+
+    editor.command(7100);  // back to the settings of the start: no question
+    editor.post(WM_CLOSE);
+    if (HWND box = editor.findDialog(1500)) PostMessageA(box, WM_COMMAND, IDNO, 0);
+    EXPECT_EQ(editor.waitExit(), 0);
+}
+
+TEST(Frame, BarButtonsSendTheirCommands) {
+    Editor editor;
+    ASSERT_TRUE(editor.start(""));
+    HWND toolbar = FindWindowExA(editor.frame, nullptr, "ToolbarWindow32", nullptr);
+    ASSERT_NE(toolbar, nullptr);
+
+    // Help contents (enabled): its command runs and reports the missing help file.
+    RECT rect;
+    bool enabled = false;
+    ASSERT_TRUE(editor.buttonRect("toolbar", 8101, &rect, &enabled));
+    EXPECT_TRUE(enabled);
+    LPARAM at = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    std::size_t from = editor.log().size();
+    PostMessageA(toolbar, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(toolbar, WM_LBUTTONUP, 0, at);
+    ASSERT_TRUE(editor.waitFor("message 20041 Unable to load Help Manager.", 10000, from)) << editor.log();
+    HWND box = editor.findDialog();
+    ASSERT_NE(box, nullptr);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(editor.waitFor("command 8101 ", 10000, from));
+
+    // A greyed button sends nothing; the text-input buttons hide while no
+    // text is edited.
+    std::string dump = editor.menuDump();
+    EXPECT_NE(dump.find("button toolbar 2375 0 0 0 0 gh"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("button toolbar 2383 0 0 0 0 gh"), std::string::npos);
+    EXPECT_NE(dump.find("button toolbar 8150 "), std::string::npos);
+
+    // The toolbox: Quit insert mode.
+    editor.command(7702);
+    HWND toolbox = editor.findWindowOfClass("KivToolbox");
+    ASSERT_NE(toolbox, nullptr);
+    HWND bar = FindWindowExA(toolbox, nullptr, "ToolbarWindow32", nullptr);
+    ASSERT_NE(bar, nullptr);
+    ASSERT_TRUE(editor.buttonRect("toolbox", 8600, &rect, &enabled));
+    EXPECT_TRUE(enabled);
+    at = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    from = editor.log().size();
+    PostMessageA(bar, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(bar, WM_LBUTTONUP, 0, at);
+    EXPECT_TRUE(editor.waitFor("command 8600 done", 10000, from)) << editor.log();
+
+    // Closing the toolbox is a change of the settings: answer No.
+    editor.post(WM_CLOSE);
+    if (HWND question = editor.findDialog(3000)) PostMessageA(question, WM_COMMAND, IDNO, 0);
+    EXPECT_EQ(editor.waitExit(), 0);
+}
+
+TEST(Frame, ContextMenus) {
+    Editor editor;
+    ASSERT_TRUE(editor.start(""));
+    // The empty client area's menu, as the mouse hook would post it.
+    std::size_t from = editor.log().size();
+    editor.command(9903);
+    ASSERT_TRUE(editor.waitFor("context 9903", 10000, from));
+    std::string log = editor.log().substr(from);
+    EXPECT_NE(log.find("context 9903 2200g 2205g 6403 6401 6402 6406 6405"), std::string::npos) << log;
+    HWND popup = editor.findWindowOfClass("#32768");
+    ASSERT_NE(popup, nullptr);
+    PostMessageA(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(editor.waitFor("context closed 9903", 10000, from));
+
+    // The tool windows' menu; its mnemonic B chooses Toolbox.
+    from = editor.log().size();
+    editor.command(9902);
+    ASSERT_TRUE(editor.waitFor("context 9902", 10000, from));
+    popup = editor.findWindowOfClass("#32768");
+    ASSERT_NE(popup, nullptr);
+    PostMessageA(popup, WM_CHAR, 'b', 0);
+    EXPECT_TRUE(editor.waitFor("command 7702 done", 10000, from)) << editor.log().substr(from);
+    EXPECT_NE(editor.findWindowOfClass("KivToolbox"), nullptr);
+
+    // A real right-button press on the diagram window goes through the hook.
+    from = editor.log().size();
+    HWND client = FindWindowExA(editor.frame, nullptr, "MDIClient", nullptr);
+    HWND diagram = FindWindowExA(client, nullptr, "kivchild", nullptr);
+    ASSERT_NE(diagram, nullptr);
+    RECT r;
+    GetWindowRect(diagram, &r);
+    SetForegroundWindow(editor.frame);
+    ASSERT_TRUE(e2e::rightClick(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}));
+    ASSERT_TRUE(editor.waitFor("context 9901", 10000, from)) << editor.log().substr(from);
+    EXPECT_NE(editor.log().find("[Enc&lose]", from), std::string::npos);
+    EXPECT_NE(editor.log().find("[Clip&board]", from), std::string::npos);
+    if (HWND menu = editor.findWindowOfClass("#32768")) PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(editor.waitFor("context closed 9901", 10000, from));
+
+    editor.post(WM_CLOSE);
+    if (HWND question = editor.findDialog(3000)) PostMessageA(question, WM_COMMAND, IDNO, 0);
+    EXPECT_EQ(editor.waitExit(), 0);
+}
+
+TEST(Frame, AFileTransferLibraryOfTheWrongVersionGreysItsItems) {
+    char library[MAX_PATH] = {};
+    GetEnvironmentVariableA("KORRIN_FTL_WRONG", library, sizeof library);
+    ASSERT_TRUE(library[0]) << "KORRIN_FTL_WRONG is not set";
+    // The editor looks for the library in its own directory.
+    std::string dir = e2e::tempPath("korrin-ftl", "");
+    ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
+    std::string exe = dir + "\\korrin.exe", dll = dir + "\\KORRIN-FTL.DLL";
+    ASSERT_TRUE(CopyFileA(e2e::korrinPath().c_str(), exe.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(e2e::windowsPath(library).c_str(), dll.c_str(), FALSE));
+    {
+        Editor editor;
+        editor.program = exe;
+        ASSERT_TRUE(editor.start("", "", false));
+        ASSERT_TRUE(
+            editor.waitFor("message 20037 Dynamic Link Library KORRIN-FTL.DLL has a wrong version. "
+                           "File transfer not available."));
+        HWND box = editor.findDialog();
+        ASSERT_NE(box, nullptr);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(editor.ready());
+        std::string dump = editor.menuDump();
+        EXPECT_TRUE(hasItem(dump, 2260, "g")) << dump;
+        EXPECT_TRUE(hasItem(dump, 7530, "g"));
+        closeNormally(editor);
+    }
+    DeleteFileA(exe.c_str());
+    DeleteFileA(dll.c_str());
+    RemoveDirectoryA(dir.c_str());
+}
+
+TEST(Frame, ScreenshotForReview) {
+    char dir[MAX_PATH] = {};
+    GetEnvironmentVariableA("KORRIN_SCREENSHOTS", dir, sizeof dir);
+    if (!dir[0]) GTEST_SKIP() << "KORRIN_SCREENSHOTS is not set";
+    e2e::drawOwnCaptions();
+    Editor editor;
+    ASSERT_TRUE(editor.start(""));
+    editor.command(7702);
+    HWND toolbox = editor.findWindowOfClass("KivToolbox");
+    ASSERT_NE(toolbox, nullptr);
+    SendMessageA(editor.frame, WM_MENUSELECT, MAKEWPARAM(2240, MF_STRING),
+                 reinterpret_cast<LPARAM>(editor.frame));
+    Sleep(1000);
+    RECT frame, box;
+    GetWindowRect(editor.frame, &frame);
+    GetWindowRect(toolbox, &box);
+    UnionRect(&frame, &frame, &box);
+    EXPECT_TRUE(e2e::saveScreenPng(frame, std::string(dir) + "/frame.png"));
+    editor.post(WM_CLOSE);
+    if (HWND question = editor.findDialog(3000)) PostMessageA(question, WM_COMMAND, IDNO, 0);
+    EXPECT_EQ(editor.waitExit(), 0);
+}
