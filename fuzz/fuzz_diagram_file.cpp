@@ -48,8 +48,14 @@ bool loadBodies(DiagramDocument* doc, ConstructNode* root, bool outlineFirst) {
         for (ConstructNode* level : levels) {
             if (budget-- <= 0) break;
             if (outlineFirst && !(segmentFlags(level) & kSegOutline)) ensureReadable(level, doc);
-            if (ensureLoaded(level, doc)) any = true;
+            // Loading may free outline copies that other collected pointers
+            // lie inside: collect afresh after every load.
+            bool loaded = ensureLoaded(level, doc) != 0;
             resetOutcome();
+            if (loaded) {
+                any = true;
+                break;
+            }
         }
         if (!any) break;
     }

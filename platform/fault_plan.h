@@ -30,7 +30,7 @@ inline bool faultHits(FaultOp op, std::uint16_t* error) {
     const std::uint32_t call = ++g_faultCallCount;
     const FaultPlan& plan = g_faultPlan;
     if (plan.failAt == 0 || call < plan.failAt || (call > plan.failAt && !plan.sticky)) return false;
-    *error = plan.error ? plan.error : (op == FaultOp::write && plan.shortWrite ? std::uint16_t{kErrDiskFull} : usualError(op));
+    *error = plan.error ? plan.error : (op == FaultOp::write && plan.shortWrite ? static_cast<std::uint16_t>(kErrDiskFull) : static_cast<std::uint16_t>(usualError(op)));
     return true;
 }
 
