@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "core/segment_source.h"
 
@@ -188,3 +189,30 @@ public:
 private:
     DiagramDocument* previous_;
 };
+
+// The stream format fields of a document or a file descriptor: copied
+// between them when a file's own format must be kept apart from another's.
+struct StreamFormat {
+    char editionCode[4];
+    char formatVersion[4];
+    std::uint16_t treeVersion;
+    std::uint8_t intWidth;
+};
+
+template <class T>
+StreamFormat formatOf(const T& from) {
+    StreamFormat f{};
+    std::memcpy(f.editionCode, from.editionCode, 4);
+    std::memcpy(f.formatVersion, from.formatVersion, 4);
+    f.treeVersion = from.treeVersion;
+    f.intWidth = from.intWidth;
+    return f;
+}
+
+template <class T>
+void applyFormat(T& to, const StreamFormat& f) {
+    std::memcpy(to.editionCode, f.editionCode, 4);
+    std::memcpy(to.formatVersion, f.formatVersion, 4);
+    to.treeVersion = f.treeVersion;
+    to.intWidth = f.intWidth;
+}

@@ -79,31 +79,6 @@ void trimmedCode(const char* code, char out[4]) {
     out[n] = 0;
 }
 
-// The stream format fields of a document or descriptor.
-struct StreamFormat {
-    char editionCode[4];
-    char formatVersion[4];
-    std::uint16_t treeVersion;
-    std::uint8_t intWidth;
-};
-
-template <class T>
-StreamFormat formatOf(const T& from) {
-    StreamFormat f{};
-    std::memcpy(f.editionCode, from.editionCode, 4);
-    std::memcpy(f.formatVersion, from.formatVersion, 4);
-    f.treeVersion = from.treeVersion;
-    f.intWidth = from.intWidth;
-    return f;
-}
-
-template <class T>
-void applyFormat(T& to, const StreamFormat& f) {
-    std::memcpy(to.editionCode, f.editionCode, 4);
-    std::memcpy(to.formatVersion, f.formatVersion, 4);
-    to.treeVersion = f.treeVersion;
-    to.intWidth = f.intWidth;
-}
 
 // ---------------------------------------------------------------------------
 // Messages

@@ -92,31 +92,6 @@ void visitInMemory(ConstructNode* head, Fn&& fn) {
 
 constexpr std::uint16_t kSourceReadMode = platform::kOpenRead | platform::kShareDenyNone;
 
-// The stream format fields of the document and of a descriptor.
-struct Format {
-    char editionCode[4];
-    char formatVersion[4];
-    std::uint16_t treeVersion;
-    std::uint8_t intWidth;
-};
-
-template <class T>
-Format formatOf(const T& from) {
-    Format f{};
-    std::memcpy(f.editionCode, from.editionCode, 4);
-    std::memcpy(f.formatVersion, from.formatVersion, 4);
-    f.treeVersion = from.treeVersion;
-    f.intWidth = from.intWidth;
-    return f;
-}
-
-template <class T>
-void applyFormat(T& to, const Format& f) {
-    std::memcpy(to.editionCode, f.editionCode, 4);
-    std::memcpy(to.formatVersion, f.formatVersion, 4);
-    to.treeVersion = f.treeVersion;
-    to.intWidth = f.intWidth;
-}
 
 bool currentFormat(const FileDescriptor& fd) {
     return std::memcmp(fd.formatVersion, kCurrentFormat, 4) == 0 && fd.treeVersion == kCurrentTreeVersion &&
@@ -151,7 +126,7 @@ int readBodyFrom(FileDescriptor* fd, DiagramDocument* document, std::uint32_t of
     if (!file || !document) return 0;
     CurrentDocumentScope scope(document);
     // The body is read with the versions of the file it lies in.
-    const Format saved = formatOf(*document);
+    const StreamFormat saved = formatOf(*document);
     applyFormat(*document, formatOf(*fd));
     int ok = readSegmentBody(document, file, offset, options, body);
     applyFormat(*document, saved);
