@@ -1,14 +1,14 @@
 // Diagram windows until the segment windows take over: MDI children of the
-// class "kivchild" that show an empty worksheet titled with their document's
-// name. The frame needs them for its window rules (the empty untitled
-// window, closing all windows, the window list, context menus).
+// class "kivchild", one per open diagram, that show an empty worksheet
+// titled with their diagram's name. The frame needs them for its window
+// rules (the empty untitled window, closing all windows, the window list,
+// context menus) and the file commands act on the active one.
 #include <cstring>
 
+#include "app/documents.h"
 #include "app/frame_win32.h"
 
 namespace {
-
-constexpr int kUntitledSlot = 0;  // window bytes 0..3: 1 = the empty untitled document
 
 bool isDiagramClass(HWND window) {
     char name[64] = {};
@@ -16,10 +16,27 @@ bool isDiagramClass(HWND window) {
     return lstrcmpiA(name, g_strings.childClass) == 0;
 }
 
+// A window that asked to be closed: the save question, then the diagram
+// goes with the window. The empty untitled window is the last to stay.
+bool closeDiagramWindow(HWND window) {
+    OpenDiagram* diagram = diagramOfWindow(window);
+    if (isEmptyUntitled(diagram) && diagramWindowCount() <= 1) return false;
+    if (diagram && !confirmClose(diagram)) return false;
+    return true;
+}
+
 }  // namespace
 
 LRESULT CALLBACK KivMDIChildWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+        case WM_CREATE: {
+            const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+            const auto* mdi = create ? static_cast<const MDICREATESTRUCTA*>(create->lpCreateParams) : nullptr;
+            auto* diagram = mdi ? reinterpret_cast<OpenDiagram*>(mdi->lParam) : nullptr;
+            SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(diagram));
+            if (diagram) diagram->window = window;
+            break;
+        }
         case WM_ERASEBKGND: {
             RECT rect;
             GetClientRect(window, &rect);
@@ -32,9 +49,21 @@ LRESULT CALLBACK KivMDIChildWndProc(HWND window, UINT message, WPARAM wParam, LP
             EndPaint(window, &paint);
             return 0;
         }
+        case WM_MDIACTIVATE:
+            if (reinterpret_cast<HWND>(lParam) == window)
+                if (OpenDiagram* diagram = diagramOfWindow(window)) g_currentDocument = &diagram->document;
+            break;
         case WM_CLOSE:
-            // The empty untitled window is the last one to stay.
-            if (isEmptyUntitledWindow(window) && diagramWindowCount() <= 1) return 0;
+            if (!closeDiagramWindow(window)) return 0;
+            break;
+        case WM_DESTROY:
+            if (OpenDiagram* diagram = diagramOfWindow(window)) {
+                SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+                discardDiagram(diagram);
+            }
+            // The frame always keeps one diagram window.
+            if (diagramWindowCount() <= 1 && IsWindow(g_frame.frame) && !g_frame.closing)
+                PostMessageA(g_frame.frame, kMsgEnsureDiagramWindow, 0, 0);
             break;
         case WM_COMMAND:
             // Navigation and the view's commands belong to the segment windows.
@@ -49,17 +78,48 @@ LRESULT CALLBACK RBWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-HWND createUntitledWindow() {
-    if (!g_frame.client) return nullptr;
+HWND createDiagramWindow(OpenDiagram* diagram) {
+    if (!g_frame.client || !diagram) return nullptr;
+    char title[kPathSize];
+    diagramTitle(diagram, title, sizeof title);
     MDICREATESTRUCTA create{};
     create.szClass = g_strings.childClass;
-    create.szTitle = g_strings.untitled;
+    create.szTitle = title;
     create.hOwner = g_frame.instance;
     create.x = create.y = create.cx = create.cy = CW_USEDEFAULT;
+    create.lParam = reinterpret_cast<LPARAM>(diagram);
     HWND window = reinterpret_cast<HWND>(
         SendMessageA(g_frame.client, WM_MDICREATE, 0, reinterpret_cast<LPARAM>(&create)));
-    if (window) SetWindowLongA(window, kUntitledSlot, 1);
+    if (!window) {
+        // Unless a window got it before it failed, the diagram is still ours.
+        for (OpenDiagram* d = firstDiagram(); d; d = d->next)
+            if (d == diagram) {
+                discardDiagram(diagram);
+                break;
+            }
+    }
     return window;
+}
+
+HWND createUntitledWindow() {
+    OpenDiagram* diagram = newDiagram();
+    return diagram ? createDiagramWindow(diagram) : nullptr;
+}
+
+OpenDiagram* diagramOfWindow(HWND window) {
+    if (!window || !isDiagramClass(window)) return nullptr;
+    return reinterpret_cast<OpenDiagram*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+OpenDiagram* activeDiagram() {
+    return diagramOfWindow(activeDiagramWindow());
+}
+
+void refreshDiagramTitle(OpenDiagram* diagram) {
+    if (!diagram || !diagram->window) return;
+    char title[kPathSize];
+    diagramTitle(diagram, title, sizeof title);
+    SetWindowTextA(static_cast<HWND>(diagram->window), title);
 }
 
 HWND activeDiagramWindow() {
@@ -68,7 +128,7 @@ HWND activeDiagramWindow() {
 }
 
 bool isEmptyUntitledWindow(HWND window) {
-    return window && isDiagramClass(window) && GetWindowLongA(window, kUntitledSlot) == 1;
+    return window && isEmptyUntitled(diagramOfWindow(window));
 }
 
 int diagramWindowCount() {

@@ -68,6 +68,14 @@ void carryOut(const DdeRequest& request) {
     SetForegroundWindow(g_frame.frame);
 }
 
+void acknowledge(HWND frame, HWND client, WORD status, HGLOBAL commands) {
+    LPARAM ack = PackDDElParam(WM_DDE_ACK, status, reinterpret_cast<UINT_PTR>(commands));
+    if (!IsWindow(client) || !PostMessageA(client, WM_DDE_ACK, reinterpret_cast<WPARAM>(frame), ack)) {
+        FreeDDElParam(WM_DDE_ACK, ack);
+        diagnosticsLine("dde ack not posted");
+    }
+}
+
 }  // namespace
 
 LRESULT ddeInitiate(HWND frame, WPARAM wParam, LPARAM lParam) {
@@ -95,14 +103,13 @@ LRESULT ddeExecute(HWND frame, WPARAM wParam, LPARAM lParam) {
         diagnosticsLine("dde execute %s %s", parsed ? "ok" : "rejected", text.c_str());
         if (parsed) {
             status = kAckPositive;
+            // The client has its answer before the open may ask questions.
+            acknowledge(frame, client, status, commands);
             carryOut(request);
+            return 0;
         }
     }
-    LPARAM ack = PackDDElParam(WM_DDE_ACK, status, reinterpret_cast<UINT_PTR>(commands));
-    if (!IsWindow(client) || !PostMessageA(client, WM_DDE_ACK, reinterpret_cast<WPARAM>(frame), ack)) {
-        FreeDDElParam(WM_DDE_ACK, ack);
-        diagnosticsLine("dde ack not posted");
-    }
+    acknowledge(frame, client, status, commands);
     return 0;
 }
 

@@ -24,7 +24,8 @@ constexpr UINT_PTR kTimerProgramRun = 1;
 constexpr UINT_PTR kTimerRefresh = 11;
 constexpr UINT kRefreshInterval = 350;
 constexpr int kClientId = 0xCAC;
-constexpr int kExitCodeNotAvailable = 3;
+constexpr int kExitCodeFailed = 1;        // a batch action failed (its messages went to standard error)
+constexpr int kExitCodeNotAvailable = 3;  // a batch action this edition cannot carry out
 constexpr int kMaxMenuDepth = 8;
 
 bool toolWindowOpen(ToolWindow window) {
@@ -124,7 +125,10 @@ bool closeFrame(bool destroy) {
     if (g_frame.started &&
         !askSaveSettingsAtExit(g_frameSettings, g_settingsSnapshot, g_settingsFile, g_settingsHooks, false))
         return false;
-    if (destroy) DestroyWindow(g_frame.frame);
+    if (destroy) {
+        g_frame.closing = true;
+        DestroyWindow(g_frame.frame);
+    }
     return true;
 }
 
@@ -241,7 +245,7 @@ void onBatchMessage(unsigned command, unsigned flags, const char* path) {
         request.number = static_cast<long>(g_startup.printScope);
         request.text = g_startup.printerDevice[0] ? g_startup.printerDevice : nullptr;
     }
-    runCommand(request);
+    if (runCommand(request) != DispatchResult::done && g_frame.exitCode == 0) g_frame.exitCode = kExitCodeFailed;
     PostMessageA(g_frame.frame, WM_COMMAND, 2280, 0);
 }
 
@@ -393,7 +397,10 @@ DispatchResult runCommand(const CommandRequest& request) {
     MEMORYSTATUSEX memory{};
     memory.dwLength = sizeof memory;
     std::uint64_t freeKb = GlobalMemoryStatusEx(&memory) ? memory.ullAvailVirtual / 1024 : 0;
+    const unsigned outer = g_frame.currentCommand;
+    g_frame.currentCommand = request.command;
     DispatchResult result = dispatchCommand(request, freeKb);
+    g_frame.currentCommand = outer;
     static const char* const kNames[] = {"done", "failed", "unavailable", "unknown", "out-of-memory"};
     diagnosticsLine("command %u %s", request.command, kNames[static_cast<int>(result)]);
     if (result == DispatchResult::unavailable) {
@@ -414,6 +421,9 @@ bool commandEnabled(unsigned command) {
     if (command == kAddInEmpty || !commandAvailable(command)) return false;
     const WindowSettings& w = g_frameSettings.window;
     switch (command) {
+        case 2275:
+        case 5505:
+            return false;  // short information and its companion come with their dialogs
         case 7520:
             return !g_frame.toolbarFailed;
         case 7525:
@@ -664,6 +674,9 @@ LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
                     PostMessageA(window, WM_COMMAND, 8620, 0);
             }
             break;
+        case kMsgEnsureDiagramWindow:
+            if (!g_frame.closing && diagramWindowCount() == 0) createUntitledWindow();
+            return 0;
         case WM_SETTEXT:
             if (!lParam || !reinterpret_cast<const char*>(lParam)[0])
                 return DefFrameProcA(window, g_frame.client, message, wParam,

@@ -69,6 +69,8 @@ struct FrameState {
     bool batch;    // a batch option runs: the frame stays hidden
     bool started;  // "Beende INITDIALOG" has been handled
     bool cleanedUp;
+    bool closing;  // the frame is being closed: no new diagram windows
+    unsigned currentCommand;  // the command being carried out (0 = none)
     int exitCode;
 
     bool ctl3d;
@@ -209,7 +211,17 @@ void flushStartupMessages();
 
 LRESULT CALLBACK KivMDIChildWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK RBWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+struct OpenDiagram;
+// Posted to the frame when its last diagram window went: a new untitled
+// one is made.
+constexpr UINT kMsgEnsureDiagramWindow = WM_APP + 1;
+// A window for `diagram` (which is discarded when the window cannot be
+// made); the window owns the diagram from then on.
+HWND createDiagramWindow(OpenDiagram* diagram);
 HWND createUntitledWindow();
+OpenDiagram* diagramOfWindow(HWND window);
+OpenDiagram* activeDiagram();
+void refreshDiagramTitle(OpenDiagram* diagram);
 HWND activeDiagramWindow();
 // The window shows the empty untitled document.
 bool isEmptyUntitledWindow(HWND window);
@@ -236,6 +248,9 @@ UINT diagnosticsMessage();
 // The routes of the parts that carry the commands out (routes_win32.cpp)
 
 void installCommandRoutes();
+// After the frame exists and the settings are read: the parts get the
+// frame window and the file settings (backup names, network drives).
+void connectPartsToFrame();
 // Command 7570 "Configuration file...": the file chosen through the host's
 // file dialog, the menu captions applied with defaults. Ready for the
 // configuration route; not installed yet.

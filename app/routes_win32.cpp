@@ -8,10 +8,389 @@
 // from the command line, DDE, dropped files and recent files; batch
 // targets), see app/commands.h for the flags.
 #include <cstdio>
+#include <cstring>
 
+#include "app/documents.h"
 #include "app/frame_win32.h"
+#include "app/settings_dialog_ids.h"
+#include "app/settings_dialog_win32.h"
 #include "config/language_config.h"
 #include "config/menu_captions_win32.h"
+#include "config/profile.h"
+#include "core/diagram_file.h"
+#include "core/diagram_save.h"
+#include "core/file_descriptor.h"
+#include "core/host.h"
+#include "generator/generator.h"
+#include "import/parser_import.h"
+#include "import/transfer_export.h"
+#include "platform/platform.h"
+#include "resources/strings.h"
+
+namespace {
+
+void refreshAllTitles() {
+    for (OpenDiagram* d = firstDiagram(); d; d = d->next) refreshDiagramTitle(d);
+}
+
+void activate(OpenDiagram* diagram) {
+    if (diagram && diagram->window)
+        SendMessageA(g_frame.client, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(diagram->window), 0);
+}
+
+class WaitCursor {
+public:
+    WaitCursor() {
+        if (Host* host = currentHost()) host->setWaitCursor(true);
+    }
+    ~WaitCursor() {
+        if (Host* host = currentHost()) host->setWaitCursor(false);
+    }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// `path` with the file name part replaced by the diagram's base name and
+// `ext`, in `directory` ("" = the diagram's own directory).
+bool targetBeside(const OpenDiagram* diagram, const char* directory, const char* ext, char* out, int size) {
+    const char* own = diagram->document.ownFile.path;
+    if (!own[0]) return false;
+    const char* name = own;
+    for (const char* p = own; *p; ++p)
+        if (*p == '\\' || *p == '/') name = p + 1;
+    const char* dot = std::strrchr(name, '.');
+    const int stem = dot ? static_cast<int>(dot - name) : static_cast<int>(std::strlen(name));
+    int n;
+    if (directory && directory[0]) {
+        const std::size_t length = std::strlen(directory);
+        const bool separator = directory[length - 1] == '\\' || directory[length - 1] == '/';
+        n = std::snprintf(out, static_cast<std::size_t>(size), "%s%s%.*s%s", directory, separator ? "" : "\\",
+                          stem, name, ext);
+    } else {
+        n = std::snprintf(out, static_cast<std::size_t>(size), "%.*s%.*s%s", static_cast<int>(name - own), own,
+                          stem, name, ext);
+    }
+    return n > 0 && n < size;
+}
+
+// ---------------------------------------------------------------------------
+// Documents: New, Open, Close, Insert file, the activation check
+
+bool openCommand(const CommandRequest& request) {
+    char chosen[kPathSize];
+    const char* path = request.path;
+    if (!path) {
+        if (!chooseFileToOpen(chosen, sizeof chosen)) return false;
+        path = chosen;
+    }
+    char full[kPathSize];
+    qualifiedPath(path, full);
+    // A diagram open already comes to the front.
+    if (OpenDiagram* open = findDiagramByPath(full)) {
+        activate(open);
+        return true;
+    }
+    HWND current = activeDiagramWindow();
+    OpenDiagram* currentDiagram = diagramOfWindow(current);
+    const bool reuse = currentDiagram &&
+                       ((request.flags & kIntoCurrentWindow) ||
+                        (!(request.flags & kIntoNewWindow) &&
+                         (isEmptyUntitled(currentDiagram) || !g_frameSettings.window.fileInSepWnd)));
+    if (reuse && !isEmptyUntitled(currentDiagram) && !confirmClose(currentDiagram)) return false;
+    OpenDiagram* diagram = newDiagram();
+    if (!diagram) return false;
+    {
+        WaitCursor wait;
+        if (!loadDiagramFile(diagram, full, (request.flags & kReadOnly) != 0)) {
+            discardDiagram(diagram);
+            return false;
+        }
+    }
+    if (reuse) {
+        // The window takes the new diagram; the one it showed goes.
+        SetWindowLongPtrA(current, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(diagram));
+        diagram->window = current;
+        currentDiagram->window = nullptr;
+        discardDiagram(currentDiagram);
+        g_currentDocument = &diagram->document;
+        refreshDiagramTitle(diagram);
+        InvalidateRect(current, nullptr, TRUE);
+    } else if (!createDiagramWindow(diagram)) {
+        return false;
+    }
+    noteRecentFile(false, full);
+    return true;
+}
+
+bool insertCommand(const CommandRequest& request) {
+    OpenDiagram* diagram = activeDiagram();
+    if (!diagram) return false;
+    char chosen[kPathSize] = "";
+    WaitCursor wait;
+    if (!insertFileInto(diagram, request.path, chosen)) return false;
+    noteRecentFile(true, chosen);
+    if (diagram->window) InvalidateRect(static_cast<HWND>(diagram->window), nullptr, TRUE);
+    return true;
+}
+
+void reloaded(DiagramDocument* document) {
+    if (OpenDiagram* diagram = diagramOfDocument(document)) {
+        refreshDiagramTitle(diagram);
+        if (diagram->window) InvalidateRect(static_cast<HWND>(diagram->window), nullptr, TRUE);
+    }
+}
+
+bool documentCommand(const CommandRequest& request) {
+    switch (request.command) {
+        case 2200: {
+            OpenDiagram* diagram = newDiagram();
+            return diagram && createDiagramWindow(diagram);
+        }
+        case 2205:
+            return openCommand(request);
+        case 2207:
+            if (HWND active = activeDiagramWindow()) {
+                SendMessageA(active, WM_CLOSE, 0, 0);
+                return !IsWindow(active);
+            }
+            return false;
+        case 5500:
+            return insertCommand(request);
+        case 8620:
+            // Files changed on disk by other programs since they were read.
+            for (OpenDiagram* d = firstDiagram(); d; d = d->next) checkChangedOnActivate(&d->document);
+            return true;
+        default:
+            return false;  // short information comes with its dialog
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Saving
+
+bool saveCommand(const CommandRequest& request) {
+    int ok = 0;
+    if (request.command == 2222) {
+        ok = saveAllDiagrams();
+    } else if (OpenDiagram* diagram = activeDiagram()) {
+        if (request.flags & kClearReadOnly) diagram->document.ownFile.readOnly = false;
+        if (request.command == 2210 && request.path) {
+            // A batch target: saved there; it becomes the diagram's file.
+            char full[kPathSize];
+            qualifiedPath(request.path, full);
+            if (samePath(full, diagram->document.ownFile.path)) {
+                ok = saveDiagram(diagram, false);
+            } else if (checkOutputName(&diagram->document, full)) {
+                CurrentDocumentScope scope(&diagram->document);
+                ok = saveDocument(&diagram->document, full, false) == SaveResult::Saved;
+            }
+        } else {
+            ok = saveDiagram(diagram, request.command == 2220);
+        }
+        if (ok) noteRecentFile(false, diagram->document.ownFile.path);
+    }
+    refreshAllTitles();
+    return ok != 0;
+}
+
+// ---------------------------------------------------------------------------
+// Generating
+
+struct GenerateAllWindow {
+    HWND dialog = nullptr;
+    bool cancelled = false;
+};
+
+INT_PTR CALLBACK generateAllProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* window = reinterpret_cast<GenerateAllWindow*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    switch (message) {
+        case WM_INITDIALOG:
+            SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+            return TRUE;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDCANCEL && window) window->cancelled = true;
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+// One progress line: string `id` with its %X% placeholder replaced.
+void setProgressLine(HWND dialog, int control, unsigned id, const char* placeholder, const char* value) {
+    char text[kMaxFormatted];
+    if (platform::loadString(id, text, sizeof text) <= 0) text[0] = 0;
+    char line[kMaxFormatted];
+    const char* at = std::strstr(text, placeholder);
+    if (at)
+        std::snprintf(line, sizeof line, "%.*s%s%s", static_cast<int>(at - text), text, value,
+                      at + std::strlen(placeholder));
+    else
+        std::snprintf(line, sizeof line, "%s", text);
+    SetDlgItemTextA(dialog, control, line);
+}
+
+bool beforeGeneratingFile(void* context, const char* path, int, int) {
+    auto* window = static_cast<GenerateAllWindow*>(context);
+    if (window->dialog) {
+        SetDlgItemTextA(window->dialog, IDC_GENALL_FILE, path);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(msg.wParam));
+                window->cancelled = true;
+                break;
+            }
+            if (!IsDialogMessageA(window->dialog, &msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+        }
+    }
+    return !window->cancelled;
+}
+
+bool generateAllCommand(const CommandRequest& request) {
+    // Started once by the batch options; the batch message that follows
+    // finds it done and reports its result again.
+    static int batchRun = 0;  // 0 not yet, 1 succeeded, 2 failed
+    if ((request.flags & kFromBatch) && batchRun) return batchRun == 1;
+    char directory[kSettingsPathSize];
+    if (request.path && request.path[0])
+        std::snprintf(directory, sizeof directory, "%s", request.path);
+    else if (!currentDirectory(directory))
+        return false;
+    GenerateAllWindow window;
+    if (!g_frame.batch) {
+        window.dialog = CreateDialogParamA(g_frame.instance, MAKEINTRESOURCEA(IDD_GENERATE_ALL), g_frame.frame,
+                                           generateAllProc, reinterpret_cast<LPARAM>(&window));
+        if (window.dialog) {
+            char nativeExt[16], genExt[32], target[kSettingsPathSize];
+            std::snprintf(nativeExt, sizeof nativeExt, "%s", g_strings.nativeExt);
+            generatedFileExt(g_languageConfig.path, genExt, sizeof genExt);
+            std::snprintf(target, sizeof target, "%s", g_frameSettings.pairs[static_cast<int>(PathPair::Generate)].directory);
+            if (!target[0]) std::snprintf(target, sizeof target, "%s", directory);
+            setProgressLine(window.dialog, IDC_GENALL_LINE1, IDS_GENALL_LINE1, "%N%", nativeExt);
+            setProgressLine(window.dialog, IDC_GENALL_LINE2, IDS_GENALL_LINE2, "%O%", directory);
+            setProgressLine(window.dialog, IDC_GENALL_LINE3, IDS_GENALL_LINE3, "%P%", genExt);
+            setProgressLine(window.dialog, IDC_GENALL_LINE4, IDS_GENALL_LINE4, "%Q%", target);
+            EnableWindow(g_frame.frame, FALSE);
+        }
+    }
+    GenerateAllProgress progress;
+    progress.beforeFile = beforeGeneratingFile;
+    progress.context = &window;
+    GenerateAllResult result;
+    {
+        WaitCursor wait;
+        result = generateAll(directory, g_frame.saveAfterGen, progress);
+    }
+    if (window.dialog) {
+        EnableWindow(g_frame.frame, TRUE);
+        DestroyWindow(window.dialog);
+    }
+    const bool ok = result.failed == 0 && !window.cancelled;
+    if (request.flags & kFromBatch) batchRun = ok ? 1 : 2;
+    return ok;
+}
+
+bool generatorCommand(const CommandRequest& request) {
+    if (request.command == kCmdGenerateAll) return generateAllCommand(request);
+    OpenDiagram* diagram = activeDiagram();
+    if (!diagram) return false;
+    const bool fromBatch = (request.flags & kFromBatch) != 0;
+    // A batch run generates the diagram it opened, nothing else.
+    if (fromBatch && isUntitled(diagram)) return false;
+    bool batchMode = false;
+    if (request.path && request.path[0]) {
+        qualifiedPath(request.path, diagram->generateTarget.storedPath);
+    } else if (fromBatch) {
+        batchMode = true;
+    }
+    const int command = request.command == 2240 ? kCmdGenerateAs : kCmdGenerate;
+    return generate(&diagram->document, command, batchMode, g_frame.saveAfterGen, &diagram->generateTarget) == 1;
+}
+
+// Generator hooks: the front end's part of a generation.
+void generateDirectory(char* out) {
+    std::snprintf(out, kPathSize, "%s", g_frameSettings.pairs[static_cast<int>(PathPair::Generate)].directory);
+}
+
+void refreshTitlesOf(DiagramDocument* document) {
+    refreshDiagramTitle(diagramOfDocument(document));
+}
+
+void addRecentFile(const char* path) {
+    noteRecentFile(false, path);
+}
+
+int saveAfterGeneration(DiagramDocument* document) {
+    // An untitled diagram has no file to save to until the user names one.
+    if (!document->ownFile.path[0]) return 0;
+    return saveToOwnFile(document) == SaveResult::Saved ? 1 : 0;
+}
+
+// ---------------------------------------------------------------------------
+// Export
+
+const char* exportFileOf(DiagramDocument* document) {
+    OpenDiagram* diagram = diagramOfDocument(document);
+    return diagram ? diagram->exportPath : nullptr;
+}
+
+void exportDone(DiagramDocument* document, const char* path) {
+    OpenDiagram* diagram = diagramOfDocument(document);
+    if (!diagram) return;
+    std::snprintf(diagram->exportPath, sizeof diagram->exportPath, "%s", path);
+    diagram->changedSinceExport = false;
+    refreshDiagramTitle(diagram);
+    noteRecentFile(false, path);
+}
+
+bool exporterCommand(const CommandRequest& request) {
+    OpenDiagram* diagram = activeDiagram();
+    if (!diagram) return false;
+    const bool fromBatch = (request.flags & kFromBatch) != 0;
+    if (fromBatch && isUntitled(diagram)) return false;
+    char target[kPathSize] = "";
+    const char* path = request.path;
+    if (!path && fromBatch && !diagram->exportPath[0]) {
+        // A batch export without a target: the diagram's name with the
+        // transfer-file extension in the export directory.
+        if (!targetBeside(diagram, g_frameSettings.pairs[static_cast<int>(PathPair::Export)].directory, ".etf",
+                          target, sizeof target))
+            return false;
+        path = target;
+    }
+    CurrentDocumentScope scope(&diagram->document);
+    return exportCommand(&diagram->document, request.command, path) == 1;
+}
+
+unsigned currentCommandNumber() {
+    return g_frame.currentCommand;
+}
+
+bool editorsAllowed() {
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Settings and the language configuration
+
+bool settingsCommand(const CommandRequest&) {
+    return saveSettingsCommand(g_frameSettings, g_settingsSnapshot, g_settingsFile, g_settingsHooks) == 1;
+}
+
+bool conversionNoticeSuppressed(FileKind kind) {
+    if (g_hostState.noDialogs) return true;
+    const unsigned key = kind == FileKind::Transfer ? IDS_KEY_SUPPRESSETFCONVMSG : IDS_KEY_SUPPRESSSOURCECONVMSG;
+    return readProfileBool(key, IDS_SEC_SETTINGS, g_settingsFile, 0) != 0;
+}
+
+bool mainWindowVisible() {
+    return g_frame.frame && IsWindowVisible(g_frame.frame);
+}
+
+}  // namespace
 
 bool configurationFileCommand(const CommandRequest& request) {
     if (request.command != 7570) return false;
@@ -31,17 +410,43 @@ bool configurationFileCommand(const CommandRequest& request) {
 
 void installCommandRoutes() {
     setCommandRoute(CommandOwner::frame, frameCommand);
+    setCommandRoute(CommandOwner::document, documentCommand);
+    setCommandRoute(CommandOwner::save, saveCommand);
+    setCommandRoute(CommandOwner::generator, generatorCommand);
+    setCommandRoute(CommandOwner::exporter, exporterCommand);
+    setCommandRoute(CommandOwner::configuration, configurationFileCommand);
+    setCommandRoute(CommandOwner::settings, settingsCommand);
+
+    // What the parts below the commands take from the front end.
+    g_settingsHooks.chooseSaveSettings = chooseSaveSettingsWin32;
+
+    GeneratorHooks generator{};
+    generator.generateDirectory = generateDirectory;
+    generator.refreshTitles = refreshTitlesOf;
+    generator.addRecentFile = addRecentFile;
+    generator.saveDocument = saveAfterGeneration;
+    setGeneratorHooks(generator);
+
+    installImportHooks();
+    g_importEnvironment.settingsFile = g_settingsFile;
+    g_importEnvironment.etfFileFormat = &g_frameSettings.etfFileFormat;
+    g_importEnvironment.errFileEditor = g_frameSettings.errFileEditor;
+    g_importEnvironment.sourceFileEditor = g_frameSettings.sourceFileEditor;
+    g_importEnvironment.exportDirectory = g_frameSettings.pairs[static_cast<int>(PathPair::Export)].directory;
+    g_importEnvironment.currentCommand = currentCommandNumber;
+    g_importEnvironment.editorsAllowed = editorsAllowed;
+    g_importEnvironment.exportFileOf = exportFileOf;
+    g_importEnvironment.exportDone = exportDone;
+
+    setConversionNoticeHook(conversionNoticeSuppressed);
+    FileHooks files{};
+    files.mainWindowVisible = mainWindowVisible;
+    setFileHooks(files);
+    SavingHooks saving{};
+    saving.reloaded = reloaded;
+    setSavingHooks(saving);
 
     // Not available yet - each waits for its part:
-    //   document       new, open, close, insert file, short information
-    //   save           save, save as, save all
-    //   generator      generate, generate as, generate all
-    //   exporter       export, export as
-    //   configuration  language configuration file: configurationFileCommand
-    //                  is ready; marking open diagrams changed and repainting
-    //                  them is the view's
-    //   settings       save settings: saveSettingsCommand with
-    //                  g_settingsHooks.chooseSaveSettings = chooseSaveSettingsWin32
     //   layout         layout, screen and printer font
     //   view           segment windows, navigation, overview, structure list
     //   edit           construct editing and insertion, default action 8601
@@ -54,4 +459,15 @@ void installCommandRoutes() {
     //   print          print, printer setup, page preview
     //   addIn          add-in commands
     //   fileTransfer, browser  outside libraries
+}
+
+void connectPartsToFrame() {
+    g_settingsHooks.chooseContext = g_frame.frame;
+    g_importEnvironment.frameWindow = g_frame.frame;
+    FileSettings settings{};
+    settings.maxBackupCopyExtLen =
+        readProfileInt(IDS_SEC_SETTINGS, IDS_KEY_MAXBACKUPCOPYEXTLEN, -1, g_settingsFile);
+    std::snprintf(settings.lockDrives, sizeof settings.lockDrives, "%s", g_frameSettings.network.lockDrives);
+    std::snprintf(settings.unlockDrives, sizeof settings.unlockDrives, "%s", g_frameSettings.network.unlockDrives);
+    setFileSettings(settings);
 }

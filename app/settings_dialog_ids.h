@@ -28,3 +28,12 @@
 // subdirectories ("[name]", "[..]") and drives ("[-c-]").
 #define IDC_BROWSE_PATH 101
 #define IDC_BROWSE_LIST 102
+
+// The progress of Generate all (dialog 593): the four lines naming the
+// extensions and directories, and the file in progress.
+#define IDD_GENERATE_ALL 593
+#define IDC_GENALL_LINE1 111
+#define IDC_GENALL_LINE2 112
+#define IDC_GENALL_LINE3 113
+#define IDC_GENALL_LINE4 114
+#define IDC_GENALL_FILE 115

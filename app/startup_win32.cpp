@@ -382,6 +382,7 @@ bool initApplication(const std::string& line, int showMode) {
     SettingsLoadOptions load{g_startup.projectGiven, g_startup.projectPathGiven, &g_languageConfig,
                              &captions};
     loadSettings(g_frameSettings, g_settingsFile, load, g_settingsHooks);
+    connectPartsToFrame();
     if (g_startup.projectGiven)
         std::snprintf(g_frameSettings.window.projectName, sizeof g_frameSettings.window.projectName, "%s",
                       g_startup.project);
@@ -444,6 +445,8 @@ bool initApplication(const std::string& line, int showMode) {
         open.path = g_startup.fileToOpen;
         DispatchResult result = runCommand(open);
         opened = result == DispatchResult::done;
+        // A batch action on a file that could not be opened fails.
+        if (!opened && g_frame.batch && g_frame.exitCode == 0) g_frame.exitCode = 1;
         if (result == DispatchResult::unavailable && !g_frame.batch) {
             char name[128];
             commandName(2205, name, sizeof name);

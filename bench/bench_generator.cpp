@@ -275,9 +275,8 @@ void run(benchmark::State& state, bool inMemory) {
         sampling.sample();
         if (!ok) state.SkipWithError("generation failed");
         peakAbove = sampling.peak - baseline;
-        if (const char* working = workingCopyPath(&doc)) workingSize = fileSize(working);
+        if (doc.tempFile.path[0]) workingSize = fileSize(doc.tempFile.path);
         closeDocument(&doc);
-        releaseWorkingCopy(&doc);
         state.ResumeTiming();
     }
     const long lines = countLines(d.output);

@@ -97,13 +97,12 @@ int generateFile(const char* path, const char* targetDirectory, bool saveAfter) 
     if (!outputPathIn(&document, targetDirectory, output)) {
         showMessage(IDS_UNABLE_TO_OPEN, kBoxDefault, output);
     } else if (isOwnFile(&document, output)) {
-        showMessage(IDS_GENMSG_OWN_FILE, kBoxDefault);
+        showMessage(IDS_OWN_FILE_NOT_OVERWRITABLE, kBoxDefault);
     } else {
         GenerateTarget target{};
         ok = generateInto(&document, output, true, saveAfter, &target);
     }
     closeDocument(&document);
-    releaseWorkingCopy(&document);
     return ok;
 }
 

@@ -9,10 +9,12 @@
 #include "core/allocator.h"
 #include "core/buffered_file.h"
 #include "core/construct_node.h"
+#include "core/diagram_save.h"
 #include "core/diagram_writer.h"
 #include "core/element_stream.h"
 #include "core/host.h"
 #include "core/outcome.h"
+#include "core/segment_paging.h"
 #include "generator/generate_internal.h"
 #include "generator/generation.h"
 #include "generator/generator.h"
@@ -23,26 +25,8 @@ namespace {
 // ---------------------------------------------------------------------------
 // Default hooks
 
-int commitLevel(ConstructNode* node, void*) {
-    if (LevelInfo* info = levelInfoOf(node)) info->readOffset = info->fileOffset;
-    return 1;
-}
-
-int rollBackLevel(ConstructNode* node, void*) {
-    if (LevelInfo* info = levelInfoOf(node)) {
-        info->fileOffset = info->readOffset;
-        if (info->fileOffset == 0)
-            setSegmentFlags(node, static_cast<std::uint8_t>(segmentFlags(node) & ~kSegFileCurrent));
-    }
-    return 1;
-}
-
-void defaultCommit(DiagramDocument* document) {
-    forEachNode(document->root, commitLevel, nullptr);
-}
-
-void defaultRollBack(DiagramDocument* document) {
-    forEachNode(document->root, rollBackLevel, nullptr);
+int saveToOwnFileHook(DiagramDocument* document) {
+    return saveToOwnFile(document) == SaveResult::Saved ? 1 : 0;
 }
 
 void defaultGenerateDirectory(char* out) {
@@ -70,9 +54,8 @@ void systemNow(GenTime* out) {
 
 GeneratorHooks withDefaults(const GeneratorHooks& hooks) {
     GeneratorHooks h = hooks;
-    if (!h.commitOffsets) h.commitOffsets = defaultCommit;
-    if (!h.rollBackOffsets) h.rollBackOffsets = defaultRollBack;
-    if (!h.takeWorkingCopy) h.takeWorkingCopy = useWorkingCopy;
+    if (!h.takeWorkingCopy) h.takeWorkingCopy = adoptWorkingCopy;
+    if (!h.saveDocument) h.saveDocument = saveToOwnFileHook;
     if (!h.generateDirectory) h.generateDirectory = defaultGenerateDirectory;
     if (!h.parserConfigured) h.parserConfigured = defaultParserConfigured;
     if (!h.now) h.now = systemNow;
@@ -161,11 +144,11 @@ bool askOutputPath(DiagramDocument* document, const GenerateTarget* target, char
         request.pathSize = sizeof path;
         if (!host->chooseFile(request) || !path[0]) return false;
         if (isOwnFile(document, path)) {
-            showMessage(IDS_GENMSG_OWN_FILE, kBoxDefault);
+            showMessage(IDS_OWN_FILE_NOT_OVERWRITABLE, kBoxDefault);
             continue;
         }
         if (writeProtected(path)) {
-            showMessage(IDS_GENMSG_WRITE_PROTECTED, kBoxDefault, path);
+            showMessage(IDS_NAME_WRITE_PROTECTED, kBoxDefault, path);
             continue;
         }
         std::snprintf(out, kPathSize, "%s", path);
@@ -328,7 +311,10 @@ int generateInto(DiagramDocument* document, const char* outputPath, bool batch, 
     variables.version = kProgramVersion;
     variables.diagramPath = document->ownFile.path;
     variables.outputPath = fullOutput;
-    auto* state = static_cast<GenState*>(memAlloc(sizeof(GenState)));
+    // The segments changed in memory keep their mark when the write fails.
+    WholeWrite whole{};
+    const bool wholeRecorded = beginWholeWrite(document->root, &whole) != 0;
+    auto* state = wholeRecorded ? static_cast<GenState*>(memAlloc(sizeof(GenState))) : nullptr;
     TemplateTable* table = state ? buildTemplateTable(configPath, variables) : nullptr;
     if (!table || !initGenState(*state, options)) {
         ok = false;
@@ -364,13 +350,14 @@ int generateInto(DiagramDocument* document, const char* outputPath, bool batch, 
     if (outputClosed) stampFile(fullOutput, now.fileTime);
     document->streamMode = streamMode;
 
-    // 14. Success: the diagram switches to the new working copy.
+    // 14. Success: the diagram switches to the new working copy (which
+    // deletes it when it cannot be opened).
     if (ok && !h.takeWorkingCopy(document, workingPath)) ok = false;
     // The flag must be down for the clean-up walks; it is reported below.
     const bool cancelledJob = g_outcome.jobCancelled;
     g_outcome.jobCancelled = false;
     if (ok) {
-        h.commitOffsets(document);
+        finishWholeWrite(document, document->root, &whole, true);
         setCurrentStreamFormat(document);
         if (target) std::snprintf(target->storedPath, sizeof target->storedPath, "%s", fullOutput);
         if (h.refreshTitles) h.refreshTitles(document);
@@ -378,7 +365,7 @@ int generateInto(DiagramDocument* document, const char* outputPath, bool batch, 
     } else {
         // 13. Failure: back to the previous working copy, no line numbers.
         if (state) restoreSavedFlags(*state);
-        h.rollBackOffsets(document);
+        finishWholeWrite(document, document->root, &whole, false);
         clearLineNumbers(document->root);
         platform::deleteFile(fullOutput);
         platform::deleteFile(workingPath);
@@ -421,7 +408,7 @@ int generate(DiagramDocument* document, int command, bool batch, bool saveAfter,
             return 0;
         }
         if (isOwnFile(document, outputPath)) {
-            showMessage(IDS_GENMSG_OWN_FILE, kBoxDefault);
+            showMessage(IDS_OWN_FILE_NOT_OVERWRITABLE, kBoxDefault);
             return 0;
         }
     } else if (command != kCmdGenerateAs && target && target->storedPath[0]) {

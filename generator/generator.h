@@ -33,20 +33,14 @@ struct GenerateTarget {
 };
 
 struct GeneratorHooks {
-    // After a successful generation: every segment commits its offset into
-    // the new working copy. Default: readOffset = fileOffset for every
-    // LevelInfo in memory.
-    void (*commitOffsets)(DiagramDocument* document) = nullptr;
-    // After a failed one: every segment points into the previous working
-    // copy again. Default: fileOffset = readOffset for every LevelInfo in
-    // memory; a segment whose offset is then 0 loses flag 0x10.
-    void (*rollBackOffsets)(DiagramDocument* document) = nullptr;
     // The document takes the file at `path` (a complete native diagram of
-    // the current format, closed) as its working copy: its segment source
-    // from now on. 1 on success. Default: useWorkingCopy below.
+    // the current format, closed, written with every segment offset
+    // pointing into it) as its temporary segment file. 1 on success; on
+    // failure the file is deleted. Default: adoptWorkingCopy of the saving
+    // code.
     int (*takeWorkingCopy)(DiagramDocument* document, const char* path) = nullptr;
     // Saves the diagram after a successful generation when asked to. 1 on
-    // success. Default: none (nothing is saved).
+    // success. Default: the Save procedure onto the diagram's own file.
     int (*saveDocument)(DiagramDocument* document) = nullptr;
     // The window titles of the document are to be refreshed. Default: none.
     void (*refreshTitles)(DiagramDocument* document) = nullptr;
@@ -91,16 +85,3 @@ struct GenerateAllResult {
     int failed;
 };
 GenerateAllResult generateAll(const char* directory, bool saveAfter, const GenerateAllProgress& progress = {});
-
-// ---------------------------------------------------------------------------
-// The working copy the generator installs by default (until the saving
-// code keeps the temporary segment file itself): the generated copy is
-// opened for reading and becomes the document's segment source, with the
-// document's stream format the current one. A previous one of the same
-// document is closed and deleted. 1 on success.
-int useWorkingCopy(DiagramDocument* document, const char* path);
-// Closes and deletes the document's working copy (call when the document
-// is closed).
-void releaseWorkingCopy(DiagramDocument* document);
-// The path of the document's working copy, or null.
-const char* workingCopyPath(const DiagramDocument* document);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# `make run`: starts the editor (build/win64/app/korrin.exe) under Wine on
+# `make run`: starts the editor (build/win64/bin/korrin.exe) under Wine on
 # the embedded defaults in examples/ - a copy of examples/korrin.ini is its
-# settings file, so the run leaves examples/ as it is. With no display a
+# settings file and a copy of examples/loops.vrd the diagram it opens, so
+# the run leaves examples/ as it is. With no display a
 # private Xvfb is started. Once the frame is up, its toolbox is opened, a
 # screenshot is saved to build/screenshots/frame.png and the editor is
 # closed cleanly.
@@ -11,7 +12,7 @@ root=$(dirname "$here")
 cd "$root"
 
 build=${KORRIN_BUILD:-build/win64}
-exe=$build/app/korrin.exe
+exe=$build/bin/korrin.exe
 show=$build/tests/e2e/korrin_show.exe
 shots=build/screenshots
 for f in "$exe" "$show"; do
@@ -22,12 +23,13 @@ for f in "$exe" "$show"; do
 done
 mkdir -p build/run "$shots"
 cp examples/korrin.ini build/run/korrin.ini
+cp examples/loops.vrd build/run/loops.vrd
 rm -f "$shots/frame.png"
 
 session() {
   # The editor in the background; the driver waits for its frame, takes the
   # picture and closes it.
-  scripts/wine-run.sh "$exe" '-i=build\run\korrin.ini' &
+  scripts/wine-run.sh "$exe" '-i=build\run\korrin.ini' 'build\run\loops.vrd' &
   local editor=$!
   local shown=0
   scripts/wine-run.sh "$show" "$root/$shots/frame.png" 60 || shown=$?

@@ -4,23 +4,96 @@
 
 #include <string>
 
+#include <windows.h>
+
 #include "tests/e2e/e2e_support.h"
 
 using e2e::Editor;
 
-TEST(Batch, GenerateWithoutItsEngineFailsClearly) {
-    Editor editor;
-    ASSERT_TRUE(editor.start("-g x.vrd", "", false));
-    int code = editor.waitExit();
-    EXPECT_NE(code, 0);
-    EXPECT_NE(code, -1);
-    std::string log = editor.log();
-    EXPECT_NE(log.find("start batch"), std::string::npos) << log;
-    EXPECT_NE(log.find("command 2235 unavailable"), std::string::npos) << log;
-    std::string errors = e2e::readFile(editor.errors);
-    EXPECT_NE(errors.find("korrin: Generate source code is not available in this version."),
-              std::string::npos)
-        << errors;
+namespace {
+
+// A working folder with copies of example diagrams and a settings file
+// naming the example configuration; removed afterwards.
+struct Workspace {
+    std::string dir;
+    std::string settings;
+
+    Workspace() {
+        char base[MAX_PATH] = {};
+        GetTempPathA(sizeof base, base);
+        char name[MAX_PATH] = {};
+        GetTempFileNameA(base, "kbt", 0, name);
+        DeleteFileA(name);
+        dir = name;
+        CreateDirectoryA(dir.c_str(), nullptr);
+    }
+    ~Workspace() {
+        WIN32_FIND_DATAA data;
+        HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &data);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA(file(data.cFileName).c_str());
+            } while (FindNextFileA(find, &data));
+            FindClose(find);
+        }
+        RemoveDirectoryA(dir.c_str());
+    }
+    std::string file(const std::string& name) const { return dir + "\\" + name; }
+    bool copyExample(const std::string& name) const {
+        return CopyFileA(example(name).c_str(), file(name).c_str(), FALSE) != 0;
+    }
+    static std::string example(const std::string& name) {
+        char dir[MAX_PATH] = {};
+        GetEnvironmentVariableA("KORRIN_EXAMPLES", dir, sizeof dir);
+        return e2e::windowsPath(dir) + "\\" + name;
+    }
+    // ConfigurationFile = the example configuration, generated sources into
+    // this folder, no save after generating (the diagrams stay as copied).
+    std::string settingsText() const {
+        return "[Settings]\r\nConfigurationFile=" + example("pascal.cfg") + "\r\nSourcePath=" + dir +
+               "\\*.pas\r\nSaveAfterGen=no\r\n";
+    }
+};
+
+// A generated source without its second line (the time and the paths).
+std::string withoutStamp(std::string source) {
+    const std::size_t first = source.find('\n');
+    const std::size_t second = first == std::string::npos ? first : source.find('\n', first + 1);
+    if (second != std::string::npos) source.erase(first + 1, second - first);
+    return source;
+}
+
+}  // namespace
+
+TEST(Batch, GenerateWritesTheExampleSource) {
+    Workspace work;
+    ASSERT_TRUE(work.copyExample("loops.vrd"));
+    const std::string expected = withoutStamp(e2e::readFile(Workspace::example("loops.pas")));
+    ASSERT_FALSE(expected.empty());
+    {
+        // Into the generate directory under the diagram's name.
+        Editor editor;
+        ASSERT_TRUE(editor.start("-g \"" + work.file("loops.vrd") + "\"", work.settingsText(), false));
+        EXPECT_EQ(editor.waitExit(60000), 0) << e2e::readFile(editor.errors) << editor.log();
+        EXPECT_NE(editor.log().find("command 2235 done"), std::string::npos) << editor.log();
+        EXPECT_EQ(withoutStamp(e2e::readFile(work.file("loops.pas"))), expected);
+    }
+    {
+        // Into the target the option names.
+        Editor editor;
+        ASSERT_TRUE(editor.start("-g=\"" + work.file("other.pas") + "\" \"" + work.file("loops.vrd") + "\"",
+                                 work.settingsText(), false));
+        EXPECT_EQ(editor.waitExit(60000), 0) << e2e::readFile(editor.errors);
+        EXPECT_EQ(withoutStamp(e2e::readFile(work.file("other.pas"))), expected);
+    }
+    {
+        // A diagram that is not there: a clear failure, nothing generated.
+        Editor editor;
+        ASSERT_TRUE(editor.start("-g \"" + work.file("missing.vrd") + "\"", work.settingsText(), false));
+        EXPECT_EQ(editor.waitExit(60000), 1);
+        EXPECT_EQ(editor.log().find("command 2235 done"), std::string::npos) << editor.log();
+        EXPECT_FALSE(e2e::readFile(editor.errors).empty());
+    }
 }
 
 TEST(Batch, OnlyTheFirstActionIsHonoured) {
@@ -31,33 +104,79 @@ TEST(Batch, OnlyTheFirstActionIsHonoured) {
     EXPECT_NE(log.find("command 2225 unavailable"), std::string::npos) << log;
     EXPECT_EQ(log.find("command 2235"), std::string::npos) << log;
     std::string errors = e2e::readFile(editor.errors);
-    EXPECT_NE(errors.find("Print"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("korrin: Print is not available in this version."), std::string::npos) << errors;
     EXPECT_EQ(errors.find("Generate"), std::string::npos) << errors;
 }
 
-TEST(Batch, GenerateAllAndSaveRunTheirCommands) {
+TEST(Batch, SaveAndExportWriteTheirTargets) {
+    Workspace work;
+    ASSERT_TRUE(work.copyExample("grades.vrd"));
     {
         Editor editor;
-        ASSERT_TRUE(editor.start("-ga", "", false));
-        EXPECT_NE(editor.waitExit(), 0);
-        EXPECT_NE(editor.log().find("command 2245 unavailable"), std::string::npos) << editor.log();
-        // Reported once, though the conversion and the batch message both ask.
-        std::string errors = e2e::readFile(editor.errors);
-        EXPECT_EQ(errors.find("Generate all"), errors.rfind("Generate all")) << errors;
-        EXPECT_NE(errors.find("Generate all"), std::string::npos) << errors;
+        ASSERT_TRUE(editor.start("-s=\"" + work.file("copy.vrd") + "\" \"" + work.file("grades.vrd") + "\"",
+                                 work.settingsText(), false));
+        EXPECT_EQ(editor.waitExit(60000), 0) << e2e::readFile(editor.errors);
+        const std::string copy = e2e::readFile(work.file("copy.vrd"));
+        ASSERT_GT(copy.size(), 8u);
+        EXPECT_EQ(copy.compare(0, 8, std::string("VRD\0" "6.3\0", 8)), 0);
     }
     {
-        // From a response file.
-        std::string response = e2e::tempPath("korrin-args", ".rsp");
-        ASSERT_TRUE(e2e::writeFile(response, "-s=\"out dir\\y.vrd\"\r\nx.vrd\r\n"));
-        Editor batch;
-        ASSERT_TRUE(batch.launch("@" + response));
-        EXPECT_NE(batch.waitExit(), 0);
-        std::string log = batch.log();
-        EXPECT_NE(log.find("command 2205 unavailable"), std::string::npos) << log;  // x.vrd
-        EXPECT_NE(log.find("command 2210 unavailable"), std::string::npos) << log;
-        DeleteFileA(response.c_str());
+        // The saved copy generates the same source as the example.
+        Editor editor;
+        ASSERT_TRUE(editor.start("-g=\"" + work.file("copy.pas") + "\" \"" + work.file("copy.vrd") + "\"",
+                                 work.settingsText(), false));
+        EXPECT_EQ(editor.waitExit(60000), 0) << e2e::readFile(editor.errors);
+        EXPECT_EQ(withoutStamp(e2e::readFile(work.file("copy.pas"))),
+                  withoutStamp(e2e::readFile(Workspace::example("grades.pas"))));
     }
+    {
+        Editor editor;
+        ASSERT_TRUE(editor.start("-e=\"" + work.file("grades.etf") + "\" \"" + work.file("grades.vrd") + "\"",
+                                 work.settingsText(), false));
+        EXPECT_EQ(editor.waitExit(60000), 0) << e2e::readFile(editor.errors);
+        const std::string etf = e2e::readFile(work.file("grades.etf"));
+        EXPECT_NE(etf.find("Korrin"), std::string::npos) << etf.substr(0, 200);
+    }
+}
+
+TEST(Batch, GenerateAllInTheCurrentDirectory) {
+    Workspace work;
+    ASSERT_TRUE(work.copyExample("loops.vrd"));
+    ASSERT_TRUE(work.copyExample("primes.vrd"));
+    ASSERT_TRUE(e2e::writeFile(work.file("broken.vrd"), std::string("VRD\0" "6.3\0TREE\x10\0\xff\xff\xff", 17)));
+    char previous[MAX_PATH] = {};
+    GetCurrentDirectoryA(sizeof previous, previous);
+    ASSERT_TRUE(SetCurrentDirectoryA(work.dir.c_str()));
+    Editor editor;
+    const bool started = editor.start("-ga", work.settingsText(), false);
+    SetCurrentDirectoryA(previous);
+    ASSERT_TRUE(started);
+    // The broken diagram fails; the others are generated.
+    EXPECT_EQ(editor.waitExit(60000), 1);
+    EXPECT_EQ(withoutStamp(e2e::readFile(work.file("loops.pas"))),
+              withoutStamp(e2e::readFile(Workspace::example("loops.pas"))));
+    EXPECT_EQ(withoutStamp(e2e::readFile(work.file("primes.pas"))),
+              withoutStamp(e2e::readFile(Workspace::example("primes.pas"))));
+    const std::string errors = e2e::readFile(editor.errors);
+    EXPECT_NE(errors.find("2 file(s) generated, 1 file(s) failed."), std::string::npos) << errors;
+    EXPECT_NE(errors.find("broken.vrd"), std::string::npos) << errors;
+    // Run once, though the conversion and the batch message both ask.
+    EXPECT_EQ(errors.find("file(s) generated"), errors.rfind("file(s) generated")) << errors;
+}
+
+TEST(Batch, AResponseFileNamesTheAction) {
+    Workspace work;
+    ASSERT_TRUE(work.copyExample("loops.vrd"));
+    std::string response = work.file("args.rsp");
+    ASSERT_TRUE(e2e::writeFile(response, "-s=\"" + work.file("out copy.vrd") + "\"\r\n\"" + work.file("loops.vrd") +
+                                             "\"\r\n"));
+    Editor batch;
+    ASSERT_TRUE(batch.launch("@" + response));
+    EXPECT_EQ(batch.waitExit(60000), 0) << e2e::readFile(batch.errors);
+    std::string log = batch.log();
+    EXPECT_NE(log.find("command 2205 done"), std::string::npos) << log;
+    EXPECT_NE(log.find("command 2210 done"), std::string::npos) << log;
+    EXPECT_GT(e2e::readFile(work.file("out copy.vrd")).size(), 8u);
 }
 
 TEST(Batch, AnOptionThatIsNoOptionStartsNormally) {

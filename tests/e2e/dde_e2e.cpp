@@ -111,12 +111,21 @@ TEST_F(DdeTest, OpenWithLineIsAcknowledgedPositively) {
     HWND server = initiate(editor.frame, "KORRIN", "System");
     ASSERT_EQ(server, editor.frame);
 
+    // A diagram that exists: opened into the empty untitled window.
+    char examples[MAX_PATH] = {};
+    GetEnvironmentVariableA("KORRIN_EXAMPLES", examples, sizeof examples);
+    const std::string diagram = e2e::tempPath("korrin-dde", ".vrd");
+    ASSERT_TRUE(CopyFileA((e2e::windowsPath(examples) + "\\loops.vrd").c_str(), diagram.c_str(), FALSE));
     std::size_t from = editor.log().size();
-    int status = execute(server, "[open(\"C:\\Diagrams\\main.vrd\")][line(3)]");
+    const std::string open = "[open(\"" + diagram + "\")][line(3)]";
+    int status = execute(server, open);
     EXPECT_EQ(status, 0x8000);
-    EXPECT_TRUE(editor.waitFor("dde execute ok [open(\"C:\\Diagrams\\main.vrd\")][line(3)]", 5000, from))
-        << editor.log();
-    EXPECT_TRUE(editor.waitFor("command 2205", 5000, from));
+    EXPECT_TRUE(editor.waitFor("dde execute ok " + open, 5000, from)) << editor.log();
+    EXPECT_TRUE(editor.waitFor("command 2205 done", 5000, from)) << editor.log().substr(from);
+    HWND client = FindWindowExA(editor.frame, nullptr, "MDIClient", nullptr);
+    HWND child = FindWindowExA(client, nullptr, "kivchild", nullptr);
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(FindWindowExA(client, child, "kivchild", nullptr), nullptr) << "into the untitled window";
 
     // An unparsable command is acknowledged negatively.
     status = execute(server, "[open(\"C:\\a.vrd\"]");
@@ -139,4 +148,5 @@ TEST_F(DdeTest, OpenWithLineIsAcknowledgedPositively) {
 
     editor.post(WM_CLOSE);
     EXPECT_EQ(editor.waitExit(), 0);
+    DeleteFileA(diagram.c_str());
 }

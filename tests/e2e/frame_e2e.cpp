@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cctype>
 #include <cstring>
 #include <set>
 #include <string>
@@ -134,8 +135,10 @@ TEST(Frame, StatusLineHelpForMenuItemsAndPopups) {
 }
 
 TEST(Frame, AcceleratorsSendTheirCommands) {
+    char examples[MAX_PATH] = {};
+    GetEnvironmentVariableA("KORRIN_EXAMPLES", examples, sizeof examples);
     Editor editor;
-    ASSERT_TRUE(editor.start(""));
+    ASSERT_TRUE(editor.start("", "[Settings]\r\nConfigurationFile=" + e2e::windowsPath(examples) + "\\pascal.cfg\r\n"));
     std::size_t from = editor.log().size();
     ASSERT_TRUE(e2e::sendKeys(editor.frame, {VK_CONTROL}, 'B'));
     ASSERT_TRUE(editor.waitFor("command 7702 done", 10000, from)) << editor.log();
@@ -151,20 +154,60 @@ TEST(Frame, AcceleratorsSendTheirCommands) {
     ASSERT_TRUE(editor.waitFor("command 7100 done", 10000, from));
     EXPECT_TRUE(hasItem(editor.menuDump(), 7100, "ec"));
 
-    // Ctrl+G runs "Generate as" once generation is there; until then the
-    // greyed item keeps the key from sending anything.
-    bool generateEnabled = hasItem(editor.menuDump(), 2240, "e");
+    // Ctrl+G: "Generate as" asks for the file; cancelling generates nothing.
+    EXPECT_TRUE(hasItem(editor.menuDump(), 2240, "e"));
     from = editor.log().size();
     ASSERT_TRUE(e2e::sendKeys(editor.frame, {VK_CONTROL}, 'G'));
-    ASSERT_TRUE(e2e::sendKeys(editor.frame, {VK_CONTROL}, 'B'));  // a marker after Ctrl+G
-    ASSERT_TRUE(editor.waitFor("command 7702", 10000, from));
-    std::string after = editor.log().substr(from);
-    EXPECT_EQ(after.find("command 2240") != std::string::npos, generateEnabled) << after;
+    HWND dialog = editor.findDialog(10000);
+    ASSERT_NE(dialog, nullptr) << editor.log().substr(from);
+    EXPECT_EQ(windowText(dialog), "Generate as");
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(editor.waitFor("command 2240 failed", 10000, from)) << editor.log().substr(from);
 
     editor.command(7100);  // back to the settings of the start: no question
     editor.post(WM_CLOSE);
     if (HWND box = editor.findDialog(1500)) PostMessageA(box, WM_COMMAND, IDNO, 0);
     EXPECT_EQ(editor.waitExit(), 0);
+}
+
+TEST(Frame, FileCommandsOpenSaveAndClose) {
+    char examples[MAX_PATH] = {};
+    GetEnvironmentVariableA("KORRIN_EXAMPLES", examples, sizeof examples);
+    const std::string work = e2e::tempPath("korrin-files", ".vrd");
+    ASSERT_TRUE(CopyFileA((e2e::windowsPath(examples) + "\\primes.vrd").c_str(), work.c_str(), FALSE));
+    Editor editor;
+    ASSERT_TRUE(editor.start("\"" + work + "\""));
+    // The file went into the untitled window: one diagram window titled
+    // with its name.
+    HWND client = FindWindowExA(editor.frame, nullptr, "MDIClient", nullptr);
+    ASSERT_NE(client, nullptr);
+    HWND child = FindWindowExA(client, nullptr, "kivchild", nullptr);
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(FindWindowExA(client, child, "kivchild", nullptr), nullptr);
+    std::string title = windowText(child);
+    for (char& c : title) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string expected = work;
+    for (char& c : expected) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_NE(title.find(expected.substr(expected.find_last_of('\\') + 1)), std::string::npos) << title;
+
+    // New opens a second window; Close takes it away again.
+    std::size_t from = editor.log().size();
+    editor.command(2200);
+    ASSERT_TRUE(editor.waitFor("command 2200 done", 10000, from));
+    editor.command(2207);
+    ASSERT_TRUE(editor.waitFor("command 2207 done", 10000, from));
+
+    // Save writes the diagram back; the previous content is the backup copy.
+    const std::string before = e2e::readFile(work);
+    from = editor.log().size();
+    editor.command(2210);
+    ASSERT_TRUE(editor.waitFor("command 2210 done", 10000, from)) << editor.log().substr(from);
+    std::string backup = work;
+    backup.insert(backup.find_last_of('.') + 1, "~");
+    EXPECT_EQ(e2e::readFile(backup), before);
+    closeNormally(editor);
+    DeleteFileA(work.c_str());
+    DeleteFileA(backup.c_str());
 }
 
 TEST(Frame, BarButtonsSendTheirCommands) {
@@ -223,7 +266,7 @@ TEST(Frame, ContextMenus) {
     editor.command(9903);
     ASSERT_TRUE(editor.waitFor("context 9903", 10000, from));
     std::string log = editor.log().substr(from);
-    EXPECT_NE(log.find("context 9903 2200g 2205g 6403 6401 6402 6406 6405"), std::string::npos) << log;
+    EXPECT_NE(log.find("context 9903 2200 2205 6403 6401 6402 6406 6405"), std::string::npos) << log;
     HWND popup = editor.findWindowOfClass("#32768");
     ASSERT_NE(popup, nullptr);
     PostMessageA(popup, WM_KEYDOWN, VK_ESCAPE, 0);

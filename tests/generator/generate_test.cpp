@@ -5,6 +5,8 @@
 #include "config/profile.h"
 #include "core/allocator.h"
 #include "core/diagram_file.h"
+#include "core/diagram_save.h"
+#include "core/file_descriptor.h"
 #include "core/element_stream.h"
 #include "core/outcome.h"
 #include "resources/strings.h"
@@ -72,6 +74,8 @@ TEST_F(GenerateTest, SourceLineNumbersAndTheNewWorkingCopy) {
     usePascalConfig();
     ASSERT_TRUE(openDiagram(sample()));
     const char* ownPath = doc.ownFile.path;
+    const std::string openedCopy = doc.tempFile.path;
+    ASSERT_FALSE(openedCopy.empty()) << "opening writes the temporary segment file";
     ASSERT_EQ(generateTo(), 1);
     EXPECT_TRUE(host->messages.empty());
     ASSERT_EQ(host->statusTexts.size(), 1u);
@@ -81,8 +85,10 @@ TEST_F(GenerateTest, SourceLineNumbersAndTheNewWorkingCopy) {
 
     // The document reads its segments from the new working copy now; the
     // bodies it did not hold before are on disk again.
-    ASSERT_NE(workingCopyPath(&doc), nullptr);
-    EXPECT_NE(doc.segmentSource, &doc.ownFileSource);
+    ASSERT_NE(std::string(doc.tempFile.path), openedCopy);
+    EXPECT_TRUE(fileExists(doc.tempFile.path));
+    EXPECT_FALSE(fileExists(openedCopy)) << "the previous temporary file is deleted";
+    EXPECT_EQ(doc.segmentSource, &doc.tempFileSource);
     EXPECT_TRUE(segmentFlags(doc.root) & kSegOnDisk);
     EXPECT_STREQ(doc.ownFile.path, ownPath);
 
@@ -190,13 +196,15 @@ TEST_F(GenerateTest, CancelOnAnAbsentTemplateUndoesEverything) {
     setSegmentFlags(doc.root, kSegLoaded);
     const std::uint32_t rootOffset = levelInfoOf(doc.root)->fileOffset;
     const SegmentSource* source = doc.segmentSource;
+    const std::string openedCopy = doc.tempFile.path;
     host->answer(kAnswerCancel);
     EXPECT_EQ(generateTo(), 0);
     ASSERT_EQ(host->messages.size(), 1u);
     EXPECT_EQ(host->messages[0].id, IDS_GENMSG_NO_GENSTRING);
     EXPECT_FALSE(fileExists(dir.file("plan.out")));
     EXPECT_EQ(doc.segmentSource, source);
-    EXPECT_EQ(workingCopyPath(&doc), nullptr);
+    EXPECT_EQ(doc.tempFile.path, openedCopy);
+    EXPECT_TRUE(fileExists(openedCopy));
     EXPECT_EQ(segmentFlags(doc.root) & ~kSegLineNumbersInvalid, kSegLoaded) << "the changed body is not marked as saved";
     EXPECT_EQ(levelInfoOf(doc.root)->fileOffset, rootOffset);
     for (ConstructNode* node : nodesOf(loadedRoot())) {
@@ -276,10 +284,11 @@ TEST_F(GenerateTest, OutputThatCannotBeCreated) {
     ASSERT_TRUE(openDiagram(sample()));
     const std::string path = dir.file("no/such/folder/x.pas");
     std::snprintf(target.storedPath, sizeof target.storedPath, "%s", path.c_str());
+    const std::string openedCopy = doc.tempFile.path;
     EXPECT_EQ(generate(&doc, kCmdGenerate, false, false, &target), 0);
     ASSERT_EQ(host->messages.size(), 1u);
     EXPECT_EQ(host->messages[0].text, "Unable to open " + path + ".");
-    EXPECT_EQ(workingCopyPath(&doc), nullptr);
+    EXPECT_EQ(doc.tempFile.path, openedCopy);
 }
 
 TEST_F(GenerateTest, ChoosingTheOutputFile) {
@@ -319,7 +328,7 @@ TEST_F(GenerateTest, BatchGeneratesIntoTheGenerateDirectory) {
     setGenFileExt(g_languageConfig, ".vrd");
     EXPECT_EQ(generate(&doc, kCmdGenerate, true, false, nullptr), 0);
     ASSERT_EQ(host->messages.size(), 1u);
-    EXPECT_EQ(host->messages[0].id, IDS_GENMSG_OWN_FILE);
+    EXPECT_EQ(host->messages[0].id, IDS_OWN_FILE_NOT_OVERWRITABLE);
 }
 
 TEST_F(GenerateTest, SavingAndTheRecentFilesFollowSuccess) {
@@ -344,9 +353,28 @@ TEST_F(GenerateTest, SavingAndTheRecentFilesFollowSuccess) {
     EXPECT_EQ(recents, 2);
 }
 
+TEST_F(GenerateTest, SaveAfterGenerationKeepsTheLineNumbersInTheDiagramFile) {
+    usePascalConfig();
+    ASSERT_TRUE(openDiagram(sample()));
+    const std::string own = doc.ownFile.path;
+    const std::string before = readFile(own);
+    std::snprintf(target.storedPath, sizeof target.storedPath, "%s", dir.file("plan.out").c_str());
+    ASSERT_EQ(generate(&doc, kCmdGenerate, false, true, &target), 1);
+    EXPECT_TRUE(host->messages.empty());
+    EXPECT_NE(readFile(own), before) << "the Save procedure wrote the diagram";
+    char backup[kPathSize];
+    ASSERT_EQ(backupName(own.c_str(), fileSettings().maxBackupCopyExtLen, backup), 1);
+    EXPECT_EQ(readFile(backup), before) << "with its backup copy";
+    // Opened again, the diagram carries the line numbers of the generation.
+    closeDocument(&doc);
+    ASSERT_EQ(openDocument(&doc, own.c_str()), 1);
+    expectLineNumbers(output());
+}
+
 TEST_F(GenerateTest, OutOfMemoryAnywhereFailsCleanly) {
     usePascalConfig();
     ASSERT_TRUE(openDiagram(sample()));
+    const std::string openedCopy = doc.tempFile.path;
     int result = 0;
     int failures = 0;
     for (long nth = 1; nth < 2000 && result == 0; ++nth) {
@@ -358,7 +386,8 @@ TEST_F(GenerateTest, OutOfMemoryAnywhereFailsCleanly) {
             ++failures;
             EXPECT_FALSE(g_outcome.jobCancelled);
             EXPECT_TRUE(host->saw(IDS_OUT_OF_MEMORY)) << nth;
-            EXPECT_EQ(workingCopyPath(&doc), nullptr);
+            EXPECT_EQ(doc.tempFile.path, openedCopy) << nth;
+            EXPECT_TRUE(fileExists(openedCopy)) << nth;
             EXPECT_FALSE(fileExists(dir.file("plan.out")));
         }
     }

@@ -380,16 +380,11 @@ void GeneratorTest::SetUp() {
     GeneratorHooks hooks{};
     hooks.now = fixedNow;
     savedHooks = setGeneratorHooks(hooks);
-    // Documents read their unloaded segments from their own files: the
-    // generator's working copy is the only copy the tests deal with.
-    savedStep = setTemporaryFileStep(nullptr);
 }
 
 void GeneratorTest::TearDown() {
     closeDocument(&doc);
-    releaseWorkingCopy(&doc);
     setGeneratorHooks(savedHooks);
-    setTemporaryFileStep(savedStep);
     g_languageConfig = savedConfig;
     host.reset();
     TreeTest::TearDown();

@@ -151,7 +151,6 @@ protected:
     GenerateTarget target{};
     LanguageConfig savedConfig{};
     GeneratorHooks savedHooks{};
-    TemporaryFileStep savedStep = nullptr;
     std::string configPath;
 };
 

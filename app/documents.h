@@ -1,0 +1,77 @@
+// The open diagrams of the editor and the file commands on them: New,
+// Open, Close, Save, Save as, Save all and Insert file, and the per-diagram
+// targets of Generate and Export.
+//
+// Each open diagram is one OpenDiagram record; the windows that show it
+// refer to it. The functions here decide and act on documents and files;
+// the front end creates and destroys the windows and refreshes titles.
+//
+// Portable: dialogs and questions go through the host (core/host.h).
+#pragma once
+
+#include <cstddef>
+
+#include "core/diagram_document.h"
+#include "generator/generator.h"
+
+struct ConstructNode;
+
+struct OpenDiagram {
+    DiagramDocument document;
+    GenerateTarget generateTarget;  // the stored generation file
+    char exportPath[kPathSize];     // the stored export file ("" = none yet)
+    bool changedSinceExport;
+    void* window;  // the front end's window showing it (null = none)
+    OpenDiagram* next;
+};
+
+// The open diagrams, newest first.
+OpenDiagram* firstDiagram();
+int diagramCount();
+
+// A new untitled diagram with an empty top segment (null when memory is
+// short, after the message).
+OpenDiagram* newDiagram();
+// Closes the diagram's document and files and forgets it.
+void discardDiagram(OpenDiagram* diagram);
+// The open diagram whose own file is `path` (compared as the file system
+// does), or null.
+OpenDiagram* findDiagramByPath(const char* path);
+OpenDiagram* diagramOfDocument(const DiagramDocument* document);
+
+// No file name yet.
+bool isUntitled(const OpenDiagram* diagram);
+// Untitled, unchanged and empty: the window showing it may take a file.
+bool isEmptyUntitled(const OpenDiagram* diagram);
+// The name the title shows: the file path, or "(Untitled)".
+void diagramTitle(const OpenDiagram* diagram, char* out, std::size_t size);
+
+// Opens `path` into `diagram` (which is replaced only on success): the name
+// check (missing files may be created), then the document is loaded. A
+// source text or transfer file that was converted keeps its name with the
+// native extension, unsaved, so that Save never writes diagram data over
+// the source. 1 on success.
+int loadDiagramFile(OpenDiagram* diagram, const char* path, bool readOnly);
+
+// Asks for a file to open (null when cancelled): the Open dialog in the
+// open directory, which then becomes the chosen file's directory.
+bool chooseFileToOpen(char* path, std::size_t size);
+
+// Save (askName false: the own name, or the dialog when there is none) and
+// Save as (askName true). 1 when saved.
+int saveDiagram(OpenDiagram* diagram, bool askName);
+// Save all: every changed diagram that has a name, the untitled ones with
+// the dialog. 1 when all were saved (a cancelled one ends the run).
+int saveAllDiagrams();
+
+// Before a diagram is closed: a changed one asks "Save changes to %s?"
+// (Yes/No/Cancel); Yes saves it. True when the diagram may be closed.
+// Where nothing may be asked, a batch run (which never keeps windows)
+// closes it unsaved and a call from another application keeps it open.
+bool confirmClose(OpenDiagram* diagram);
+
+// Insert file: reads the diagram (or source or transfer) file `path`, or
+// the file chosen in the Insert dialog when `path` is null, as a sequence
+// and appends it to the top segment of `diagram`. The chosen path is
+// returned in `chosen` (kPathSize) for the recent-file list. 1 on success.
+int insertFileInto(OpenDiagram* diagram, const char* path, char* chosen);

@@ -1,0 +1,217 @@
+// The open diagrams and the file commands: new and untitled diagrams, names
+// that do not exist, Save and Save as with the dialog, the save question,
+// Insert file, and converted files that must never be saved over.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "app/documents.h"
+#include "app/settings.h"
+#include "core/construct_node.h"
+#include "core/diagram_file.h"
+#include "import/parser_import.h"
+#include "import/transfer_export.h"
+#include "plugins/transfer/transfer_native.h"
+#include "platform/platform.h"
+#include "resources/strings.h"
+#include "tests/support/host_recorder.h"
+
+namespace {
+
+std::string repositoryDir() {
+    std::string here = __FILE__;
+    for (int up = 0; up < 3; ++up) here = here.substr(0, here.find_last_of("/\\"));
+    return here;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void copyFile(const std::string& from, const std::string& to) {
+    std::ofstream(to, std::ios::binary) << readFile(from);
+}
+
+int countConstructs(const ConstructNode* head) {
+    int n = 0;
+    for (const ConstructNode* node = head; node; node = node->next) ++n;
+    return n;
+}
+
+ParserEntryFn resolveTransfer(const char* libraryName) {
+    const std::string name = libraryName ? libraryName : "";
+    return name.size() >= 14 && name.compare(name.size() - 14, 14, kTransferImportLibrary) == 0
+               ? transfer_parse_native
+               : nullptr;
+}
+
+class DocumentsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static int serial = 0;
+        const auto base = std::filesystem::temp_directory_path() /
+                          ("korrin-docs-" + std::to_string(reinterpret_cast<std::uintptr_t>(&serial) % 100000) + "-" + std::to_string(std::time(nullptr)) + "-" + std::to_string(++serial));
+        std::filesystem::create_directories(base);
+        dir = base.string();
+        host.defaultAnswer = kAnswerOk;
+        initFrameSettings(g_frameSettings);
+    }
+    void TearDown() override {
+        while (OpenDiagram* d = firstDiagram()) discardDiagram(d);
+        setParserResolver(nullptr);
+        freeFrameSettings(g_frameSettings);
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+    }
+    std::string file(const std::string& name) const {
+        return (std::filesystem::path(dir) / name).string();
+    }
+    std::string example(const std::string& name) {
+        const std::string path = file(name);
+        copyFile(repositoryDir() + "/examples/" + name, path);
+        return path;
+    }
+
+    std::string dir;
+    HostRecorder host;
+};
+
+TEST_F(DocumentsTest, ANewDiagramIsTheEmptyUntitledOne) {
+    OpenDiagram* diagram = newDiagram();
+    ASSERT_NE(diagram, nullptr);
+    EXPECT_TRUE(isUntitled(diagram));
+    EXPECT_TRUE(isEmptyUntitled(diagram));
+    ASSERT_NE(diagram->document.root, nullptr);
+    EXPECT_EQ(diagram->document.root->type, ConstructType::Level);
+    char title[kPathSize];
+    diagramTitle(diagram, title, sizeof title);
+    EXPECT_STREQ(title, "(Untitled)");
+    // A change takes it out of the empty state.
+    diagram->document.modified = true;
+    EXPECT_FALSE(isEmptyUntitled(diagram));
+    EXPECT_EQ(diagramCount(), 1);
+}
+
+TEST_F(DocumentsTest, OpeningAndNamesThatDoNotExist) {
+    OpenDiagram* diagram = newDiagram();
+    const std::string path = example("loops.vrd");
+    ASSERT_EQ(loadDiagramFile(diagram, path.c_str(), false), 1);
+    EXPECT_FALSE(isUntitled(diagram));
+    EXPECT_FALSE(diagram->document.modified);
+    EXPECT_EQ(findDiagramByPath(path.c_str()), diagram);
+
+    // A missing name: Yes starts an empty diagram under it, nothing on disk.
+    OpenDiagram* fresh = newDiagram();
+    const std::string missing = file("new.vrd");
+    host.answer(kAnswerYes);
+    ASSERT_EQ(loadDiagramFile(fresh, missing.c_str(), false), 1);
+    EXPECT_TRUE(host.saw(IDS_CREATE_FILE_QUESTION));
+    EXPECT_STREQ(fresh->document.ownFile.path, missing.c_str());
+    EXPECT_FALSE(platform::fileExists(missing.c_str()));
+    // ... Save then creates it.
+    ASSERT_EQ(saveDiagram(fresh, false), 1) << host.lastText();
+    EXPECT_GT(readFile(missing).size(), 8u);
+
+    // Where nothing may be asked the refusal still says why, and the
+    // diagram keeps what it had.
+    g_hostState.insideForeignCall = true;
+    host.messages.clear();
+    EXPECT_EQ(loadDiagramFile(diagram, file("gone.vrd").c_str(), false), 0);
+    g_hostState.insideForeignCall = false;
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].id, IDS_UNABLE_TO_OPEN);
+    EXPECT_EQ(findDiagramByPath(path.c_str()), diagram);
+}
+
+TEST_F(DocumentsTest, SaveAsAndTheSaveQuestion) {
+    OpenDiagram* diagram = newDiagram();
+    diagram->document.modified = true;
+
+    // Cancel keeps the diagram; No lets it go unsaved.
+    host.answer(kAnswerCancel);
+    EXPECT_FALSE(confirmClose(diagram));
+    host.answer(kAnswerNo);
+    EXPECT_TRUE(confirmClose(diagram));
+    EXPECT_EQ(host.messages.back().text, "Save changes to (Untitled)?");
+
+    // Yes on an untitled diagram asks for the name; a cancelled dialog
+    // keeps the window.
+    host.answer(kAnswerYes);
+    host.choose("");
+    EXPECT_FALSE(confirmClose(diagram));
+    const std::string target = file("saved.vrd");
+    host.answer(kAnswerYes);
+    host.choose(target);
+    EXPECT_TRUE(confirmClose(diagram));
+    EXPECT_FALSE(diagram->document.modified);
+    EXPECT_STREQ(diagram->document.ownFile.path, target.c_str());
+    EXPECT_EQ(readFile(target).compare(0, 8, std::string("VRD\0" "6.3\0", 8)), 0);
+    // The dialog's directory is remembered for the next one.
+    EXPECT_EQ(std::string(g_frameSettings.pairs[static_cast<int>(PathPair::Open)].directory), dir);
+
+    // Save as onto another open diagram's file is refused, and the dialog
+    // asks again.
+    OpenDiagram* other = newDiagram();
+    const std::string otherPath = example("primes.vrd");
+    ASSERT_EQ(loadDiagramFile(other, otherPath.c_str(), false), 1);
+    const std::string before = readFile(otherPath);
+    host.messages.clear();
+    host.choose(otherPath);
+    host.choose("");
+    EXPECT_EQ(saveDiagram(diagram, true), 0);
+    EXPECT_TRUE(host.saw(IDS_FILE_ALREADY_IN_USE));
+    EXPECT_EQ(readFile(otherPath), before);
+}
+
+TEST_F(DocumentsTest, InsertFileAppendsToTheTopSegment) {
+    OpenDiagram* diagram = newDiagram();
+    const std::string path = example("loops.vrd");
+    char chosen[kPathSize] = "";
+    ASSERT_EQ(insertFileInto(diagram, path.c_str(), chosen), 1);
+    EXPECT_STREQ(chosen, path.c_str());
+    EXPECT_TRUE(diagram->document.modified);
+    const int once = countConstructs(childAt(diagram->document.root, Slot::Body));
+    EXPECT_GT(once, 0);
+    ASSERT_EQ(insertFileInto(diagram, path.c_str(), chosen), 1);
+    EXPECT_EQ(countConstructs(childAt(diagram->document.root, Slot::Body)), 2 * once);
+    // A file that is no diagram changes nothing.
+    std::ofstream(file("junk.vrd"), std::ios::binary) << "VRD";
+    host.messages.clear();
+    EXPECT_EQ(insertFileInto(diagram, file("junk.vrd").c_str(), chosen), 0);
+    EXPECT_FALSE(host.messages.empty());
+    EXPECT_EQ(countConstructs(childAt(diagram->document.root, Slot::Body)), 2 * once);
+}
+
+TEST_F(DocumentsTest, AConvertedFileIsNeverSavedOver) {
+    installImportHooks();
+    setParserResolver(resolveTransfer);
+    setTransferNativeLanguage(kLanguageEnglish);
+    // A transfer file of an example diagram.
+    OpenDiagram* source = newDiagram();
+    copyFile(repositoryDir() + "/examples/grades.vrd", file("source.vrd"));
+    ASSERT_EQ(loadDiagramFile(source, file("source.vrd").c_str(), false), 1);
+    const std::string transfer = file("grades.etf");
+    ASSERT_EQ(exportTransferFile(&source->document, transfer.c_str(), false), 1);
+    discardDiagram(source);
+    const std::string exported = readFile(transfer);
+
+    OpenDiagram* diagram = newDiagram();
+    host.answer(kAnswerOk);  // the conversion notice
+    ASSERT_EQ(loadDiagramFile(diagram, transfer.c_str(), false), 1) << host.lastText();
+    EXPECT_EQ(std::string(diagram->document.ownFile.path), file("grades.vrd"));
+    EXPECT_TRUE(diagram->document.modified);
+    ASSERT_EQ(saveDiagram(diagram, false), 1);
+    EXPECT_EQ(readFile(transfer), exported);
+    EXPECT_EQ(readFile(file("grades.vrd")).compare(0, 4, std::string("VRD\0", 4)), 0);
+}
+
+}  // namespace
