@@ -164,6 +164,47 @@ TEST(Batch, GenerateAllInTheCurrentDirectory) {
     EXPECT_EQ(errors.find("file(s) generated"), errors.rfind("file(s) generated")) << errors;
 }
 
+TEST(Batch, ConvertAllNamesItsDirectory) {
+    Workspace work;
+    ASSERT_TRUE(work.copyExample("grades.vrd"));
+    Editor editor;
+    ASSERT_TRUE(editor.start("-ca=\"" + work.dir + "\"", work.settingsText(), false));
+    EXPECT_EQ(editor.waitExit(60000), 0) << e2e::readFile(editor.errors);
+    EXPECT_EQ(withoutStamp(e2e::readFile(work.file("grades.pas"))),
+              withoutStamp(e2e::readFile(Workspace::example("grades.pas"))));
+}
+
+TEST(Batch, GenerateAllFromTheMenuShowsItsProgressAndReport) {
+    Workspace work;
+    ASSERT_TRUE(work.copyExample("loops.vrd"));
+    char previous[MAX_PATH] = {};
+    GetCurrentDirectoryA(sizeof previous, previous);
+    ASSERT_TRUE(SetCurrentDirectoryA(work.dir.c_str()));
+    Editor editor;
+    const bool started = editor.start("", work.settingsText());
+    SetCurrentDirectoryA(previous);
+    ASSERT_TRUE(started);
+    std::size_t from = editor.log().size();
+    editor.command(2245);
+    // The report at the end, over the frame.
+    ASSERT_TRUE(editor.waitFor("message 20713 Generate all: 1 file(s) generated, 0 file(s) failed.", 30000, from))
+        << editor.log().substr(from);
+    // The message box under the product title (the progress dialog is
+    // still up behind it).
+    HWND report = nullptr;
+    for (int i = 0; i < 100 && !report; ++i) {
+        report = FindWindowA("#32770", "Korrin(VRD)");
+        if (!report) Sleep(50);
+    }
+    ASSERT_NE(report, nullptr);
+    EXPECT_NE(FindWindowA("#32770", "Generate all"), nullptr);
+    PostMessageA(report, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(editor.waitFor("command 2245 done", 10000, from)) << editor.log().substr(from);
+    EXPECT_FALSE(e2e::readFile(work.file("loops.pas")).empty());
+    editor.post(WM_CLOSE);
+    EXPECT_EQ(editor.waitExit(), 0);
+}
+
 TEST(Batch, AResponseFileNamesTheAction) {
     Workspace work;
     ASSERT_TRUE(work.copyExample("loops.vrd"));
