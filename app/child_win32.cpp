@@ -21,7 +21,7 @@ bool isDiagramClass(HWND window) {
 bool closeDiagramWindow(HWND window) {
     OpenDiagram* diagram = diagramOfWindow(window);
     if (isEmptyUntitled(diagram) && diagramWindowCount() <= 1) return false;
-    if (diagram && !confirmClose(diagram)) return false;
+    if (diagram && !confirmClose(diagram, g_frame.batch)) return false;
     return true;
 }
 

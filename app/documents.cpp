@@ -247,8 +247,8 @@ int saveAllDiagrams() {
     return 1;
 }
 
-bool confirmClose(OpenDiagram* diagram) {
-    if (!diagram || !diagram->document.modified) return true;
+bool confirmClose(OpenDiagram* diagram, bool unattended) {
+    if (!diagram || !diagram->document.modified || unattended) return true;
     char title[kPathSize];
     diagramTitle(diagram, title, sizeof title);
     const int fallback = g_hostState.noDialogs ? kAnswerNo : kAnswerCancel;

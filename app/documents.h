@@ -66,9 +66,10 @@ int saveAllDiagrams();
 
 // Before a diagram is closed: a changed one asks "Save changes to %s?"
 // (Yes/No/Cancel); Yes saves it. True when the diagram may be closed.
-// Where nothing may be asked, a batch run (which never keeps windows)
-// closes it unsaved and a call from another application keeps it open.
-bool confirmClose(OpenDiagram* diagram);
+// `unattended` (a batch run, which must always end): closed unsaved
+// without a question. Otherwise, where nothing may be asked (a call from
+// another application), a changed diagram stays open.
+bool confirmClose(OpenDiagram* diagram, bool unattended = false);
 
 // Insert file: reads the diagram (or source or transfer) file `path`, or
 // the file chosen in the Insert dialog when `path` is null, as a sequence

@@ -122,7 +122,8 @@ bool closeAllWindows() {
 bool closeFrame(bool destroy) {
     if (!closeAllWindows()) return false;
     // Before the end of start-up there is no snapshot to compare with.
-    if (g_frame.started &&
+    // A batch run keeps no settings changes and asks nothing.
+    if (g_frame.started && !g_frame.batch &&
         !askSaveSettingsAtExit(g_frameSettings, g_settingsSnapshot, g_settingsFile, g_settingsHooks, false))
         return false;
     if (destroy) {

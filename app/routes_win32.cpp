@@ -381,7 +381,8 @@ bool settingsCommand(const CommandRequest&) {
 }
 
 bool conversionNoticeSuppressed(FileKind kind) {
-    if (g_hostState.noDialogs) return true;
+    // A start without dialogs (a batch option) converts without asking.
+    if (g_hostState.noDialogs || g_frame.batch) return true;
     const unsigned key = kind == FileKind::Transfer ? IDS_KEY_SUPPRESSETFCONVMSG : IDS_KEY_SUPPRESSSOURCECONVMSG;
     return readProfileBool(key, IDS_SEC_SETTINGS, g_settingsFile, 0) != 0;
 }

@@ -142,6 +142,14 @@ TEST_F(DocumentsTest, SaveAsAndTheSaveQuestion) {
     host.answer(kAnswerNo);
     EXPECT_TRUE(confirmClose(diagram));
     EXPECT_EQ(host.messages.back().text, "Save changes to (Untitled)?");
+    // A batch run always ends: no question; inside a call from another
+    // program nothing is asked and the diagram stays.
+    host.messages.clear();
+    EXPECT_TRUE(confirmClose(diagram, true));
+    g_hostState.insideForeignCall = true;
+    EXPECT_FALSE(confirmClose(diagram));
+    g_hostState.insideForeignCall = false;
+    EXPECT_TRUE(host.messages.empty());
 
     // Yes on an untitled diagram asks for the name; a cancelled dialog
     // keeps the window.

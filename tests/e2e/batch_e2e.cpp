@@ -137,6 +137,16 @@ TEST(Batch, SaveAndExportWriteTheirTargets) {
         const std::string etf = e2e::readFile(work.file("grades.etf"));
         EXPECT_NE(etf.find("Korrin"), std::string::npos) << etf.substr(0, 200);
     }
+    {
+        // The transfer file converted back (korrin-imp.dll, without the
+        // question in a batch run) generates the same source.
+        Editor editor;
+        ASSERT_TRUE(editor.start("-g=\"" + work.file("back.pas") + "\" \"" + work.file("grades.etf") + "\"",
+                                 work.settingsText(), false));
+        EXPECT_EQ(editor.waitExit(60000), 0) << e2e::readFile(editor.errors);
+        EXPECT_EQ(withoutStamp(e2e::readFile(work.file("back.pas"))),
+                  withoutStamp(e2e::readFile(Workspace::example("grades.pas"))));
+    }
 }
 
 TEST(Batch, GenerateAllInTheCurrentDirectory) {
