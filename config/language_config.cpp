@@ -110,7 +110,10 @@ void setDisplayForm(LanguageConfig& config, int slot) {
         display[0] = 0;
         return;
     }
-    std::snprintf(display, sizeof config.placeholderDisplay[slot], "<%s>", text);
+    // Through a copy: the compiler cannot tell the two fields apart.
+    char copy[sizeof config.placeholders[slot]];
+    std::snprintf(copy, sizeof copy, "%s", text);
+    std::snprintf(display, sizeof config.placeholderDisplay[slot], "<%s>", copy);
     lowerCase(display);
 }
 
