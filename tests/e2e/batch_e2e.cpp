@@ -174,6 +174,38 @@ TEST(Batch, GenerateAllInTheCurrentDirectory) {
     EXPECT_EQ(errors.find("file(s) generated"), errors.rfind("file(s) generated")) << errors;
 }
 
+TEST(Batch, APascalSourceGoesThroughTheParserPlugIn) {
+    // A source the generator wrote, read by korrin-pas.dll beside the
+    // editor and generated again; its segment comments are dropped on the
+    // way, and from then on the text stays the same.
+    Workspace work;
+    ASSERT_TRUE(work.copyExample("primes.pas"));
+    for (const char* step : {"again", "third"}) {
+        const std::string from = std::string(step) == "again" ? "primes.pas" : "again.pas";
+        Editor editor;
+        ASSERT_TRUE(editor.start("-g=\"" + work.file(std::string(step) + ".pas") + "\" \"" + work.file(from) + "\"",
+                                 work.settingsText(), false));
+        EXPECT_EQ(editor.waitExit(60000), 0) << e2e::readFile(editor.errors);
+    }
+    const std::string again = e2e::readFile(work.file("again.pas"));
+    EXPECT_EQ(again.compare(0, 15, "{Korrin:V 6.32}"), 0) << again;
+    EXPECT_NE(again.find("program Primes;"), std::string::npos);
+    EXPECT_EQ(again.find("{Korrin:("), std::string::npos);
+    EXPECT_EQ(withoutStamp(e2e::readFile(work.file("third.pas"))), withoutStamp(again));
+    // The source itself is left as it was.
+    EXPECT_EQ(e2e::readFile(work.file("primes.pas")), e2e::readFile(Workspace::example("primes.pas")));
+
+    // A source with a syntax error: no diagram, no output, the error file
+    // beside the source.
+    ASSERT_TRUE(e2e::writeFile(work.file("bad.pas"), "program Bad;\r\nbegin\r\n  x := 1;\r\n  until y;\r\nend.\r\n"));
+    Editor failing;
+    ASSERT_TRUE(failing.start("-g=\"" + work.file("bad.out") + "\" \"" + work.file("bad.pas") + "\"",
+                              work.settingsText(), false));
+    EXPECT_EQ(failing.waitExit(60000), 1);
+    EXPECT_TRUE(e2e::readFile(work.file("bad.out")).empty());
+    EXPECT_NE(e2e::readFile(work.file("bad.err")).find("4"), std::string::npos) << e2e::readFile(failing.errors);
+}
+
 TEST(Batch, ConvertAllNamesItsDirectory) {
     Workspace work;
     ASSERT_TRUE(work.copyExample("grades.vrd"));
