@@ -10,6 +10,7 @@
 
 #include "import/parser_interface.h"
 #include "plugins/pascal/pascal_parser.h"
+#include "plugins/plugin_shell_win32.h"
 
 namespace {
 
@@ -21,10 +22,7 @@ struct Shell {
 };
 
 std::int32_t readFile(void* context, char* buffer, std::int32_t size) {
-    auto* shell = static_cast<Shell*>(context);
-    DWORD got = 0;
-    if (!ReadFile(shell->file, buffer, static_cast<DWORD>(size), &got, nullptr)) return -1;
-    return static_cast<std::int32_t>(got);
+    return plugin_shell::readHandle(static_cast<Shell*>(context)->file, buffer, size);
 }
 
 void oemToAnsi(void*, char* buffer, std::int32_t count) {
@@ -37,23 +35,7 @@ int option(void*, const char* path, const char* key, char* buffer, int size) {
 }
 
 int messageText(void* context, int number, char* buffer, int size) {
-    auto* shell = static_cast<Shell*>(context);
-    int n = LoadStringA(g_self, static_cast<UINT>(number + shell->language), buffer, size);
-    if (n <= 0) n = LoadStringA(g_self, static_cast<UINT>(number + kLanguageEnglish), buffer, size);
-    if (n <= 0 && size > 0) buffer[0] = 0;
-    return n > 0 ? n : 0;
-}
-
-// The editor's language: its number resource (44 English, 49 German).
-int editorLanguage(HMODULE editor) {
-    HRSRC found = FindResourceA(editor, MAKEINTRESOURCEA(kLanguageResourceId), MAKEINTRESOURCEA(10));  // RT_RCDATA
-    if (!found || SizeofResource(editor, found) < 4) return kLanguageEnglish;
-    HGLOBAL loaded = LoadResource(editor, found);
-    const void* data = loaded ? LockResource(loaded) : nullptr;
-    if (!data) return kLanguageEnglish;
-    std::int32_t language = 0;
-    CopyMemory(&language, data, sizeof language);
-    return language == kLanguageGerman ? kLanguageGerman : kLanguageEnglish;
+    return plugin_shell::messageText(g_self, static_cast<Shell*>(context)->language, number, buffer, size);
 }
 
 }  // namespace
@@ -65,15 +47,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 
 extern "C" __declspec(dllexport) std::uint32_t __stdcall korrin_parse(ParserBlock* block) {
     Shell shell{};
-    HMODULE editor = nullptr;
-    if (block) {
-        shell.file = reinterpret_cast<HANDLE>(block->sourceFile);
-        HWND frame = static_cast<HWND>(block->frameWindow);
-        editor = frame && IsWindow(frame) ? reinterpret_cast<HMODULE>(GetWindowLongPtrA(frame, GWLP_HINSTANCE))
-                                          : nullptr;
-    }
-    if (!editor) editor = GetModuleHandleA(nullptr);
-    shell.language = editorLanguage(editor);
+    if (block) shell.file = reinterpret_cast<HANDLE>(block->sourceFile);
+    shell.language = plugin_shell::editorLanguage(plugin_shell::editorModule(block));
     PascalEnvironment env{readFile, oemToAnsi, option, messageText, &shell};
     return pascalParse(block, env);
 }

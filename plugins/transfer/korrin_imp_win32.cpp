@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "import/parser_interface.h"
+#include "plugins/plugin_shell_win32.h"
 #include "plugins/transfer/transfer_reader.h"
 
 namespace {
@@ -23,10 +24,9 @@ struct Shell {
 
 std::int32_t readFile(void* context, char* buffer, std::int32_t size) {
     auto* shell = static_cast<Shell*>(context);
-    DWORD got = 0;
-    if (!ReadFile(shell->file, buffer, static_cast<DWORD>(size), &got, nullptr)) return -1;
-    if (got && shell->oem) OemToCharBuffA(buffer, buffer, got);
-    return static_cast<std::int32_t>(got);
+    const std::int32_t got = plugin_shell::readHandle(shell->file, buffer, size);
+    if (got > 0 && shell->oem) OemToCharBuffA(buffer, buffer, static_cast<DWORD>(got));
+    return got;
 }
 
 int keywordText(void* context, int index, char* buffer, int size) {
@@ -36,23 +36,7 @@ int keywordText(void* context, int index, char* buffer, int size) {
 }
 
 int messageText(void* context, int number, char* buffer, int size) {
-    auto* shell = static_cast<Shell*>(context);
-    int n = LoadStringA(g_self, static_cast<UINT>(number + shell->language), buffer, size);
-    if (n <= 0) n = LoadStringA(g_self, static_cast<UINT>(number + kLanguageEnglish), buffer, size);
-    if (n <= 0 && size > 0) buffer[0] = 0;
-    return n > 0 ? n : 0;
-}
-
-// The editor's language: its number resource (44 English, 49 German).
-int editorLanguage(HMODULE editor) {
-    HRSRC found = FindResourceA(editor, MAKEINTRESOURCEA(kLanguageResourceId), MAKEINTRESOURCEA(10));  // RT_RCDATA
-    if (!found || SizeofResource(editor, found) < 4) return kLanguageEnglish;
-    HGLOBAL loaded = LoadResource(editor, found);
-    const void* data = loaded ? LockResource(loaded) : nullptr;
-    if (!data) return kLanguageEnglish;
-    std::int32_t language = 0;
-    CopyMemory(&language, data, sizeof language);
-    return language == kLanguageGerman ? kLanguageGerman : kLanguageEnglish;
+    return plugin_shell::messageText(g_self, static_cast<Shell*>(context)->language, number, buffer, size);
 }
 
 }  // namespace
@@ -67,13 +51,9 @@ extern "C" __declspec(dllexport) std::uint32_t __stdcall korrin_parse(ParserBloc
     if (block) {
         shell.file = reinterpret_cast<HANDLE>(block->sourceFile);
         shell.oem = block->charSet == kParseCharSetOem;
-        HWND frame = static_cast<HWND>(block->frameWindow);
-        shell.editor = frame && IsWindow(frame)
-                           ? reinterpret_cast<HMODULE>(GetWindowLongPtrA(frame, GWLP_HINSTANCE))
-                           : nullptr;
     }
-    if (!shell.editor) shell.editor = GetModuleHandleA(nullptr);
-    shell.language = editorLanguage(shell.editor);
+    shell.editor = plugin_shell::editorModule(block);
+    shell.language = plugin_shell::editorLanguage(shell.editor);
     TransferEnvironment env{readFile, keywordText, messageText, &shell};
     return transferParse(block, env);
 }
