@@ -1156,9 +1156,9 @@ bool headText(Parser& p, Word until, WordSet stops, Collect& c, TextBuffer& text
 
 // The body of a structure: one statement; a compound statement gives its
 // statements. `closing` are the words that may follow the body.
-void branchBody(Parser& p, std::int32_t owner, std::int32_t edge, WordSet closing) {
-    Expect expect(p, closing);
-    openSeq(p, owner, edge);
+// The content of an open branch sequence: the statements of a compound
+// statement, or one statement.
+void branchContent(Parser& p) {
     Token& t = cur(p);
     if (isWord(p, t, wBegin)) {
         consume(p);
@@ -1175,6 +1175,12 @@ void branchBody(Parser& p, std::int32_t owner, std::int32_t edge, WordSet closin
     } else if (!isEof(t) && !isSymbol(t, ';') && !in(p, t, kClosers)) {
         statement(p);
     }
+}
+
+void branchBody(Parser& p, std::int32_t owner, std::int32_t edge, WordSet closing) {
+    Expect expect(p, closing);
+    openSeq(p, owner, edge);
+    branchContent(p);
     closeSeq(p);
 }
 
@@ -1200,23 +1206,8 @@ void ifStatement(Parser& p) {
         openSeq(p, kIf, kSlotElse);
         flushComments(p, e);
         advance(p);
-        // The else part's single statement (its own sequence already open).
-        Token& t = cur(p);
-        if (isWord(p, t, wBegin)) {
-            consume(p);
-            {
-                Expect x(p, bit(wEnd));
-                items(p, Context::Statements, bit(wEnd));
-            }
-            if (isWord(p, cur(p), wEnd)) {
-                flushComments(p, cur(p));
-                advance(p);
-            } else {
-                error(p, cur(p).line, kPasEndExpected);
-            }
-        } else if (!isEof(t) && !isSymbol(t, ';') && !in(p, t, kClosers)) {
-            statement(p);
-        }
+        // The else part's statement (its own sequence already open).
+        branchContent(p);
         closeSeq(p);
     } else {
         textSeq(p, kIf, kSlotElse, nullptr, 0);
