@@ -210,6 +210,54 @@ TEST(Frame, FileCommandsOpenSaveAndClose) {
     DeleteFileA(backup.c_str());
 }
 
+TEST(Frame, OpeningAPascalSourceAsksBeforeConverting) {
+    char examples[MAX_PATH] = {};
+    GetEnvironmentVariableA("KORRIN_EXAMPLES", examples, sizeof examples);
+    const std::string source = e2e::tempPath("korrin-source", ".pas");
+    ASSERT_TRUE(CopyFileA((e2e::windowsPath(examples) + "\\loops.pas").c_str(), source.c_str(), FALSE));
+    Editor editor;
+    ASSERT_TRUE(editor.start("", "[Settings]\r\nConfigurationFile=" + e2e::windowsPath(examples) + "\\pascal.cfg\r\n"));
+    HWND client = FindWindowExA(editor.frame, nullptr, "MDIClient", nullptr);
+    ASSERT_NE(client, nullptr);
+    for (int answer : {IDCANCEL, IDOK}) {
+        std::size_t from = editor.log().size();
+        editor.post(WM_COMMAND, 2205, 0);
+        HWND dialog = editor.findDialog(10000);
+        ASSERT_NE(dialog, nullptr);
+        // The Open dialog: type the name and confirm.
+        SetDlgItemTextA(dialog, 0x480, source.c_str());
+        SetDlgItemTextA(dialog, 0x47c, source.c_str());
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(editor.waitFor("message 20", 10000, from)) << editor.log().substr(from);
+        EXPECT_NE(editor.log().find("will be converted from source", from), std::string::npos)
+            << editor.log().substr(from);
+        HWND question = nullptr;
+        for (int i = 0; i < 100 && !question; ++i) {
+            question = FindWindowA("#32770", "Korrin(VRD)");
+            if (!question) Sleep(50);
+        }
+        ASSERT_NE(question, nullptr);
+        PostMessageA(question, WM_COMMAND, answer, 0);
+        ASSERT_TRUE(editor.waitFor(answer == IDOK ? "command 2205 done" : "command 2205 failed", 15000, from))
+            << editor.log().substr(from);
+    }
+    // The converted diagram is named after the source with the diagram
+    // extension and nothing was written yet.
+    HWND child = FindWindowExA(client, nullptr, "kivchild", nullptr);
+    ASSERT_NE(child, nullptr);
+    std::string expected = source.substr(source.find_last_of('\\') + 1);
+    expected = expected.substr(0, expected.size() - 4) + ".vrd";
+    std::string title = windowText(child);
+    for (char& c : title) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : expected) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_NE(title.find(expected), std::string::npos) << title;
+    // Closing asks to save the new diagram: No.
+    editor.post(WM_CLOSE);
+    if (HWND question = editor.findDialog(5000)) PostMessageA(question, WM_COMMAND, IDNO, 0);
+    EXPECT_EQ(editor.waitExit(), 0);
+    DeleteFileA(source.c_str());
+}
+
 TEST(Frame, BarButtonsSendTheirCommands) {
     Editor editor;
     ASSERT_TRUE(editor.start(""));
