@@ -45,6 +45,27 @@ constexpr const char* kReservedWords[] = {
 static_assert(sizeof kReservedWords / sizeof kReservedWords[0] == wCount + 1);
 static_assert(wCount == 56);
 
+// A reserved word's length and its first two letters in one key, so that
+// the lookup compares whole words only where these agree.
+constexpr std::uint32_t wordKey(const char* upperText, int length) {
+    return static_cast<std::uint32_t>(length) << 16 | static_cast<unsigned char>(upperText[0]) << 8 |
+           static_cast<unsigned char>(upperText[1]);
+}
+constexpr int textLength(const char* text) {
+    int n = 0;
+    while (text[n]) ++n;
+    return n;
+}
+struct WordKeys {
+    std::uint32_t key[wCount];
+};
+constexpr WordKeys makeWordKeys() {
+    WordKeys keys{};
+    for (int i = 0; i < wCount; ++i) keys.key[i] = wordKey(kReservedWords[i], textLength(kReservedWords[i]));
+    return keys;
+}
+constexpr WordKeys kWordKeys = makeWordKeys();
+
 using WordSet = std::uint64_t;
 constexpr WordSet bit(Word w) {
     return WordSet{1} << w;
@@ -380,9 +401,10 @@ Word lookupWord(const char* text, int n) {
     char u[16];
     for (int i = 0; i < n; ++i) u[i] = upper(text[i]);
     u[n] = 0;
-    // The table is short; compare by first letter.
+    const std::uint32_t key = wordKey(u, n);
     for (int i = 0; i < wCount; ++i)
-        if (kReservedWords[i][0] == u[0] && !std::strcmp(kReservedWords[i], u)) return static_cast<Word>(i);
+        if (kWordKeys.key[i] == key && std::memcmp(kReservedWords[i], u, static_cast<std::size_t>(n)) == 0)
+            return static_cast<Word>(i);
     return wNone;
 }
 
