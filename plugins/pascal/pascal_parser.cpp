@@ -1932,24 +1932,37 @@ void finalEnd(Parser& p, int missing) {
 
 // The main block: BEGIN ... END as a Frame without footer (the "end." is
 // the footer of the enclosing frame), in a segment unless generated.
-void mainBlock(Parser& p, int segmentNumber, int afterBegin, bool segment) {
+// A Frame headed by the current keyword (in lower case) holding what
+// follows up to `stops`, in a segment named `segment` when that is not
+// null. `afterHead`: the error when the file ends right after the keyword
+// (0: none).
+void framedPart(Parser& p, Context ctx, const char* segment, WordSet stops, int afterHead) {
     Nest nest(p);
     Token& t = cur(p);
     const std::int32_t line = t.line;
     flushComments(p, t);
-    if (segment) levelStart(p, line, segmentName(p, segmentNumber), t.offset);
+    if (segment) levelStart(p, line, segment, t.offset);
     element(p, kFrame, line);
+    char head[20];
+    std::snprintf(head, sizeof head, "%.14s", t.text.data);
+    for (char* h = head; *h; ++h) *h = static_cast<char>(*h >= 'A' && *h <= 'Z' ? *h + 32 : *h);
     advance(p);
-    textSeq(p, kFrame, kSlotHead, "begin", line);
-    if (afterBegin && isEof(cur(p))) error(p, line, afterBegin);
+    textSeq(p, kFrame, kSlotHead, head, line);
+    if (afterHead && isEof(cur(p))) error(p, line, afterHead);
     openSeq(p, kFrame, kSlotBody);
     {
-        Expect e(p, bit(wEnd));
-        items(p, Context::Statements, bit(wEnd));
+        Expect e(p, stops);
+        items(p, ctx, stops);
     }
     closeSeq(p);
     textSeq(p, kFrame, kSlotFooter, nullptr, 0);
     if (segment) levelEnd(p);
+}
+
+// The statement part "begin ... end", in the segment `segmentNumber` names
+// when `segment`.
+void mainBlock(Parser& p, int segmentNumber, int afterBegin, bool segment) {
+    framedPart(p, Context::Statements, segment ? segmentName(p, segmentNumber) : nullptr, bit(wEnd), afterBegin);
 }
 
 void program(Parser& p) {
@@ -1977,25 +1990,7 @@ void program(Parser& p) {
 // One part of a unit: a Frame headed by its keyword holding what follows,
 // in a segment when `segment` is not null.
 void unitPart(Parser& p, Context ctx, const char* segment, WordSet stops) {
-    Nest nest(p);
-    Token& t = cur(p);
-    const std::int32_t line = t.line;
-    flushComments(p, t);
-    if (segment) levelStart(p, line, segment, t.offset);
-    element(p, kFrame, line);
-    char head[20];
-    std::snprintf(head, sizeof head, "%.14s", t.text.data);
-    for (char* h = head; *h; ++h) *h = static_cast<char>(*h >= 'A' && *h <= 'Z' ? *h + 32 : *h);
-    advance(p);
-    textSeq(p, kFrame, kSlotHead, head, line);
-    openSeq(p, kFrame, kSlotBody);
-    {
-        Expect e(p, stops);
-        items(p, ctx, stops);
-    }
-    closeSeq(p);
-    textSeq(p, kFrame, kSlotFooter, nullptr, 0);
-    if (segment) levelEnd(p);
+    framedPart(p, ctx, segment, stops, 0);
 }
 
 void unit(Parser& p) {
