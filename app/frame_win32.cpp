@@ -24,8 +24,6 @@ constexpr UINT_PTR kTimerProgramRun = 1;
 constexpr UINT_PTR kTimerRefresh = 11;
 constexpr UINT kRefreshInterval = 350;
 constexpr int kClientId = 0xCAC;
-constexpr int kExitCodeFailed = 1;        // a batch action failed (its messages went to standard error)
-constexpr int kExitCodeNotAvailable = 3;  // a batch action this edition cannot carry out
 constexpr int kMaxMenuDepth = 8;
 
 bool toolWindowOpen(ToolWindow window) {

@@ -105,6 +105,10 @@ struct FrameState {
     RecentFiles recent;
 };
 
+// Exit codes of a batch run besides 0.
+constexpr int kExitCodeFailed = 1;        // the action failed (its messages went to standard error)
+constexpr int kExitCodeNotAvailable = 3;  // the action is one this edition cannot carry out
+
 extern FrameState g_frame;
 extern StartupOptions g_startup;
 extern AppStrings g_strings;

@@ -446,7 +446,7 @@ bool initApplication(const std::string& line, int showMode) {
         DispatchResult result = runCommand(open);
         opened = result == DispatchResult::done;
         // A batch action on a file that could not be opened fails.
-        if (!opened && g_frame.batch && g_frame.exitCode == 0) g_frame.exitCode = 1;
+        if (!opened && g_frame.batch && g_frame.exitCode == 0) g_frame.exitCode = kExitCodeFailed;
         if (result == DispatchResult::unavailable && !g_frame.batch) {
             char name[128];
             commandName(2205, name, sizeof name);
@@ -607,7 +607,7 @@ int runEditor(HINSTANCE instance, const char* commandLine, int showMode) {
         char text[kMaxFormatted];
         formatMessage(text, IDS_RESPONSE_FILE_UNREADABLE, responseFile);
         writeStandardError(text);
-        return 1;
+        return kExitCodeFailed;
     }
     if (isInitializeMode(line)) {
         registerFileTypes(true);
@@ -617,7 +617,7 @@ int runEditor(HINSTANCE instance, const char* commandLine, int showMode) {
     InitCommonControlsEx(&controls);
     if (!initApplication(line, showMode)) {
         finalCleanup();
-        return g_frame.batch ? 1 : 0;
+        return g_frame.batch ? kExitCodeFailed : 0;
     }
     // The add-in link sends its start and exit notices around the loop.
     int code = messageLoop();
