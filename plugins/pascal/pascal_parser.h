@@ -89,7 +89,7 @@ enum PascalMessage : int {
     kPasSegInitialization = 18800,
     kPasSegInitFinal = 18900,
     kPasSegDefinition = 19000,
-    kPasSegSpecification = 19100,
+    kPasSegPackageInterface = 19100,
 };
 
 // Option keys of section ParseOptions.
