@@ -19,6 +19,7 @@
 #include <malloc.h>
 #endif
 
+#include "bench/bench_trees.h"
 #include "core/allocator.h"
 #include "core/buffered_file.h"
 #include "core/construct_node.h"
@@ -40,47 +41,9 @@ std::size_t heapInUse() {
 #endif
 }
 
+// The benchmark's texts: "statement n := m".
 ConstructNode* text(int n) {
-    ConstructNode* node = newNode(ConstructType::Text);
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "statement %d := %d", n, n * 7);
-    setText(node, memStrDup(buffer));
-    return node;
-}
-
-// Appends `node` after `*last` (or makes it the head).
-void append(ConstructNode*& head, ConstructNode*& last, ConstructNode* node) {
-    if (last) {
-        last->next = node;
-        node->up = last;
-    } else {
-        head = node;
-    }
-    last = node;
-}
-
-// Text, If{Text, Text, Text}, While{Text, Text}, Text: nine constructs.
-void group(ConstructNode*& head, ConstructNode*& last, int n) {
-    append(head, last, text(n));
-    ConstructNode* ifNode = newNode(ConstructType::If);
-    setChildAt(text(n + 1), ifNode, Slot::Condition);
-    setChildAt(text(n + 2), ifNode, Slot::Then);
-    setChildAt(text(n + 3), ifNode, Slot::Else);
-    append(head, last, ifNode);
-    ConstructNode* whileNode = newNode(ConstructType::While);
-    setChildAt(text(n + 4), whileNode, Slot::Condition);
-    setChildAt(text(n + 5), whileNode, Slot::Body);
-    append(head, last, whileNode);
-    append(head, last, text(n + 6));
-}
-
-ConstructNode* segment(DiagramDocument* doc, ConstructNode* head, ConstructNode* body) {
-    ConstructNode* level = newNode(ConstructType::Level);
-    setPartPtr(level, 3, newLevelInfo(0, doc));
-    setSegmentFlags(level, kSegLoaded);
-    setChildAt(head, level, Slot::Head);
-    setChildAt(body, level, Slot::Body);
-    return level;
+    return bench_trees::text("statement %d := %d", n);
 }
 
 struct Diagram {
@@ -98,10 +61,10 @@ struct Diagram {
         for (int s = 0; s < kSegments; ++s) {
             ConstructNode* body = nullptr;
             ConstructNode* bodyLast = nullptr;
-            for (int g = 0; g < kGroupsPerSegment; ++g) group(body, bodyLast, s * 1000 + g * 9);
-            append(head, last, segment(&doc, text(s), body));
+            for (int g = 0; g < kGroupsPerSegment; ++g) bench_trees::group(body, bodyLast, s * 1000 + g * 9, false);
+            bench_trees::append(head, last, bench_trees::segment(&doc, text(s), body));
         }
-        root = segment(&doc, text(-1), head);
+        root = bench_trees::segment(&doc, text(-1), head);
         constructs = 1 + kSegments * (2 + kGroupsPerSegment * 9);
         platform::tempFileName("vrd", path);
     }

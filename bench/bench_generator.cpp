@@ -24,6 +24,7 @@
 #endif
 
 #include "config/language_config.h"
+#include "bench/bench_trees.h"
 #include "core/allocator.h"
 #include "core/buffered_file.h"
 #include "core/construct_node.h"
@@ -48,23 +49,9 @@ std::size_t heapInUse() {
 #endif
 }
 
-ConstructNode* text(const char* format, int n) {
-    ConstructNode* node = newNode(ConstructType::Text);
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, format, n, n % 97);
-    setText(node, memStrDup(buffer));
-    return node;
-}
-
-void append(ConstructNode*& head, ConstructNode*& last, ConstructNode* node) {
-    if (last) {
-        last->next = node;
-        node->up = last;
-    } else {
-        head = node;
-    }
-    last = node;
-}
+using bench_trees::append;
+using bench_trees::segment;
+using bench_trees::text;
 
 ConstructNode* placeholder(ConstructNode* owner, Slot slot) {
     ConstructNode* p = newPlaceholder(owner, slot);
@@ -100,15 +87,6 @@ void group(ConstructNode*& head, ConstructNode*& last, int n) {
     setChildAt(text("v%d := %d;", n), rest, Slot::BranchBody);
     setChildAt(rest, caseNode, Slot::Rest);
     append(head, last, caseNode);
-}
-
-ConstructNode* segment(DiagramDocument* doc, ConstructNode* head, ConstructNode* body) {
-    ConstructNode* level = newNode(ConstructType::Level);
-    setPartPtr(level, 3, newLevelInfo(0, doc));
-    setSegmentFlags(level, kSegLoaded);
-    setChildAt(head, level, Slot::Head);
-    setChildAt(body, level, Slot::Body);
-    return level;
 }
 
 std::string tempPath(const char* name) {

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <string>
 
+#include "bench/bench_trees.h"
 #include "core/allocator.h"
 #include "core/buffered_file.h"
 #include "core/construct_node.h"
@@ -33,49 +34,9 @@ namespace {
 constexpr int kSegments = 999;
 constexpr int kGroupsPerSegment = 111;  // 9 constructs each
 
+// The benchmark's texts: "statement n := m", numbered.
 ConstructNode* text(int n) {
-    ConstructNode* node = newNode(ConstructType::Text);
-    node->lineNumber = n + 1;
-    char buffer[48];
-    std::snprintf(buffer, sizeof buffer, "statement %d := %d", n, n * 7);
-    setText(node, memStrDup(buffer));
-    return node;
-}
-
-void append(ConstructNode*& head, ConstructNode*& last, ConstructNode* node) {
-    if (last) {
-        last->next = node;
-        node->up = last;
-    } else {
-        head = node;
-    }
-    last = node;
-}
-
-// Text, If{Text, Text, Text}, While{Text, Text}, Text: nine constructs.
-void group(ConstructNode*& head, ConstructNode*& last, int n) {
-    append(head, last, text(n));
-    ConstructNode* ifNode = newNode(ConstructType::If);
-    ifNode->lineNumber = n + 2;
-    setChildAt(text(n + 1), ifNode, Slot::Condition);
-    setChildAt(text(n + 2), ifNode, Slot::Then);
-    setChildAt(text(n + 3), ifNode, Slot::Else);
-    append(head, last, ifNode);
-    ConstructNode* whileNode = newNode(ConstructType::While);
-    whileNode->lineNumber = n + 5;
-    setChildAt(text(n + 4), whileNode, Slot::Condition);
-    setChildAt(text(n + 5), whileNode, Slot::Body);
-    append(head, last, whileNode);
-    append(head, last, text(n + 6));
-}
-
-ConstructNode* segment(DiagramDocument* doc, ConstructNode* head, ConstructNode* body) {
-    ConstructNode* level = newNode(ConstructType::Level);
-    setPartPtr(level, 3, newLevelInfo(0, doc));
-    setSegmentFlags(level, kSegLoaded);
-    setChildAt(head, level, Slot::Head);
-    setChildAt(body, level, Slot::Body);
-    return level;
+    return bench_trees::text("statement %d := %d", n, n + 1);
 }
 
 void fixedTime(char* out, std::size_t size) {
@@ -98,10 +59,10 @@ struct Diagram {
         for (int s = 0; s < kSegments; ++s) {
             ConstructNode* body = nullptr;
             ConstructNode* bodyLast = nullptr;
-            for (int g = 0; g < kGroupsPerSegment; ++g) group(body, bodyLast, s * 1000 + g * 9);
-            append(head, last, segment(&doc, text(s), body));
+            for (int g = 0; g < kGroupsPerSegment; ++g) bench_trees::group(body, bodyLast, s * 1000 + g * 9, true);
+            bench_trees::append(head, last, bench_trees::segment(&doc, text(s), body));
         }
-        doc.root = segment(&doc, text(-1), head);
+        doc.root = bench_trees::segment(&doc, text(-1), head);
         setExportClock(fixedTime);
         platform::tempFileName("vrd", path);
     }
@@ -221,7 +182,7 @@ void BM_ImportFile(benchmark::State& state) {
         FileDescriptor source{};
         platform::OpenInfo info{};
         source.file = bfile::openFile(d.path, &info, platform::kOpenRead | platform::kShareDenyWrite, 0);
-        std::snprintf(source.path, sizeof source.path, "%s", d.path);
+        std::snprintf(source.path, sizeof source.path, "%.*s", static_cast<int>(sizeof source.path - 1), d.path);
         ImportRequest request{&target, &source, 0, true, kLoadModeOpen};
         ConstructNode* root = runImport(request);
         bfile::close(source.file);

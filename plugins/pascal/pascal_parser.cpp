@@ -1206,6 +1206,19 @@ void branchBody(Parser& p, std::int32_t owner, std::int32_t edge, WordSet closin
     closeSeq(p);
 }
 
+// The head of a structure, after its keyword (on `line`): the text up to
+// the word `until`, or null when there is none. `missing`: the error when
+// the head is empty; `noUntil`: when `until` does not follow it.
+char* structureHead(Parser& p, std::int32_t line, Word until, int missing, int noUntil, TextBuffer& text,
+                    Collect& c) {
+    if (isWord(p, cur(p), until) || isEof(cur(p)) || isSymbol(cur(p), ';') || in(p, cur(p), kHeadEnds)) {
+        error(p, line, missing);
+    } else if (!headText(p, until, kHeadEnds, c, text)) {
+        error(p, cur(p).line, noUntil);
+    }
+    return c.started ? const_cast<char*>(finishText(p, text, c)) : nullptr;
+}
+
 void ifStatement(Parser& p) {
     Nest nest(p);
     const std::int32_t line = cur(p).line;
@@ -1213,13 +1226,8 @@ void ifStatement(Parser& p) {
     element(p, kIf, line);
     TextBuffer text = textBuffer(p);
     Collect c{};
-    if (isWord(p, cur(p), wThen) || isEof(cur(p)) || isSymbol(cur(p), ';') || in(p, cur(p), kHeadEnds)) {
-        error(p, line, kPasAfterIf);
-    } else if (!headText(p, wThen, kHeadEnds, c, text)) {
-        error(p, cur(p).line, kPasIfThen);
-    }
-    textSeq(p, kIf, kSlotCondition, c.started ? stripParens(const_cast<char*>(finishText(p, text, c))) : nullptr,
-            c.line);
+    char* condition = structureHead(p, line, wThen, kPasAfterIf, kPasIfThen, text, c);
+    textSeq(p, kIf, kSlotCondition, condition ? stripParens(condition) : nullptr, c.line);
     if (isWord(p, cur(p), wThen)) advance(p);
     branchBody(p, kIf, kSlotThen, bit(wElse));
     // "; else" belongs to an enclosing case, or is misplaced.
@@ -1244,13 +1252,8 @@ void loopStatement(Parser& p, std::int32_t type, int afterError, int betweenErro
     element(p, type, line);
     TextBuffer text = textBuffer(p);
     Collect c{};
-    if (isWord(p, cur(p), wDo) || isEof(cur(p)) || isSymbol(cur(p), ';') || in(p, cur(p), kHeadEnds)) {
-        error(p, line, afterError);
-    } else if (!headText(p, wDo, kHeadEnds, c, text)) {
-        error(p, cur(p).line, betweenError);
-    }
-    const char* head = c.started ? finishText(p, text, c) : nullptr;
-    if (head && type == kWhile) head = stripParens(const_cast<char*>(head));
+    char* collected = structureHead(p, line, wDo, afterError, betweenError, text, c);
+    const char* head = collected && type == kWhile ? stripParens(collected) : collected;
     textSeq(p, type, type == kWhile ? kSlotCondition : kSlotHead, head, c.line);
     if (isWord(p, cur(p), wDo)) advance(p);
     branchBody(p, type, kSlotBody, 0);
@@ -1286,12 +1289,7 @@ void caseStatement(Parser& p) {
     element(p, kSelector, line);
     TextBuffer text = textBuffer(p);
     Collect c{};
-    if (isWord(p, cur(p), wOf) || isEof(cur(p)) || isSymbol(cur(p), ';') || in(p, cur(p), kHeadEnds)) {
-        error(p, line, kPasAfterCase);
-    } else if (!headText(p, wOf, kHeadEnds, c, text)) {
-        error(p, cur(p).line, kPasCaseOf);
-    }
-    textSeq(p, kSelector, kSlotHead, c.started ? finishText(p, text, c) : nullptr, c.line);
+    textSeq(p, kSelector, kSlotHead, structureHead(p, line, wOf, kPasAfterCase, kPasCaseOf, text, c), c.line);
     if (!isWord(p, cur(p), wOf)) {
         // Without OF there are no branches to read.
         textSeq(p, kSelector, kSlotBranches, nullptr, 0);
@@ -2092,7 +2090,7 @@ void package(Parser& p) {
     textSeq(p, kFrame, kSlotHead, finishText(p, text, c), c.line);
     openSeq(p, kFrame, kSlotBody);
     const bool segment = !p.generated;
-    const int first = body ? kPasSegImplementation : kPasSegSpecification;
+    const int first = body ? kPasSegImplementation : kPasSegPackageInterface;
     if (segment) levelStart(p, cur(p).line, segmentName(p, first), cur(p).offset);
     {
         const WordSet stops = body ? setOf(wBegin, wEnd) : bit(wEnd);
