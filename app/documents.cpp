@@ -29,8 +29,10 @@ void nativeNameOf(const char* path, char* out, std::size_t size) {
     if (platform::loadString(IDS_NATIVE_EXT, ext, sizeof ext) <= 0) std::snprintf(ext, sizeof ext, ".vrd");
     const char* dot = std::strrchr(path, '.');
     const char* slash = std::strrchr(path, '\\');
-    if (const char* forward = std::strrchr(path, '/'); forward && (!slash || forward > slash)) slash = forward;
-    const std::size_t stem = dot && (!slash || dot > slash) ? static_cast<std::size_t>(dot - path) : std::strlen(path);
+    if (const char* forward = std::strrchr(path, '/'); forward && (!slash || forward > slash))
+        slash = forward;
+    const std::size_t stem =
+        dot && (!slash || dot > slash) ? static_cast<std::size_t>(dot - path) : std::strlen(path);
     std::snprintf(out, size, "%.*s%s", static_cast<int>(stem), path, ext);
 }
 
@@ -42,9 +44,12 @@ void rememberDirectory(PathPair pair, const char* path) {
     if (char* forward = std::strrchr(directory, '/'); forward && (!slash || forward > slash)) slash = forward;
     if (!slash) return;
     // A root keeps its separator ("C:\").
-    if (slash == directory || slash[-1] == ':') slash[1] = 0;
-    else *slash = 0;
-    std::snprintf(g_frameSettings.pairs[static_cast<int>(pair)].directory, kSettingsPathSize, "%s", directory);
+    if (slash == directory || slash[-1] == ':')
+        slash[1] = 0;
+    else
+        *slash = 0;
+    std::snprintf(g_frameSettings.pairs[static_cast<int>(pair)].directory, kSettingsPathSize, "%s",
+                  directory);
 }
 
 const char* pairDirectory(PathPair pair) {

@@ -244,7 +244,8 @@ void onBatchMessage(unsigned command, unsigned flags, const char* path) {
         request.number = static_cast<long>(g_startup.printScope);
         request.text = g_startup.printerDevice[0] ? g_startup.printerDevice : nullptr;
     }
-    if (runCommand(request) != DispatchResult::done && g_frame.exitCode == 0) g_frame.exitCode = kExitCodeFailed;
+    if (runCommand(request) != DispatchResult::done && g_frame.exitCode == 0)
+        g_frame.exitCode = kExitCodeFailed;
     PostMessageA(g_frame.frame, WM_COMMAND, 2280, 0);
 }
 

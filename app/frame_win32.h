@@ -69,7 +69,7 @@ struct FrameState {
     bool batch;    // a batch option runs: the frame stays hidden
     bool started;  // "Beende INITDIALOG" has been handled
     bool cleanedUp;
-    bool closing;  // the frame is being closed: no new diagram windows
+    bool closing;             // the frame is being closed: no new diagram windows
     unsigned currentCommand;  // the command being carried out (0 = none)
     int exitCode;
 

@@ -67,8 +67,8 @@ bool targetBeside(const OpenDiagram* diagram, const char* directory, const char*
         n = std::snprintf(out, static_cast<std::size_t>(size), "%s%s%.*s%s", directory, separator ? "" : "\\",
                           stem, name, ext);
     } else {
-        n = std::snprintf(out, static_cast<std::size_t>(size), "%.*s%.*s%s", static_cast<int>(name - own), own,
-                          stem, name, ext);
+        n = std::snprintf(out, static_cast<std::size_t>(size), "%.*s%.*s%s", static_cast<int>(name - own),
+                          own, stem, name, ext);
     }
     return n > 0 && n < size;
 }
@@ -92,10 +92,10 @@ bool openCommand(const CommandRequest& request) {
     }
     HWND current = activeDiagramWindow();
     OpenDiagram* currentDiagram = diagramOfWindow(current);
-    const bool reuse = currentDiagram &&
-                       ((request.flags & kIntoCurrentWindow) ||
-                        (!(request.flags & kIntoNewWindow) &&
-                         (isEmptyUntitled(currentDiagram) || !g_frameSettings.window.fileInSepWnd)));
+    const bool reuse =
+        currentDiagram && ((request.flags & kIntoCurrentWindow) ||
+                           (!(request.flags & kIntoNewWindow) &&
+                            (isEmptyUntitled(currentDiagram) || !g_frameSettings.window.fileInSepWnd)));
     if (reuse && !isEmptyUntitled(currentDiagram) && !confirmClose(currentDiagram)) return false;
     OpenDiagram* diagram = newDiagram();
     if (!diagram) return false;
@@ -261,13 +261,14 @@ bool generateAllCommand(const CommandRequest& request) {
         return false;
     GenerateAllWindow window;
     if (!g_frame.batch) {
-        window.dialog = CreateDialogParamA(g_frame.instance, MAKEINTRESOURCEA(IDD_GENERATE_ALL), g_frame.frame,
-                                           generateAllProc, reinterpret_cast<LPARAM>(&window));
+        window.dialog = CreateDialogParamA(g_frame.instance, MAKEINTRESOURCEA(IDD_GENERATE_ALL),
+                                           g_frame.frame, generateAllProc, reinterpret_cast<LPARAM>(&window));
         if (window.dialog) {
             char nativeExt[16], genExt[32], target[kSettingsPathSize];
             std::snprintf(nativeExt, sizeof nativeExt, "%s", g_strings.nativeExt);
             generatedFileExt(g_languageConfig.path, genExt, sizeof genExt);
-            std::snprintf(target, sizeof target, "%s", g_frameSettings.pairs[static_cast<int>(PathPair::Generate)].directory);
+            std::snprintf(target, sizeof target, "%s",
+                          g_frameSettings.pairs[static_cast<int>(PathPair::Generate)].directory);
             if (!target[0]) std::snprintf(target, sizeof target, "%s", directory);
             setProgressLine(window.dialog, IDC_GENALL_LINE1, IDS_GENALL_LINE1, "%N%", nativeExt);
             setProgressLine(window.dialog, IDC_GENALL_LINE2, IDS_GENALL_LINE2, "%O%", directory);
@@ -307,12 +308,14 @@ bool generatorCommand(const CommandRequest& request) {
         batchMode = true;
     }
     const int command = request.command == 2240 ? kCmdGenerateAs : kCmdGenerate;
-    return generate(&diagram->document, command, batchMode, g_frame.saveAfterGen, &diagram->generateTarget) == 1;
+    return generate(&diagram->document, command, batchMode, g_frame.saveAfterGen, &diagram->generateTarget) ==
+           1;
 }
 
 // Generator hooks: the front end's part of a generation.
 void generateDirectory(char* out) {
-    std::snprintf(out, kPathSize, "%s", g_frameSettings.pairs[static_cast<int>(PathPair::Generate)].directory);
+    std::snprintf(out, kPathSize, "%s",
+                  g_frameSettings.pairs[static_cast<int>(PathPair::Generate)].directory);
 }
 
 void refreshTitlesOf(DiagramDocument* document) {
@@ -356,8 +359,8 @@ bool exporterCommand(const CommandRequest& request) {
     if (!path && fromBatch && !diagram->exportPath[0]) {
         // A batch export without a target: the diagram's name with the
         // transfer-file extension in the export directory.
-        if (!targetBeside(diagram, g_frameSettings.pairs[static_cast<int>(PathPair::Export)].directory, ".etf",
-                          target, sizeof target))
+        if (!targetBeside(diagram, g_frameSettings.pairs[static_cast<int>(PathPair::Export)].directory,
+                          ".etf", target, sizeof target))
             return false;
         path = target;
     }
@@ -383,7 +386,8 @@ bool settingsCommand(const CommandRequest&) {
 bool conversionNoticeSuppressed(FileKind kind) {
     // A start without dialogs (a batch option) converts without asking.
     if (g_hostState.noDialogs || g_frame.batch) return true;
-    const unsigned key = kind == FileKind::Transfer ? IDS_KEY_SUPPRESSETFCONVMSG : IDS_KEY_SUPPRESSSOURCECONVMSG;
+    const unsigned key =
+        kind == FileKind::Transfer ? IDS_KEY_SUPPRESSETFCONVMSG : IDS_KEY_SUPPRESSSOURCECONVMSG;
     return readProfileBool(key, IDS_SEC_SETTINGS, g_settingsFile, 0) != 0;
 }
 
@@ -469,6 +473,7 @@ void connectPartsToFrame() {
     settings.maxBackupCopyExtLen =
         readProfileInt(IDS_SEC_SETTINGS, IDS_KEY_MAXBACKUPCOPYEXTLEN, -1, g_settingsFile);
     std::snprintf(settings.lockDrives, sizeof settings.lockDrives, "%s", g_frameSettings.network.lockDrives);
-    std::snprintf(settings.unlockDrives, sizeof settings.unlockDrives, "%s", g_frameSettings.network.unlockDrives);
+    std::snprintf(settings.unlockDrives, sizeof settings.unlockDrives, "%s",
+                  g_frameSettings.network.unlockDrives);
     setFileSettings(settings);
 }

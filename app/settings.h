@@ -33,7 +33,7 @@ struct MenuCaptionTarget;
 constexpr int kSettingsPathSize = static_cast<int>(platform::kMaxPath);
 constexpr int kDefaultExtSize = 16;
 constexpr int kLevellistTextSize = 80;
-constexpr int kRecentMax = 9;       // entries of a recent-file list
+constexpr int kRecentMax = 9;  // entries of a recent-file list
 constexpr int kRecentDefaultLength = 4;
 constexpr std::uint32_t kMaxDevModeSize = 16384;  // bytes of a stored printer device mode
 

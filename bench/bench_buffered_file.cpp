@@ -61,7 +61,8 @@ void BM_BufferedWrite(benchmark::State& state) {
         });
         if (bfile::close(f) != 0) state.SkipWithError("write failed");
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kFileSize));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(kFileSize));
 }
 
 void BM_StdioWrite(benchmark::State& state) {
@@ -70,10 +71,12 @@ void BM_StdioWrite(benchmark::State& state) {
         std::FILE* f = std::fopen(s.path, "wb");
         if (!f) state.SkipWithError("open failed");
         std::setvbuf(f, nullptr, _IOFBF, kStdioBuffer);
-        inPieces(state.range(0), [&](std::size_t at, std::size_t n) { std::fwrite(s.data.data() + at, 1, n, f); });
+        inPieces(state.range(0),
+                 [&](std::size_t at, std::size_t n) { std::fwrite(s.data.data() + at, 1, n, f); });
         if (std::fclose(f) != 0) state.SkipWithError("write failed");
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kFileSize));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(kFileSize));
 }
 
 void BM_BufferedRead(benchmark::State& state) {
@@ -90,7 +93,8 @@ void BM_BufferedRead(benchmark::State& state) {
         benchmark::DoNotOptimize(out.data());
     }
     if (std::memcmp(out.data(), s.data.data(), kFileSize) != 0) state.SkipWithError("read back differs");
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kFileSize));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(kFileSize));
 }
 
 void BM_StdioRead(benchmark::State& state) {
@@ -101,11 +105,13 @@ void BM_StdioRead(benchmark::State& state) {
         std::FILE* f = std::fopen(s.path, "rb");
         if (!f) state.SkipWithError("open failed");
         std::setvbuf(f, nullptr, _IOFBF, kStdioBuffer);
-        inPieces(state.range(0), [&](std::size_t at, std::size_t n) { std::fread(out.data() + at, 1, n, f); });
+        inPieces(state.range(0),
+                 [&](std::size_t at, std::size_t n) { std::fread(out.data() + at, 1, n, f); });
         std::fclose(f);
         benchmark::DoNotOptimize(out.data());
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kFileSize));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(kFileSize));
 }
 
 }  // namespace

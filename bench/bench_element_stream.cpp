@@ -61,7 +61,8 @@ struct Diagram {
         for (int s = 0; s < kSegments; ++s) {
             ConstructNode* body = nullptr;
             ConstructNode* bodyLast = nullptr;
-            for (int g = 0; g < kGroupsPerSegment; ++g) bench_trees::group(body, bodyLast, s * 1000 + g * 9, false);
+            for (int g = 0; g < kGroupsPerSegment; ++g)
+                bench_trees::group(body, bodyLast, s * 1000 + g * 9, false);
             bench_trees::append(head, last, bench_trees::segment(&doc, text(s), body));
         }
         root = bench_trees::segment(&doc, text(-1), head);

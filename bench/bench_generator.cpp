@@ -23,8 +23,8 @@
 #include <malloc.h>
 #endif
 
-#include "config/language_config.h"
 #include "bench/bench_trees.h"
+#include "config/language_config.h"
 #include "core/allocator.h"
 #include "core/buffered_file.h"
 #include "core/construct_node.h"
@@ -128,7 +128,8 @@ struct Diagram {
         }
         ConstructNode* root = segment(&doc, nullptr, head);
         constructs = 1 + kSegments * (2 + kGroupsPerSegment * 13);
-        BufferedFile* f = bfile::openFile(path.c_str(), nullptr, platform::kOpenReadWrite | platform::kOpenCreate, 0);
+        BufferedFile* f =
+            bfile::openFile(path.c_str(), nullptr, platform::kOpenReadWrite | platform::kOpenCreate, 0);
         resetOutcome();
         ok = f && writeDiagram(&doc, root, f, false) && bfile::close(f) == 0;
         freeSequence(root);
@@ -164,7 +165,8 @@ struct SamplingSource {
         const std::size_t now = heapInUse();
         if (now > peak) peak = now;
     }
-    static int load(void* c, DiagramDocument* d, ConstructNode* l, std::uint32_t o, std::uint32_t r, ConstructNode** b) {
+    static int load(void* c, DiagramDocument* d, ConstructNode* l, std::uint32_t o, std::uint32_t r,
+                    ConstructNode** b) {
         auto* s = static_cast<SamplingSource*>(c);
         const int ok = s->inner->loadBody(s->inner->context, d, l, o, r, b);
         s->sample();

@@ -67,15 +67,15 @@ void countedFree(void* p) {
 }
 
 std::int64_t g_elements = 0;
-std::int32_t KORRIN_STDCALL sinkElement(void*, std::int32_t, std::int32_t, const char*, std::int32_t, const void*,
-                                         const char*, const void*, const void*, const char*, std::int32_t, std::int32_t,
-                                         std::int32_t, std::int32_t) {
+std::int32_t KORRIN_STDCALL sinkElement(void*, std::int32_t, std::int32_t, const char*, std::int32_t,
+                                        const void*, const char*, const void*, const void*, const char*,
+                                        std::int32_t, std::int32_t, std::int32_t, std::int32_t) {
     ++g_elements;
     return 0;
 }
-std::int32_t KORRIN_STDCALL sinkLevelStart(void*, std::int32_t, const char*, std::int32_t, const void*, std::int32_t* pos,
-                                            std::uint32_t, const char*, std::int32_t, std::int32_t, const char*,
-                                            const void*, const void*) {
+std::int32_t KORRIN_STDCALL sinkLevelStart(void*, std::int32_t, const char*, std::int32_t, const void*,
+                                           std::int32_t* pos, std::uint32_t, const char*, std::int32_t,
+                                           std::int32_t, const char*, const void*, const void*) {
     *pos = 0;
     ++g_elements;
     return 0;
@@ -129,7 +129,8 @@ void BM_PascalThroughTheEditor(benchmark::State& state) {
         char path[platform::kMaxPath];
         platform::tempFileName("vrd", path);
         platform::OpenInfo info{};
-        BufferedFile* tree = bfile::openFile(path, &info, platform::kOpenReadWrite | platform::kOpenCreate, 0);
+        BufferedFile* tree =
+            bfile::openFile(path, &info, platform::kOpenReadWrite | platform::kOpenCreate, 0);
         std::int32_t chunk = -1;
         if (tree && writeDiagramHeader(tree)) chunk = beginChunk(tree, kTagTree, kCurrentTreeVersion);
         ParserBlock block{};

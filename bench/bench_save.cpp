@@ -41,8 +41,8 @@
 
 namespace {
 
-constexpr int kSegments = 999;           // inside the top segment
-constexpr int kLinesPerSegment = 1075;   // Texts of about 90 characters: 100 MB
+constexpr int kSegments = 999;          // inside the top segment
+constexpr int kLinesPerSegment = 1075;  // Texts of about 90 characters: 100 MB
 constexpr int kChangedSegment = 500;
 
 std::size_t heapInUse() {
@@ -79,8 +79,9 @@ bool writeLargeFile(const char* path) {
     ConstructNode* last = nullptr;
     for (int j = 0; j < kLinesPerSegment; ++j) {
         char line[128];
-        std::snprintf(line, sizeof line, "statement %04d := statement %04d + the value of the next field %08d;", j,
-                      j + 1, j * 7919);
+        std::snprintf(line, sizeof line,
+                      "statement %04d := statement %04d + the value of the next field %08d;", j, j + 1,
+                      j * 7919);
         ConstructNode* node = text(line);
         if (last) {
             last->next = node;

@@ -59,7 +59,8 @@ struct Diagram {
         for (int s = 0; s < kSegments; ++s) {
             ConstructNode* body = nullptr;
             ConstructNode* bodyLast = nullptr;
-            for (int g = 0; g < kGroupsPerSegment; ++g) bench_trees::group(body, bodyLast, s * 1000 + g * 9, true);
+            for (int g = 0; g < kGroupsPerSegment; ++g)
+                bench_trees::group(body, bodyLast, s * 1000 + g * 9, true);
             bench_trees::append(head, last, bench_trees::segment(&doc, text(s), body));
         }
         doc.root = bench_trees::segment(&doc, text(-1), head);
@@ -182,7 +183,8 @@ void BM_ImportFile(benchmark::State& state) {
         FileDescriptor source{};
         platform::OpenInfo info{};
         source.file = bfile::openFile(d.path, &info, platform::kOpenRead | platform::kShareDenyWrite, 0);
-        std::snprintf(source.path, sizeof source.path, "%.*s", static_cast<int>(sizeof source.path - 1), d.path);
+        std::snprintf(source.path, sizeof source.path, "%.*s", static_cast<int>(sizeof source.path - 1),
+                      d.path);
         ImportRequest request{&target, &source, 0, true, kLoadModeOpen};
         ConstructNode* root = runImport(request);
         bfile::close(source.file);

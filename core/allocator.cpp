@@ -41,6 +41,10 @@ char* memStrDup(const char* text, long count) {
     return copy;
 }
 
-long memOutstanding() { return outstanding; }
+long memOutstanding() {
+    return outstanding;
+}
 
-void memFailAt(long nth) { failCountdown = nth; }
+void memFailAt(long nth) {
+    failCountdown = nth;
+}

@@ -30,19 +30,31 @@ constexpr std::uint16_t kErrBadState = 22;  // lock request in the wrong state
 constexpr std::uint16_t kErrNoBlock = 7;    // memory block cannot be locked
 constexpr unsigned char kTab = 9, kLf = 10, kCr = 13, kBlank = 32;
 
-bool writing(const BufferedFile* f) { return (f->state & kStateDirectionMask) == kDirWrite; }
-bool isMemory(const BufferedFile* f) { return (f->state & kStateMemory) != 0; }
-std::int32_t tabWidthOf(const BufferedFile* f) { return f->tabWidth > 0 ? f->tabWidth : kDefaultTabWidth; }
+bool writing(const BufferedFile* f) {
+    return (f->state & kStateDirectionMask) == kDirWrite;
+}
+bool isMemory(const BufferedFile* f) {
+    return (f->state & kStateMemory) != 0;
+}
+std::int32_t tabWidthOf(const BufferedFile* f) {
+    return f->tabWidth > 0 ? f->tabWidth : kDefaultTabWidth;
+}
 
-void setError(BufferedFile* f) { f->state |= kStateError; }
+void setError(BufferedFile* f) {
+    f->state |= kStateError;
+}
 
-std::uint32_t buffered(const BufferedFile* f) { return static_cast<std::uint32_t>(f->cursor - f->bufferStart); }
+std::uint32_t buffered(const BufferedFile* f) {
+    return static_cast<std::uint32_t>(f->cursor - f->bufferStart);
+}
 std::uint32_t unread(const BufferedFile* f) {
     return static_cast<std::uint32_t>(f->bufferStart + f->filled - f->cursor);
 }
 
 // Position of the handle or of the memory stream (after the header).
-std::int64_t rawPos(const BufferedFile* f) { return isMemory(f) ? std::int64_t{f->memPos} : f->filePos; }
+std::int64_t rawPos(const BufferedFile* f) {
+    return isMemory(f) ? std::int64_t{f->memPos} : f->filePos;
+}
 
 bool setRawPos(BufferedFile* f, std::int64_t pos) {
     if (pos < 0 || pos > std::numeric_limits<std::int32_t>::max()) return false;
@@ -76,7 +88,8 @@ void resetBuffer(BufferedFile* f) {
 bool growBlock(BufferedFile* f, std::uint64_t needed) {
     std::uint32_t step = std::clamp(f->memCapacity, kMinGrowStep, kMaxGrowStep);
     std::uint64_t wanted = std::max<std::uint64_t>(std::uint64_t{f->memCapacity} + step, needed);
-    if (wanted > std::numeric_limits<std::uint32_t>::max()) wanted = std::numeric_limits<std::uint32_t>::max();
+    if (wanted > std::numeric_limits<std::uint32_t>::max())
+        wanted = std::numeric_limits<std::uint32_t>::max();
     if (wanted < needed) return false;
     auto newCapacity = static_cast<std::uint32_t>(wanted);
     platform::memBlockUnlock(f->memBlock);
@@ -104,10 +117,12 @@ bool memWrite(BufferedFile* f, const unsigned char* data, std::uint32_t count) {
     bool complete = true;
     if (needed > f->memCapacity) complete = growBlock(f, needed);
     if (!f->memBase) return false;
-    std::uint64_t fits = needed <= f->memCapacity ? count : (start < f->memCapacity ? f->memCapacity - start : 0);
+    std::uint64_t fits =
+        needed <= f->memCapacity ? count : (start < f->memCapacity ? f->memCapacity - start : 0);
     if (fits == 0) return complete && count == 0;
     // A write after a seek beyond the end: the gap reads as zeros.
-    if (start > f->memEnd) std::memset(f->memBase + f->memEnd, 0, static_cast<std::size_t>(start - f->memEnd));
+    if (start > f->memEnd)
+        std::memset(f->memBase + f->memEnd, 0, static_cast<std::size_t>(start - f->memEnd));
     std::memcpy(f->memBase + start, data, static_cast<std::size_t>(fits));
     f->memPos += static_cast<std::uint32_t>(fits);
     f->memEnd = std::max(f->memEnd, static_cast<std::uint32_t>(start + fits));
@@ -196,7 +211,8 @@ int flush(BufferedFile* f, bool final) {
     std::uint32_t held = 0;
     if (f->options & kWriteOptions) {
         if (f->options & kOptOem) platform::ansiToOem(reinterpret_cast<char*>(buf), count);
-        if (f->options & kOptRemoveCr) count = static_cast<std::uint32_t>(std::remove(buf, buf + count, kCr) - buf);
+        if (f->options & kOptRemoveCr)
+            count = static_cast<std::uint32_t>(std::remove(buf, buf + count, kCr) - buf);
         if (f->options & kOptCompressTabs) {
             count = compressSpaces(f, buf, count);
             if (!final) held = static_cast<std::uint32_t>(f->pendingSpaces);
@@ -334,21 +350,21 @@ std::int32_t readConverted(BufferedFile* f, unsigned char* out, std::int32_t cou
             continue;
         }
         switch (f->lineEndState) {
-        case 0:
-            ++f->cursor;
-            out[done++] = kCr;
-            f->lineEndState = b == kCr ? 1 : 2;
-            break;
-        case 1:
-            if (b == kLf) ++f->cursor;  // CR LF; a second CR starts a new line end
-            out[done++] = kLf;
-            f->lineEndState = 0;
-            break;
-        default:
-            if (b == kCr) ++f->cursor;  // LF CR; a second LF starts a new line end
-            out[done++] = kLf;
-            f->lineEndState = 0;
-            break;
+            case 0:
+                ++f->cursor;
+                out[done++] = kCr;
+                f->lineEndState = b == kCr ? 1 : 2;
+                break;
+            case 1:
+                if (b == kLf) ++f->cursor;  // CR LF; a second CR starts a new line end
+                out[done++] = kLf;
+                f->lineEndState = 0;
+                break;
+            default:
+                if (b == kCr) ++f->cursor;  // LF CR; a second LF starts a new line end
+                out[done++] = kLf;
+                f->lineEndState = 0;
+                break;
         }
     }
     return done;
@@ -379,7 +395,8 @@ BufferedFile* newFile(std::uint16_t mode, std::uint16_t options) {
 }
 }  // namespace
 
-BufferedFile* openFile(const char* path, platform::OpenInfo* openInfo, std::uint16_t mode, std::uint16_t options) {
+BufferedFile* openFile(const char* path, platform::OpenInfo* openInfo, std::uint16_t mode,
+                       std::uint16_t options) {
     platform::OpenInfo scratch{};
     if (!openInfo) openInfo = &scratch;
     // The object first: a create must not empty the file and then fail.
@@ -401,7 +418,8 @@ BufferedFile* openFile(const char* path, platform::OpenInfo* openInfo, std::uint
     return f;
 }
 
-BufferedFile* openMemory(platform::MemHandle block, std::uint32_t size, std::uint16_t mode, std::uint16_t options) {
+BufferedFile* openMemory(platform::MemHandle block, std::uint32_t size, std::uint16_t mode,
+                         std::uint16_t options) {
     BufferedFile* f = newFile(mode, options);
     if (!f) {
         g_openError = platform::kErrNotEnoughMemory;
@@ -468,9 +486,8 @@ int close(BufferedFile* file) {
             platform::memBlockUnlock(f->memBlock);
         }
     } else {
-        if (f->locked &&
-            !platform::unlockFile(f->handle, static_cast<std::uint32_t>(f->lockOffset),
-                                  static_cast<std::uint32_t>(std::max(f->lockLength, 1))))
+        if (f->locked && !platform::unlockFile(f->handle, static_cast<std::uint32_t>(f->lockOffset),
+                                               static_cast<std::uint32_t>(std::max(f->lockLength, 1))))
             rc = -1;
         if (!(f->state & kStateNotOwned) && !platform::closeFile(f->handle)) rc = -1;
     }
@@ -513,12 +530,14 @@ int write(BufferedFile* file, const void* bytes, std::int32_t count) {
     if (!writing(f) && startWriting(f) < 0) return -1;
     if (f->state & kStateError) return -1;
     if (!bytes) return 0;
-    std::size_t left = count < 0 ? std::strlen(static_cast<const char*>(bytes)) : static_cast<std::size_t>(count);
+    std::size_t left =
+        count < 0 ? std::strlen(static_cast<const char*>(bytes)) : static_cast<std::size_t>(count);
     auto* src = static_cast<const unsigned char*>(bytes);
     if (left >= f->capacity && f->cursor == f->bufferStart && !(f->options & kWriteOptions)) {
         // Whole buffers' worth go straight out.
         std::size_t direct = left - left % f->capacity;
-        if (direct > std::numeric_limits<std::int32_t>::max()) direct = std::numeric_limits<std::int32_t>::max() - kBufferSize + 1;
+        if (direct > std::numeric_limits<std::int32_t>::max())
+            direct = std::numeric_limits<std::int32_t>::max() - kBufferSize + 1;
         if (!putOut(f, src, static_cast<std::uint32_t>(direct))) {
             setError(f);
             return -1;
@@ -649,8 +668,10 @@ int seek(BufferedFile* file, std::int32_t position) {
         resetBuffer(f);
         f->lineEndState = 0;
         if (position < 0 || !setRawPos(f, position)) {
-            if (isMemory(f)) f->memPos = 0;
-            else resyncFilePos(f);
+            if (isMemory(f))
+                f->memPos = 0;
+            else
+                resyncFilePos(f);
             setError(f);
             return -1;
         }
@@ -667,8 +688,10 @@ int seek(BufferedFile* file, std::int32_t position) {
     }
     resetBuffer(f);
     if (position < 0 || !setRawPos(f, position)) {
-        if (isMemory(f)) f->memPos = 0;
-        else resyncFilePos(f);
+        if (isMemory(f))
+            f->memPos = 0;
+        else
+            resyncFilePos(f);
         setError(f);
         return -1;
     }
@@ -690,8 +713,12 @@ int skip(BufferedFile* file, std::int32_t delta) {
     return seek(file, static_cast<std::int32_t>(target));
 }
 
-bool hasError(const BufferedFile* file) { return !file || (file->state & kStateError); }
-bool atEnd(const BufferedFile* file) { return !file || (file->state & kStateEnd); }
+bool hasError(const BufferedFile* file) {
+    return !file || (file->state & kStateError);
+}
+bool atEnd(const BufferedFile* file) {
+    return !file || (file->state & kStateEnd);
+}
 
 // ---------------------------------------------------------------------------
 // Locking

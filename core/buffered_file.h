@@ -8,11 +8,11 @@
 
 // Conversion options, given at open.
 enum BufferedFileOption : std::uint16_t {
-    kOptOem = 0x0100,            // OEM character set in the file
-    kOptCompressTabs = 0x0200,   // compress spaces to tabs when writing
-    kOptExpandTabs = 0x0400,     // expand tabs to spaces when reading
+    kOptOem = 0x0100,                // OEM character set in the file
+    kOptCompressTabs = 0x0200,       // compress spaces to tabs when writing
+    kOptExpandTabs = 0x0400,         // expand tabs to spaces when reading
     kOptNormaliseLineEnds = 0x0800,  // deliver every line end as CR LF
-    kOptRemoveCr = 0x8000,       // drop every CR when writing
+    kOptRemoveCr = 0x8000,           // drop every CR when writing
 };
 
 // State bits.
@@ -22,13 +22,13 @@ enum BufferedFileState : std::uint16_t {
     kStateError = 0x10,          // set by any failure, never cleared
     kStateEnd = 0x20,            // the last buffer fill delivered nothing
     kStateMemory = 0x40,
-    kStateNoHeader = 0x80,       // memory block without size header
+    kStateNoHeader = 0x80,  // memory block without size header
 };
 
 // Memory-mode flags in the `mode` argument of openMemory.
 enum MemoryMode : std::uint16_t {
-    kMemCounting = 0x01,   // no block: writes only advance the position
-    kMemNoHeader = 0x80,   // block without the 8-byte size header
+    kMemCounting = 0x01,  // no block: writes only advance the position
+    kMemNoHeader = 0x80,  // block without the 8-byte size header
 };
 
 constexpr std::uint32_t kBufferSize = 4096;

@@ -34,15 +34,15 @@ constexpr int kPathSize = 260;
 // One file a document refers to. The version fields describe the data in
 // this file; segment bodies are read from it with them.
 struct FileDescriptor {
-    char path[kPathSize];         // fully qualified (ANSI); empty for memory data
-    BufferedFile* file;           // open, or null while closed
-    bool readOnly;                // opened with write protection
-    FileKind kind;                // found at opening
-    char editionCode[4];          // of the data in this file, NUL at the fourth byte
+    char path[kPathSize];  // fully qualified (ANSI); empty for memory data
+    BufferedFile* file;    // open, or null while closed
+    bool readOnly;         // opened with write protection
+    FileKind kind;         // found at opening
+    char editionCode[4];   // of the data in this file, NUL at the fourth byte
     char formatVersion[4];
     std::uint16_t treeVersion;
     std::uint8_t intWidth;
-    std::uint64_t fileTime;       // last-write time when last opened, read or written
+    std::uint64_t fileTime;  // last-write time when last opened, read or written
     SourceKind sourceKind;
 };
 

@@ -59,7 +59,8 @@ bool plainVersion(const char* v) {
 bool isSiblingEdition(const char* code) {
     for (int i = 0; i < kSiblingEditionCount; ++i) {
         char sibling[16];
-        if (platform::loadString(kSiblingEditionFirstId + static_cast<unsigned>(i), sibling, sizeof sibling) <= 0)
+        if (platform::loadString(kSiblingEditionFirstId + static_cast<unsigned>(i), sibling,
+                                 sizeof sibling) <= 0)
             continue;
         if (sameCode(code, sibling)) return true;
     }
@@ -67,7 +68,8 @@ bool isSiblingEdition(const char* code) {
 }
 
 bool acceptedEdition(const char* code) {
-    return sameCode(code, kEditionCode) || sameCode(code, kOtherAcceptedCode) || sameCode(code, kOlderEditionCode);
+    return sameCode(code, kEditionCode) || sameCode(code, kOtherAcceptedCode) ||
+           sameCode(code, kOlderEditionCode);
 }
 
 // The edition code as the messages show it: without trailing blanks.
@@ -78,7 +80,6 @@ void trimmedCode(const char* code, char out[4]) {
     std::memcpy(out, f.c, static_cast<std::size_t>(n));
     out[n] = 0;
 }
-
 
 // ---------------------------------------------------------------------------
 // Messages
@@ -98,8 +99,10 @@ void showRefusal(Refusal refusal, SourceKind sourceKind, const char* name, const
     const bool file = sourceKind == SourceKind::File || kind > 2;
     if (!name) name = "";
     if (refusal == Refusal::NotSupported) {
-        if (file) showMessage(id, kBoxDefault, name, edition, version);
-        else showMessage(id, kBoxDefault, edition, version);
+        if (file)
+            showMessage(id, kBoxDefault, name, edition, version);
+        else
+            showMessage(id, kBoxDefault, edition, version);
     } else if (file) {
         showMessage(id, kBoxDefault, name);
     } else {
@@ -174,7 +177,8 @@ bool readBytes(BufferedFile* f, void* out, std::int32_t count) {
 bool readU32(BufferedFile* f, std::uint32_t* value) {
     unsigned char b[4];
     if (!readBytes(f, b, 4)) return false;
-    *value = std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 | std::uint32_t{b[2]} << 16 | std::uint32_t{b[3]} << 24;
+    *value = std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 | std::uint32_t{b[2]} << 16 |
+             std::uint32_t{b[3]} << 24;
     return true;
 }
 
@@ -182,7 +186,8 @@ bool readU32(BufferedFile* f, std::uint32_t* value) {
 // version. `*out` gets a new block (null for a null string or when not kept).
 bool readString(const DiagramDocument* doc, BufferedFile* f, char** out, bool keep) {
     *out = nullptr;
-    const bool oldStyle = sameCode(doc->editionCode, kOlderEditionCode) && formatBelow(doc->formatVersion, "2.5");
+    const bool oldStyle =
+        sameCode(doc->editionCode, kOlderEditionCode) && formatBelow(doc->formatVersion, "2.5");
     if (oldStyle) {
         std::uint8_t marker;
         if (!readBytes(f, &marker, 1)) return false;
@@ -301,10 +306,12 @@ HeaderRead readChunkHeader(BufferedFile* f, ChunkHeader* h) {
     unsigned char b[kChunkHeaderSize];
     const std::int32_t n = bfile::read(f, b, static_cast<std::int32_t>(kChunkHeaderSize));
     if (n < 0) return HeaderRead::Failed;
-    if (n < static_cast<std::int32_t>(kChunkHeaderSize)) return bfile::hasError(f) ? HeaderRead::Failed : HeaderRead::End;
+    if (n < static_cast<std::int32_t>(kChunkHeaderSize))
+        return bfile::hasError(f) ? HeaderRead::Failed : HeaderRead::End;
     std::memcpy(h->tag, b, 4);
     h->version = static_cast<std::uint16_t>(b[4] | b[5] << 8);
-    h->length = std::uint32_t{b[6]} | std::uint32_t{b[7]} << 8 | std::uint32_t{b[8]} << 16 | std::uint32_t{b[9]} << 24;
+    h->length = std::uint32_t{b[6]} | std::uint32_t{b[7]} << 8 | std::uint32_t{b[8]} << 16 |
+                std::uint32_t{b[9]} << 24;
     return HeaderRead::Ok;
 }
 
@@ -482,9 +489,11 @@ FileKind detectKind(BufferedFile* file) {
     char code[4];
     std::memcpy(code, first, 4);
     code[3] = 0;
-    if (sameCode(code, kEditionCode) || sameCode(code, kOlderEditionCode) || sameCode(code, kOtherAcceptedCode))
+    if (sameCode(code, kEditionCode) || sameCode(code, kOlderEditionCode) ||
+        sameCode(code, kOtherAcceptedCode))
         return FileKind::Diagram;
-    if (n >= 7 && std::memcmp(first, "Korrin", 6) == 0 && (first[6] == ':' || first[6] == ';' || first[6] == '='))
+    if (n >= 7 && std::memcmp(first, "Korrin", 6) == 0 &&
+        (first[6] == ':' || first[6] == ';' || first[6] == '='))
         return FileKind::Transfer;
     if (isSiblingEdition(code)) return FileKind::Diagram;
     // A diagram of format 2.x or older without an edition code starts with
@@ -506,7 +515,8 @@ void forgetDocumentInfo(DiagramDocument* document) {
     doc->saveTime = 0;
 }
 
-int readDiagramTree(DiagramDocument* document, FileDescriptor* source, std::uint32_t options, ConstructNode** root) {
+int readDiagramTree(DiagramDocument* document, FileDescriptor* source, std::uint32_t options,
+                    ConstructNode** root) {
     if (root) *root = nullptr;
     if (!source || !root) return 0;
     DiagramDocument* doc = document ? document : currentDocument();
@@ -545,7 +555,8 @@ ConstructNode* loadDocument(DiagramDocument* document, FileDescriptor* source, s
     const FileKind kind = sourceKind == SourceKind::File ? detectKind(source->file) : FileKind::Diagram;
     source->kind = kind;
     const bool parser = g_import.runImport && g_import.parserConfigured && g_import.parserConfigured();
-    const bool convert = (kind == FileKind::Source && parser) || (kind == FileKind::Transfer && g_import.runImport);
+    const bool convert =
+        (kind == FileKind::Source && parser) || (kind == FileKind::Transfer && g_import.runImport);
 
     if (convert) {
         // The plug-in may read the file by its name: no lock in its way
@@ -651,8 +662,8 @@ int insertDiagramFile(DiagramDocument* document, const char* path, ConstructNode
     ConstructNode* root = loadDocument(doc, &source, kMemoryLoadOptions, SourceKind::File);
     bfile::close(file);
     if (!root) return 0;
-    if (source.kind == FileKind::Diagram && !formatBelow(source.formatVersion, "3.0") && source.treeVersion >= 6 &&
-        isSingleLevel(root))
+    if (source.kind == FileKind::Diagram && !formatBelow(source.formatVersion, "3.0") &&
+        source.treeVersion >= 6 && isSingleLevel(root))
         root = unwrapTopSegment(root);
     *sequence = root;
     return 1;

@@ -29,7 +29,7 @@
 // ---------------------------------------------------------------------------
 // Format constants
 
-inline constexpr char kEditionCode[4] = {'V', 'R', 'D', 0};   // this edition
+inline constexpr char kEditionCode[4] = {'V', 'R', 'D', 0};       // this edition
 inline constexpr char kOlderEditionCode[4] = {'V', 'Q', ' ', 0};  // filled with a blank
 inline constexpr char kOtherAcceptedCode[4] = {'Q', 'D', 'M', 0};
 inline constexpr char kCurrentFormat[4] = {'6', '.', '3', 0};
@@ -104,7 +104,8 @@ int checkHeader(DiagramDocument* document, BufferedFile* file, const char* name,
 // version, tree version and integer width are recorded in `source`.
 // Returns 1 with the tree in `*root` (null for an empty tree); 0 after the
 // message and with nothing left over.
-int readDiagramTree(DiagramDocument* document, FileDescriptor* source, std::uint32_t options, ConstructNode** root);
+int readDiagramTree(DiagramDocument* document, FileDescriptor* source, std::uint32_t options,
+                    ConstructNode** root);
 // The same, returning the root (null on failure and for an empty tree).
 ConstructNode* readDiagram(DiagramDocument* document, FileDescriptor* source, std::uint32_t options);
 
@@ -112,11 +113,10 @@ ConstructNode* readDiagram(DiagramDocument* document, FileDescriptor* source, st
 // (memory data is always read as a diagram), converts source texts (when a
 // parser is configured) and transfer files through the import hook after
 // the confirmation (unlocking the file first: a plug-in may read it by its
-// name), or reads the diagram and releases the lock reading took. A tree of a format older than "3.0" or a tree version below 6 (and
-// an empty tree) is wrapped into a new top segment. A diagram file read for
-// a document of its own (sourceKind File, without kReadKeepDocumentInfo)
-// then goes through the temporary-file step. Returns the root (one Level)
-// or null; `source->kind` tells what the data was. The caller installs the
+// name), or reads the diagram and releases the lock reading took. A tree of a format older than "3.0" or a
+// tree version below 6 (and an empty tree) is wrapped into a new top segment. A diagram file read for a
+// document of its own (sourceKind File, without kReadKeepDocumentInfo) then goes through the temporary-file
+// step. Returns the root (one Level) or null; `source->kind` tells what the data was. The caller installs the
 // root in the document and sets the document up for display.
 ConstructNode* loadDocument(DiagramDocument* document, FileDescriptor* source, std::uint32_t options,
                             SourceKind sourceKind);
@@ -188,10 +188,10 @@ ConversionNoticeHook setConversionNoticeHook(ConversionNoticeHook hook);
 // An import by a parser plug-in (source text) or the transfer-file importer.
 struct ImportRequest {
     DiagramDocument* document;
-    FileDescriptor* source;   // the open file, its path and source kind
-    std::uint32_t options;    // import flags: kReadKeepDocumentInfo (inserting), kReadNewLevelIds
-    bool transfer;            // a transfer file (else a source text)
-    int loadMode;             // kLoadModeInsert or kLoadModeOpen
+    FileDescriptor* source;  // the open file, its path and source kind
+    std::uint32_t options;   // import flags: kReadKeepDocumentInfo (inserting), kReadNewLevelIds
+    bool transfer;           // a transfer file (else a source text)
+    int loadMode;            // kLoadModeInsert or kLoadModeOpen
 };
 constexpr int kLoadModeInsert = 0;  // the result becomes a sequence to insert
 constexpr int kLoadModeOpen = 3;    // the result becomes a document

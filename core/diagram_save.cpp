@@ -106,10 +106,11 @@ bool sideName(const char* beside, char out[kPathSize]) {
 // Copies the bytes of `from` to `to` (created or truncated).
 bool copyFile(const char* from, const char* to) {
     platform::OpenInfo info{};
-    const platform::FileHandle in = platform::openFile(from, &info, platform::kOpenRead | platform::kShareDenyWrite);
+    const platform::FileHandle in =
+        platform::openFile(from, &info, platform::kOpenRead | platform::kShareDenyWrite);
     if (in == platform::kInvalidFile) return false;
-    const platform::FileHandle out =
-        platform::openFile(to, &info, platform::kOpenCreate | platform::kOpenWrite | platform::kShareExclusive);
+    const platform::FileHandle out = platform::openFile(
+        to, &info, platform::kOpenCreate | platform::kOpenWrite | platform::kShareExclusive);
     if (out == platform::kInvalidFile) {
         platform::closeFile(in);
         return false;
@@ -135,13 +136,13 @@ bool copyFile(const char* from, const char* to) {
 
 struct Backup {
     bool targetExisted;
-    bool made;                    // the target was renamed to `path`
-    char path[kPathSize];         // the backup name
-    bool sideRenamed;             // no backup: the target was renamed to `side`
-    bool sideCopied;              // no backup: the target was copied to `side`
+    bool made;             // the target was renamed to `path`
+    char path[kPathSize];  // the backup name
+    bool sideRenamed;      // no backup: the target was renamed to `side`
+    bool sideCopied;       // no backup: the target was copied to `side`
     char side[kPathSize];
-    bool sourceFollowed;          // the segment source went with the target
-    bool sourceOwned;             // ... and was the editor's own file before
+    bool sourceFollowed;  // the segment source went with the target
+    bool sourceOwned;     // ... and was the editor's own file before
 };
 
 // Renames `from` to `to`; the segment source goes along when it reads from
@@ -263,8 +264,10 @@ void reportWriteFailure(const char* path, bool diskFull) {
 }
 
 void reportTemporaryFailure(TempFileFailure failure, const char* path) {
-    if (failure == TempFileFailure::Create) showMessage(IDS_UNABLE_TO_OPEN, kBoxDefault, path[0] ? path : "vrd");
-    else if (failure != TempFileFailure::Cancelled) reportWriteFailure(path, failure == TempFileFailure::DiskFull);
+    if (failure == TempFileFailure::Create)
+        showMessage(IDS_UNABLE_TO_OPEN, kBoxDefault, path[0] ? path : "vrd");
+    else if (failure != TempFileFailure::Cancelled)
+        reportWriteFailure(path, failure == TempFileFailure::DiskFull);
 }
 
 // The save time and its text, to put back after a failed save.
@@ -341,11 +344,12 @@ ChangeAnswer checkChangedBeforeSave(DiagramDocument* document) {
     DiagramDocument* doc = document ? document : currentDocument();
     FileDescriptor& own = doc->ownFile;
     std::uint64_t stamp = 0;
-    if (!own.fileTime || !own.path[0] || !platform::getFileTimeByName(own.path, &stamp) || stamp == own.fileTime)
+    if (!own.fileTime || !own.path[0] || !platform::getFileTimeByName(own.path, &stamp) ||
+        stamp == own.fileTime)
         return ChangeAnswer::Continue;
     own.fileTime = stamp;
-    switch (askQuestion(IDS_CHANGED_OVERWRITE_QUESTION, kBoxYesNoCancel | kIconQuestion | kBoxTaskModal, kAnswerYes,
-                        own.path)) {
+    switch (askQuestion(IDS_CHANGED_OVERWRITE_QUESTION, kBoxYesNoCancel | kIconQuestion | kBoxTaskModal,
+                        kAnswerYes, own.path)) {
         case kAnswerYes:
             return ChangeAnswer::Continue;
         case kAnswerNo:
@@ -370,15 +374,18 @@ int checkChangedOnActivate(DiagramDocument* document) {
     DiagramDocument* doc = document ? document : currentDocument();
     FileDescriptor& own = doc->ownFile;
     std::uint64_t stamp = 0;
-    if (!own.fileTime || !own.path[0] || !platform::getFileTimeByName(own.path, &stamp) || stamp == own.fileTime)
+    if (!own.fileTime || !own.path[0] || !platform::getFileTimeByName(own.path, &stamp) ||
+        stamp == own.fileTime)
         return 0;
     own.fileTime = stamp;
     const unsigned id = doc->modified ? IDS_CHANGED_DISCARD_QUESTION : IDS_CHANGED_RELOAD_QUESTION;
-    if (askQuestion(id, kBoxYesNo | kIconQuestion | kBoxTaskModal, kAnswerYes, own.path) != kAnswerYes) return 0;
+    if (askQuestion(id, kBoxYesNo | kIconQuestion | kBoxTaskModal, kAnswerYes, own.path) != kAnswerYes)
+        return 0;
     return reloadDocument(doc);
 }
 
-SaveResult saveDocument(DiagramDocument* document, const char* path, bool keepSaveTime, std::uint8_t streamMode) {
+SaveResult saveDocument(DiagramDocument* document, const char* path, bool keepSaveTime,
+                        std::uint8_t streamMode) {
     DiagramDocument* doc = document ? document : currentDocument();
     if (!path || !*path || g_outcome.jobCancelled) return SaveResult::Failed;
     char target[kPathSize];

@@ -27,7 +27,7 @@
 #include "core/diagram_document.h"
 
 enum class SaveResult : int {
-    Failed = 0,     // after the message
+    Failed = 0,  // after the message
     Saved = 1,
     OtherName = 2,  // the save dialog is to ask for another name
     Cancelled = 3,  // the user ended the save

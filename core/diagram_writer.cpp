@@ -132,7 +132,8 @@ int writeFileOptions(BufferedFile* file, const DisplayOptions& options, int intW
     bool ok = switchChunk(file, kTagIfLayout, options.ifLayout != 0) &&
               switchChunk(file, kTagLevelNumbers, options.showLevelNumbers) &&
               switchChunk(file, kTagLineNumbers, options.showLineNumbers) &&
-              switchChunk(file, kTagLabels, options.showLabels) && switchChunk(file, kTagMarks, options.showMarks);
+              switchChunk(file, kTagLabels, options.showLabels) &&
+              switchChunk(file, kTagMarks, options.showMarks);
     if (ok) {
         const std::int32_t colours = beginChunk(file, kTagColours, 1);
         ok = colours >= 0;

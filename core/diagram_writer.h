@@ -15,7 +15,8 @@
 
 // The 8 header bytes: edition code and format version, each three
 // characters and a NUL.
-int writeDiagramHeader(BufferedFile* file, const char* edition = kEditionCode, const char* version = kCurrentFormat);
+int writeDiagramHeader(BufferedFile* file, const char* edition = kEditionCode,
+                       const char* version = kCurrentFormat);
 
 // Writes a chunk header with length 0 and returns the chunk's offset, or
 // -1 on failure. endChunk back-patches the length (everything written since

@@ -19,7 +19,8 @@ FileHooks g_hooks{};
 constexpr std::uint16_t kEditMode = platform::kOpenReadWrite | platform::kShareDenyWrite;
 constexpr std::uint16_t kProtectedMode = platform::kOpenRead | platform::kShareDenyNone;
 constexpr std::uint16_t kHoldMode = platform::kOpenRead | platform::kShareDenyWrite;
-constexpr std::uint16_t kCreateMode = platform::kOpenCreate | platform::kOpenWrite | platform::kShareDenyWrite;
+constexpr std::uint16_t kCreateMode =
+    platform::kOpenCreate | platform::kOpenWrite | platform::kShareDenyWrite;
 constexpr std::uint16_t kBadLockState = 22;  // the buffered file layer's code for a lock already held
 
 char upper(char c) {
@@ -94,8 +95,10 @@ bool samePath(const char* a, const char* b) {
 
 void qualifiedPath(const char* path, char out[kPathSize]) {
     char full[platform::kMaxPath];
-    if (path && platform::fullPath(path, full)) copyPath(out, full);
-    else copyPath(out, path);
+    if (path && platform::fullPath(path, full))
+        copyPath(out, full);
+    else
+        copyPath(out, path);
 }
 
 bool descriptorNames(const FileDescriptor& fd, const char* path) {
@@ -137,13 +140,14 @@ int openForEditing(DiagramDocument*, FileDescriptor* descriptor, const char* pat
         file = bfile::openFile(path, &info, kProtectedMode, 0);
         if (!file) {
             const int second = bfile::g_openError;
-            const bool inUse = second == platform::kErrSharingViolation || second == platform::kErrAccessDenied;
+            const bool inUse =
+                second == platform::kErrSharingViolation || second == platform::kErrAccessDenied;
             showMessage(inUse ? IDS_FILE_ALREADY_IN_USE : IDS_UNABLE_TO_OPEN, kBoxDefault, name);
             return 0;
         }
         if (first == platform::kErrSharingViolation) {
-            if (askQuestion(IDS_OPEN_WRITE_PROTECTED_QUESTION, kBoxYesNo | kIconQuestion | kBoxTaskModal, kAnswerYes,
-                            name) != kAnswerYes) {
+            if (askQuestion(IDS_OPEN_WRITE_PROTECTED_QUESTION, kBoxYesNo | kIconQuestion | kBoxTaskModal,
+                            kAnswerYes, name) != kAnswerYes) {
                 bfile::close(file);
                 return 0;
             }
@@ -236,7 +240,8 @@ int settleOwnFile(DiagramDocument* document) {
 
 void releaseFileHandles(DiagramDocument* document, const char* path) {
     DiagramDocument* doc = document ? document : currentDocument();
-    FileDescriptor* descriptors[] = {&doc->ownFile, &doc->relatedFiles[0], &doc->relatedFiles[1], &doc->tempFile};
+    FileDescriptor* descriptors[] = {&doc->ownFile, &doc->relatedFiles[0], &doc->relatedFiles[1],
+                                     &doc->tempFile};
     for (FileDescriptor* fd : descriptors) {
         if (!fd->file || !descriptorNames(*fd, path)) continue;
         bfile::close(fd->file);
@@ -257,9 +262,13 @@ int checkOutputName(const DiagramDocument* document, const char* path) {
                           (descriptorNames(doc->relatedFiles[1], full) && doc->relatedFiles[1].readOnly);
     if (!writeProtected && platform::fileExists(full)) {
         platform::OpenInfo info{};
-        const platform::FileHandle h = platform::openFile(full, &info, platform::kOpenWrite | platform::kShareDenyNone);
-        if (h != platform::kInvalidFile) platform::closeFile(h);
-        else writeProtected = info.errorCode == platform::kErrAccessDenied || info.errorCode == platform::kErrWriteProtect;
+        const platform::FileHandle h =
+            platform::openFile(full, &info, platform::kOpenWrite | platform::kShareDenyNone);
+        if (h != platform::kInvalidFile)
+            platform::closeFile(h);
+        else
+            writeProtected =
+                info.errorCode == platform::kErrAccessDenied || info.errorCode == platform::kErrWriteProtect;
     }
     if (writeProtected) {
         showMessage(IDS_NAME_WRITE_PROTECTED, kBoxDefault, full);

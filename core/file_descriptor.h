@@ -81,7 +81,8 @@ bool holdsFileOpen(const char* path);
 // close the file in use by another application." (the write-protected
 // open failed on sharing or access), "File %s in use - unable to open
 // file." (the lock).
-int openForEditing(DiagramDocument* document, FileDescriptor* descriptor, const char* path, bool writeProtect);
+int openForEditing(DiagramDocument* document, FileDescriptor* descriptor, const char* path,
+                   bool writeProtect);
 
 // What a name given on the command line or in the open dialog is.
 enum class NameCheck : int {

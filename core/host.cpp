@@ -26,8 +26,12 @@ void defer(unsigned id, const char* text, unsigned style) {
 
 }  // namespace
 
-void setHost(Host* host) { g_host = host; }
-Host* currentHost() { return g_host; }
+void setHost(Host* host) {
+    g_host = host;
+}
+Host* currentHost() {
+    return g_host;
+}
 
 int formatMessageV(char* out, unsigned id, va_list args) {
     char format[kMaxFormatted];
@@ -79,7 +83,9 @@ int askQuestion(unsigned id, unsigned style, int fallback, ...) {
     return g_host->message(id, text, style);
 }
 
-int deferredCount() { return g_deferredCount; }
+int deferredCount() {
+    return g_deferredCount;
+}
 
 const DeferredMessage* deferredAt(int index) {
     return index >= 0 && index < g_deferredCount ? &g_deferred[index] : nullptr;

@@ -55,9 +55,9 @@ Host* currentHost();
 
 // States that change how messages are shown.
 struct HostState {
-    bool deferring = false;       // start-up: collect messages for later
+    bool deferring = false;          // start-up: collect messages for later
     bool insideForeignCall = false;  // serving another application: no questions
-    bool noDialogs = false;       // batch start: nothing is shown
+    bool noDialogs = false;          // batch start: nothing is shown
 };
 extern HostState g_hostState;
 

@@ -2,4 +2,6 @@
 
 OutcomeFlags g_outcome;
 
-void resetOutcome() { g_outcome = OutcomeFlags{}; }
+void resetOutcome() {
+    g_outcome = OutcomeFlags{};
+}

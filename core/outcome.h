@@ -2,9 +2,9 @@
 #pragma once
 
 struct OutcomeFlags {
-    bool readOk = true;        // cleared by any read failure
-    bool writeOk = true;       // cleared by any write failure
-    bool jobCancelled = false; // raised when memory runs out during a job
+    bool readOk = true;         // cleared by any read failure
+    bool writeOk = true;        // cleared by any write failure
+    bool jobCancelled = false;  // raised when memory runs out during a job
 };
 
 extern OutcomeFlags g_outcome;

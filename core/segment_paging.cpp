@@ -92,7 +92,6 @@ void visitInMemory(ConstructNode* head, Fn&& fn) {
 
 constexpr std::uint16_t kSourceReadMode = platform::kOpenRead | platform::kShareDenyNone;
 
-
 bool currentFormat(const FileDescriptor& fd) {
     return std::memcmp(fd.formatVersion, kCurrentFormat, 4) == 0 && fd.treeVersion == kCurrentTreeVersion &&
            fd.intWidth == 4;
@@ -323,7 +322,8 @@ int pageOut(DiagramDocument*, ConstructNode* level) {
     LevelInfo* li = levelInfoOf(level);
     if (!li) return 0;
     const std::uint8_t flags = segmentFlags(level);
-    if ((flags & (kSegLoaded | kSegFileCurrent)) != (kSegLoaded | kSegFileCurrent) || isShown(level)) return 0;
+    if ((flags & (kSegLoaded | kSegFileCurrent)) != (kSegLoaded | kSegFileCurrent) || isShown(level))
+        return 0;
     // Nothing inside may be shown or changed since its file copy: the file
     // copy of this body must be all there is to it.
     bool keep = false;
@@ -419,8 +419,8 @@ void releaseTemporaryFile(DiagramDocument* document) {
     doc->tempFileOwned = false;
 }
 
-TempFileFailure writeTemporaryFileQuietly(DiagramDocument* document, ConstructNode* root, std::uint8_t streamMode,
-                                          char path[kPathSize]) {
+TempFileFailure writeTemporaryFileQuietly(DiagramDocument* document, ConstructNode* root,
+                                          std::uint8_t streamMode, char path[kPathSize]) {
     DiagramDocument* doc = document ? document : currentDocument();
     path[0] = 0;
     if (g_outcome.jobCancelled) return TempFileFailure::Cancelled;
@@ -448,7 +448,8 @@ TempFileFailure writeTemporaryFileQuietly(DiagramDocument* document, ConstructNo
     bool ok = writeDiagram(doc, root, file, false) != 0;
     doc->streamMode = documentMode;
     // Everything must be on disk before the file counts as written.
-    ok = ok && g_outcome.writeOk && !g_outcome.jobCancelled && bfile::seek(file, 0) == 0 && !bfile::hasError(file);
+    ok = ok && g_outcome.writeOk && !g_outcome.jobCancelled && bfile::seek(file, 0) == 0 &&
+         !bfile::hasError(file);
     const bool diskFull = !ok && platform::lastError() == platform::kErrDiskFull;
 
     TempFileFailure failure = TempFileFailure::None;
@@ -470,7 +471,8 @@ void driveText(const char* path, char* out, int size) {
     if (!out || size <= 0) return;
     out[0] = 0;
     if (!path) return;
-    const bool letter = ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) && path[1] == ':';
+    const bool letter =
+        ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) && path[1] == ':';
     const bool unc = (path[0] == '\\' && path[1] == '\\') || (path[0] == '/' && path[1] == '/');
     if (letter) {
         std::snprintf(out, static_cast<std::size_t>(size), "%c:", path[0]);

@@ -108,8 +108,8 @@ enum class TempFileFailure : std::uint8_t {
 // and deleted and everything stays as it was. Commits or rolls back the
 // offsets. Returns the failure (None on success) and, in `path`, the
 // temporary file's name when it got one. Shows nothing.
-TempFileFailure writeTemporaryFileQuietly(DiagramDocument* document, ConstructNode* root, std::uint8_t streamMode,
-                                          char path[kPathSize]);
+TempFileFailure writeTemporaryFileQuietly(DiagramDocument* document, ConstructNode* root,
+                                          std::uint8_t streamMode, char path[kPathSize]);
 
 // The same, with the messages: "Unable to open %s." when the file cannot
 // be created, "Out of disk space (drive %s). Job cancelled." on a full

@@ -57,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // Exact mirror of the position in raw mode over the whole block.
-    const bool mirror = !header && openSize == bodySize && (options & (kOptOem | kOptExpandTabs | kOptNormaliseLineEnds)) == 0;
+    const bool mirror = !header && openSize == bodySize &&
+                        (options & (kOptOem | kOptExpandTabs | kOptNormaliseLineEnds)) == 0;
     std::int64_t pos = 0;
 
     std::vector<unsigned char> buf(9000);
@@ -66,39 +67,40 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::uint8_t op = ops[step % 8];
         const int arg = op & 0x3F;
         switch (op >> 6) {
-        case 0: {
-            std::int32_t want = arg == 0x3F ? 9000 : arg * 70 + (step % 7);
-            std::int32_t got = bfile::read(f, buf.data(), want);
-            check(got <= want);
-            if (mirror && got > 0) {
-                check(pos + got <= bodySize);
-                check(std::memcmp(buf.data(), body + pos, static_cast<std::size_t>(got)) == 0);
-                pos += got;
+            case 0: {
+                std::int32_t want = arg == 0x3F ? 9000 : arg * 70 + (step % 7);
+                std::int32_t got = bfile::read(f, buf.data(), want);
+                check(got <= want);
+                if (mirror && got > 0) {
+                    check(pos + got <= bodySize);
+                    check(std::memcmp(buf.data(), body + pos, static_cast<std::size_t>(got)) == 0);
+                    pos += got;
+                }
+                idle = got > 0 ? 0 : idle + 1;
+                break;
             }
-            idle = got > 0 ? 0 : idle + 1;
-            break;
-        }
-        case 1: {
-            unsigned char value[8];
-            int valueWidth = 1 + (arg & 7);
-            int fileWidth = 1 + ((arg >> 3) & 7);
-            int rc = (step & 1) ? bfile::readSigned(f, value, valueWidth, fileWidth)
-                                : bfile::readUnsigned(f, value, valueWidth, fileWidth);
-            check(rc == 0 || rc == -1);
-            if (mirror) pos = bfile::tell(f);
-            break;
-        }
-        case 2: {
-            std::int32_t target = static_cast<std::int32_t>((static_cast<std::uint32_t>(arg) * 977u) % (bodySize + 50));
-            if (bfile::seek(f, target) == 0 && mirror) pos = target;
-            break;
-        }
-        default: {
-            std::int32_t delta = (arg - 32) * 131;
-            std::int32_t before = bfile::tell(f);
-            if (bfile::skip(f, delta) == 0 && mirror) pos = std::int64_t{before} + delta;
-            break;
-        }
+            case 1: {
+                unsigned char value[8];
+                int valueWidth = 1 + (arg & 7);
+                int fileWidth = 1 + ((arg >> 3) & 7);
+                int rc = (step & 1) ? bfile::readSigned(f, value, valueWidth, fileWidth)
+                                    : bfile::readUnsigned(f, value, valueWidth, fileWidth);
+                check(rc == 0 || rc == -1);
+                if (mirror) pos = bfile::tell(f);
+                break;
+            }
+            case 2: {
+                std::int32_t target =
+                    static_cast<std::int32_t>((static_cast<std::uint32_t>(arg) * 977u) % (bodySize + 50));
+                if (bfile::seek(f, target) == 0 && mirror) pos = target;
+                break;
+            }
+            default: {
+                std::int32_t delta = (arg - 32) * 131;
+                std::int32_t before = bfile::tell(f);
+                if (bfile::skip(f, delta) == 0 && mirror) pos = std::int64_t{before} + delta;
+                break;
+            }
         }
         if (mirror && !bfile::hasError(f)) check(bfile::tell(f) == pos);
         if (bfile::hasError(f)) break;

@@ -38,9 +38,9 @@ const char* option(const char* key) {
     if (!std::strcmp(key, "DelphiSupport")) return flag(g_mode & 8);
     if (!std::strcmp(key, "ExceptionToken")) return flag(g_mode & 16);
     if (!std::strcmp(key, "ECComment")) return (g_mode & 128) ? "X" : nullptr;
-    const char* pushes[] = {"PushDownVar", "PushDownConst", "PushDownType", "PushDownProcedurebody",
-                            "PushDownFunctionbody", "PushDownInterface", "PushDownImplementation",
-                            "PushDownInitialization"};
+    const char* pushes[] = {
+        "PushDownVar",          "PushDownConst",     "PushDownType",           "PushDownProcedurebody",
+        "PushDownFunctionbody", "PushDownInterface", "PushDownImplementation", "PushDownInitialization"};
     for (int i = 0; i < 8; ++i)
         if (!std::strcmp(key, pushes[i])) return flag((g_mode & 64) || (g_push & (1 << i)));
     return nullptr;

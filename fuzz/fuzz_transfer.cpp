@@ -46,7 +46,8 @@ BufferedFile* newStream() {
 
 // Imports `file` into `doc` as the editor does; the root, or null when the
 // import gives no diagram.
-ConstructNode* importTransfer(DiagramDocument* doc, const char* data, std::size_t size, bool oem, std::uint32_t flags) {
+ConstructNode* importTransfer(DiagramDocument* doc, const char* data, std::size_t size, bool oem,
+                              std::uint32_t flags) {
     BufferedFile* tree = newStream();
     if (!tree) return nullptr;
     std::int32_t chunk = -1;

@@ -38,7 +38,8 @@ void collectName(const char* name, void* context) {
             list->outOfMemory = true;
             return;
         }
-        if (list->count) std::memcpy(grown, list->names, static_cast<std::size_t>(list->count) * sizeof(char*));
+        if (list->count)
+            std::memcpy(grown, list->names, static_cast<std::size_t>(list->count) * sizeof(char*));
         memFree(list->names);
         list->names = grown;
         list->capacity = capacity;
@@ -125,7 +126,8 @@ GenerateAllResult generateAll(const char* directory, bool saveAfter, const Gener
         showMessage(IDS_OUT_OF_MEMORY, kIconExclamation | kBoxSystemModal);
         return result;
     }
-    if (list.count > 1) std::qsort(list.names, static_cast<std::size_t>(list.count), sizeof(char*), compareNames);
+    if (list.count > 1)
+        std::qsort(list.names, static_cast<std::size_t>(list.count), sizeof(char*), compareNames);
 
     char targetDirectory[kPathSize];
     generatorGenerateDirectory(targetDirectory);

@@ -35,7 +35,8 @@ void defaultGenerateDirectory(char* out) {
 
 bool defaultParserConfigured() {
     char parser[kPathSize];
-    return readProfileText(IDS_SEC_PARSEOPTIONS, IDS_KEY_PARSER, "", parser, sizeof parser, g_languageConfig.path) > 0;
+    return readProfileText(IDS_SEC_PARSEOPTIONS, IDS_KEY_PARSER, "", parser, sizeof parser,
+                           g_languageConfig.path) > 0;
 }
 
 void systemNow(GenTime* out) {
@@ -102,7 +103,8 @@ const char* relativeToCurrent(const char* path) {
 bool writeProtected(const char* path) {
     if (!platform::fileExists(path)) return false;
     platform::OpenInfo info{};
-    const platform::FileHandle h = platform::openFile(path, &info, platform::kOpenReadWrite | platform::kShareDenyNone);
+    const platform::FileHandle h =
+        platform::openFile(path, &info, platform::kOpenReadWrite | platform::kShareDenyNone);
     if (h != platform::kInvalidFile) {
         platform::closeFile(h);
         return false;
@@ -195,7 +197,8 @@ bool closeFile(BufferedFile*& file) {
 
 void stampFile(const char* path, std::uint64_t fileTime) {
     platform::OpenInfo info{};
-    const platform::FileHandle h = platform::openFile(path, &info, platform::kOpenReadWrite | platform::kShareDenyNone);
+    const platform::FileHandle h =
+        platform::openFile(path, &info, platform::kOpenReadWrite | platform::kShareDenyNone);
     if (h == platform::kInvalidFile) return;
     platform::setFileTime(h, fileTime);
     platform::closeFile(h);
@@ -265,27 +268,30 @@ int generateInto(DiagramDocument* document, const char* outputPath, bool batch, 
     if (options.compressBlanks) textOptions |= kOptCompressTabs;
     if (options.unixLineBreaks) textOptions |= kOptRemoveCr;
     platform::OpenInfo outputInfo{};
-    BufferedFile* output = bfile::openFile(outputPath, &outputInfo,
-                                           platform::kOpenReadWrite | platform::kOpenCreate | platform::kShareDenyWrite,
-                                           textOptions);
+    BufferedFile* output = bfile::openFile(
+        outputPath, &outputInfo, platform::kOpenReadWrite | platform::kOpenCreate | platform::kShareDenyWrite,
+        textOptions);
     if (!output) {
         if (!reportCancelledJob()) showMessage(IDS_UNABLE_TO_OPEN, kBoxDefault, outputPath);
         return 0;
     }
     char fullOutput[kPathSize];
-    std::snprintf(fullOutput, sizeof fullOutput, "%s", outputInfo.pathName[0] ? outputInfo.pathName : outputPath);
+    std::snprintf(fullOutput, sizeof fullOutput, "%s",
+                  outputInfo.pathName[0] ? outputInfo.pathName : outputPath);
     char workingPath[kPathSize] = "";
     BufferedFile* working = nullptr;
     if (platform::tempFileName("vrd", workingPath)) {
         platform::OpenInfo info{};
-        working = bfile::openFile(workingPath, &info,
-                                  platform::kOpenReadWrite | platform::kOpenCreate | platform::kShareDenyWrite, 0);
+        working =
+            bfile::openFile(workingPath, &info,
+                            platform::kOpenReadWrite | platform::kOpenCreate | platform::kShareDenyWrite, 0);
     }
     if (!working) {
         closeFile(output);
         platform::deleteFile(fullOutput);
         if (workingPath[0]) platform::deleteFile(workingPath);
-        if (!reportCancelledJob()) showMessage(IDS_UNABLE_TO_OPEN, kBoxDefault, workingPath[0] ? workingPath : "vrd");
+        if (!reportCancelledJob())
+            showMessage(IDS_UNABLE_TO_OPEN, kBoxDefault, workingPath[0] ? workingPath : "vrd");
         return 0;
     }
 
@@ -304,7 +310,8 @@ int generateInto(DiagramDocument* document, const char* outputPath, bool batch, 
     bool outOfMemory = false;
     TemplateVariables variables{};
     char title[64];
-    if (platform::loadString(IDS_TITLE, title, sizeof title) <= 0) std::snprintf(title, sizeof title, "Korrin(VRD)");
+    if (platform::loadString(IDS_TITLE, title, sizeof title) <= 0)
+        std::snprintf(title, sizeof title, "Korrin(VRD)");
     variables.time = timeText;
     variables.configPath = configPath;
     variables.title = title;

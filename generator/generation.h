@@ -94,7 +94,7 @@ void systemTimeText(const GenTime& time, char* out, std::size_t size);
 
 constexpr int kLiteralSize = 1024;  // the continuation literal with its terminator
 constexpr int kIndentStackStep = 20;
-constexpr int kSymbolSize = 33;     // the failing escape in messages: 32 characters
+constexpr int kSymbolSize = 33;  // the failing escape in messages: 32 characters
 constexpr int kOutputBufferSize = 16384;
 
 enum class ConditionContext : std::uint8_t { None, Plain, InsideAnd, InsideOr, InsideNot };

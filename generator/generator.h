@@ -84,4 +84,5 @@ struct GenerateAllResult {
     int generated;
     int failed;
 };
-GenerateAllResult generateAll(const char* directory, bool saveAfter, const GenerateAllProgress& progress = {});
+GenerateAllResult generateAll(const char* directory, bool saveAfter,
+                              const GenerateAllProgress& progress = {});

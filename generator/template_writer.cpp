@@ -117,7 +117,8 @@ bool readNumber(const char* value, std::size_t& pos, std::int32_t& number) {
 int pushIndent(GenState& s) {
     if (s.stackSize == s.stackCapacity) {
         const int capacity = s.stackCapacity + kIndentStackStep;
-        auto* grown = static_cast<std::int32_t*>(memAlloc(static_cast<std::size_t>(capacity) * sizeof(std::int32_t)));
+        auto* grown =
+            static_cast<std::int32_t*>(memAlloc(static_cast<std::size_t>(capacity) * sizeof(std::int32_t)));
         if (!grown) {
             s.failed = true;
             return 0;
@@ -190,7 +191,8 @@ int collectLiteral(GenState& s, const char* value, std::size_t from, std::size_t
         } else if (isDigit(e)) {
             pos += 1;
             std::int32_t column = 0;
-            if (!readNumber(value, pos, column) || value[pos] != ':') return invalidSymbol(s, value, escape, pos);
+            if (!readNumber(value, pos, column) || value[pos] != ':')
+                return invalidSymbol(s, value, escape, pos);
             if (!literalPad(s, column)) return invalidSymbol(s, value, from, pos);
             pos += 1;
         } else {
@@ -383,7 +385,8 @@ void emitText(GenState& s, const char* text, std::size_t count) {
     const char* p = text;
     const char* end = text + count;
     while (p < end) {
-        const auto* newline = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        const auto* newline =
+            static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
         const char* stop = newline ? newline : end;
         // Carriage returns belong to line ends: they take no column.
         const std::int64_t columns = (stop - p) - std::count(p, stop, '\r');

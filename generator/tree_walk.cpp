@@ -104,28 +104,50 @@ constexpr int kRestBranchSkips = 2;
 
 const Step* programOf(ConstructType type) {
     switch (type) {
-        case ConstructType::Dummy: return kDummy;
-        case ConstructType::If: return kIf;
-        case ConstructType::While: return kWhile;
-        case ConstructType::Loop: return kLoop;
-        case ConstructType::WhenExit: return kWhenExit;
-        case ConstructType::OnCondition: return kOnCondition;
-        case ConstructType::OnConditionBranch: return kWhenBranch;
-        case ConstructType::And: return kAnd;
-        case ConstructType::Or: return kOr;
-        case ConstructType::Not: return kNot;
-        case ConstructType::Block: return kBlock;
-        case ConstructType::Level: return kSegment;
-        case ConstructType::Text: return kText;
-        case ConstructType::OnSelector: return kOnSelector;
-        case ConstructType::OnSelectorBranch: return kOfBranch;
-        case ConstructType::For: return kFor;
-        case ConstructType::Repeat: return kRepeat;
-        case ConstructType::Call: return kCall;
-        case ConstructType::Procedure: return kProcedure;
-        case ConstructType::Frame: return kFrame;
-        case ConstructType::Function: return kFunction;
-        default: return kPassOver;
+        case ConstructType::Dummy:
+            return kDummy;
+        case ConstructType::If:
+            return kIf;
+        case ConstructType::While:
+            return kWhile;
+        case ConstructType::Loop:
+            return kLoop;
+        case ConstructType::WhenExit:
+            return kWhenExit;
+        case ConstructType::OnCondition:
+            return kOnCondition;
+        case ConstructType::OnConditionBranch:
+            return kWhenBranch;
+        case ConstructType::And:
+            return kAnd;
+        case ConstructType::Or:
+            return kOr;
+        case ConstructType::Not:
+            return kNot;
+        case ConstructType::Block:
+            return kBlock;
+        case ConstructType::Level:
+            return kSegment;
+        case ConstructType::Text:
+            return kText;
+        case ConstructType::OnSelector:
+            return kOnSelector;
+        case ConstructType::OnSelectorBranch:
+            return kOfBranch;
+        case ConstructType::For:
+            return kFor;
+        case ConstructType::Repeat:
+            return kRepeat;
+        case ConstructType::Call:
+            return kCall;
+        case ConstructType::Procedure:
+            return kProcedure;
+        case ConstructType::Frame:
+            return kFrame;
+        case ConstructType::Function:
+            return kFunction;
+        default:
+            return kPassOver;
     }
 }
 
@@ -196,11 +218,21 @@ void contextOf(std::uint8_t mode, ConditionContext& context, bool& statement) {
             context = ConditionContext::None;
             statement = true;
             break;
-        case kCondition: context = ConditionContext::Plain; break;
-        case kInsideAnd: context = ConditionContext::InsideAnd; break;
-        case kInsideOr: context = ConditionContext::InsideOr; break;
-        case kInsideNot: context = ConditionContext::InsideNot; break;
-        default: context = ConditionContext::None; break;
+        case kCondition:
+            context = ConditionContext::Plain;
+            break;
+        case kInsideAnd:
+            context = ConditionContext::InsideAnd;
+            break;
+        case kInsideOr:
+            context = ConditionContext::InsideOr;
+            break;
+        case kInsideNot:
+            context = ConditionContext::InsideNot;
+            break;
+        default:
+            context = ConditionContext::None;
+            break;
     }
 }
 
@@ -230,7 +262,8 @@ int saveFlags(GenState& s, ConstructNode* level) {
             memAlloc(static_cast<std::size_t>(capacity) * sizeof(GenState::SavedFlags)));
         if (!grown) return 0;
         if (s.savedCount)
-            std::memcpy(grown, s.savedFlags, static_cast<std::size_t>(s.savedCount) * sizeof(GenState::SavedFlags));
+            std::memcpy(grown, s.savedFlags,
+                        static_cast<std::size_t>(s.savedCount) * sizeof(GenState::SavedFlags));
         memFree(s.savedFlags);
         s.savedFlags = grown;
         s.savedCapacity = capacity;
@@ -297,7 +330,8 @@ void dropSegmentBody(ConstructNode* level) {
     info->body = nullptr;
     if (body) body->up = nullptr;
     freeSequence(body);
-    setSegmentFlags(level, static_cast<std::uint8_t>((flags & ~(kSegLoaded | kSegFileCurrent | kSegOutline)) | kSegOnDisk));
+    setSegmentFlags(level, static_cast<std::uint8_t>((flags & ~(kSegLoaded | kSegFileCurrent | kSegOutline)) |
+                                                     kSegOnDisk));
 }
 
 int generateTree(GenState& s, ConstructNode* head, ConditionContext context, bool statement, bool emit) {
@@ -374,8 +408,9 @@ int generateTree(GenState& s, ConstructNode* head, ConditionContext context, boo
                 break;
             case Op::Text: {
                 const int open = f.statement ? static_cast<int>(GenTemplate::Statement)
-                                 : f.context != ConditionContext::None ? static_cast<int>(GenTemplate::Condition)
-                                                                       : -1;
+                                 : f.context != ConditionContext::None
+                                     ? static_cast<int>(GenTemplate::Condition)
+                                     : -1;
                 if (open >= 0 && !writeTemplate(s, open, f.emit, &f.childEmit, node)) return 0;
                 node->lineNumber = static_cast<std::int32_t>(s.line);
                 if (!record(s, node, false)) return 0;
@@ -421,7 +456,8 @@ int generateTree(GenState& s, ConstructNode* head, ConditionContext context, boo
                 if (s.working && !patchBlockLength(s.working, f.blockOffset)) return 0;
                 if (!f.bodyMissing) {
                     setSegmentFlags(node, kSegLoaded | kSegFileCurrent);
-                    if (LevelInfo* info = levelInfoOf(node); info && s.working) info->fileOffset = f.blockOffset;
+                    if (LevelInfo* info = levelInfoOf(node); info && s.working)
+                        info->fileOffset = f.blockOffset;
                     if (f.loadedHere) pageOutSegment(s, node);
                 }
                 break;
@@ -429,12 +465,15 @@ int generateTree(GenState& s, ConstructNode* head, ConditionContext context, boo
                 const bool rest = slotOf(node) == Slot::Rest;
                 if (rest) {
                     const int index = emptyOrPlaceholder(partNode(node, 1)) ? step.c : step.d;
-                    if (!writeTemplate(s, index, f.emit, &f.childEmit, node) || !record(s, node, true)) return 0;
+                    if (!writeTemplate(s, index, f.emit, &f.childEmit, node) || !record(s, node, true))
+                        return 0;
                     if (s.working && !copySequence(s, partNode(node, 0))) return 0;
                     f.pc = static_cast<std::uint8_t>(f.pc + kRestBranchSkips);
                 } else {
-                    const bool seen = node->type == ConstructType::OnConditionBranch ? f.seenWhenBranch : f.seenOfBranch;
-                    if (!writeTemplate(s, seen ? step.b : step.a, f.emit, &f.childEmit, node) || !record(s, node, true))
+                    const bool seen =
+                        node->type == ConstructType::OnConditionBranch ? f.seenWhenBranch : f.seenOfBranch;
+                    if (!writeTemplate(s, seen ? step.b : step.a, f.emit, &f.childEmit, node) ||
+                        !record(s, node, true))
                         return 0;
                 }
                 break;

@@ -30,25 +30,56 @@ void storeFontNumber(FontRecord* f, int index, std::int64_t v) {
     const auto u8 = static_cast<std::uint8_t>(v);
     LogFontRecord& lf = f->logFont;
     switch (index) {
-    case 0: f->value1 = i32; break;
-    case 1:
-        f->shortValue[0] = static_cast<std::uint8_t>(v);
-        f->shortValue[1] = static_cast<std::uint8_t>(v >> 8);
-        break;
-    case 2: case 3: case 4: f->values2[index - 2] = i32; break;
-    case 5: f->byteValue = u8; break;
-    case 6: lf.escapement = i32; break;
-    case 7: lf.orientation = i32; break;
-    case 8: lf.underline = u8; break;
-    case 9: lf.strikeOut = u8; break;
-    case 10: lf.charSet = u8; break;
-    case 11: lf.outPrecision = u8; break;
-    case 12: lf.clipPrecision = u8; break;
-    case 13: lf.quality = u8; break;
-    case 14: lf.pitchAndFamily = u8; break;
-    case 15: f->values3[3] = i32; break;
-    case 16: f->values3[4] = i32; break;
-    default: break;
+        case 0:
+            f->value1 = i32;
+            break;
+        case 1:
+            f->shortValue[0] = static_cast<std::uint8_t>(v);
+            f->shortValue[1] = static_cast<std::uint8_t>(v >> 8);
+            break;
+        case 2:
+        case 3:
+        case 4:
+            f->values2[index - 2] = i32;
+            break;
+        case 5:
+            f->byteValue = u8;
+            break;
+        case 6:
+            lf.escapement = i32;
+            break;
+        case 7:
+            lf.orientation = i32;
+            break;
+        case 8:
+            lf.underline = u8;
+            break;
+        case 9:
+            lf.strikeOut = u8;
+            break;
+        case 10:
+            lf.charSet = u8;
+            break;
+        case 11:
+            lf.outPrecision = u8;
+            break;
+        case 12:
+            lf.clipPrecision = u8;
+            break;
+        case 13:
+            lf.quality = u8;
+            break;
+        case 14:
+            lf.pitchAndFamily = u8;
+            break;
+        case 15:
+            f->values3[3] = i32;
+            break;
+        case 16:
+            f->values3[4] = i32;
+            break;
+        default:
+            break;
     }
 }
 
@@ -117,8 +148,8 @@ int parseFontDescription(const char* text, FontRecord* font) {
         if (!end) end = p + std::strlen(p);
         if (field < 2) {
             char* name = field == 0 ? font->name1 : font->name2;
-            const std::size_t n = static_cast<std::size_t>(end - p) < kNameSize ? static_cast<std::size_t>(end - p)
-                                                                                 : kNameSize;
+            const std::size_t n =
+                static_cast<std::size_t>(end - p) < kNameSize ? static_cast<std::size_t>(end - p) : kNameSize;
             std::memset(name, 0, kNameSize);
             std::memcpy(name, p, n);
         } else if (field - 2 < kFontNumbers) {
@@ -165,34 +196,52 @@ int collectAttribute(DocumentAttributes* a, std::int32_t type, const char* text,
     if (!a) return 0;
     const bool on = number != 0;
     switch (type) {
-    case kAttrShortInfo: {
-        char* copy = text && *text ? memStrDup(text) : nullptr;
-        if (text && *text && !copy) return 0;
-        replace(&a->shortInfo, copy);
-        a->haveShortInfo = true;
-        return 1;
-    }
-    case kAttrIfLayout: a->haveIfLayout = true; a->ifLayout = number == 1 ? 1 : 0; return 1;
-    case kAttrLevelNumbers: a->haveLevelNumbers = true; a->levelNumbers = on; return 1;
-    case kAttrLineNumbers: a->haveLineNumbers = true; a->lineNumbers = on; return 1;
-    case kAttrLeftLabels: a->haveLeftLabels = true; a->leftLabels = on; return 1;
-    case kAttrRightLabels: a->haveRightLabels = true; a->rightLabels = on; return 1;
-    case kAttrLastLevelId:
-        if (flags & 0x1000) return 1;
-        a->haveLastLevelId = true;
-        a->lastLevelId = static_cast<std::uint32_t>(readNumber(text ? text : "", text ? text + std::strlen(text) : ""));
-        return 1;
-    case kAttrScreenFont:
-    case kAttrPrinterFont:
-    case kAttrColours: {
-        char* copy = copyOf(text);
-        if (!copy) return 0;
-        replace(type == kAttrScreenFont ? &a->screenFont : type == kAttrPrinterFont ? &a->printerFont : &a->colours,
-                copy);
-        return 1;
-    }
-    default:
-        return 1;  // 1007, 1010 and unknown attributes: not used by this edition
+        case kAttrShortInfo: {
+            char* copy = text && *text ? memStrDup(text) : nullptr;
+            if (text && *text && !copy) return 0;
+            replace(&a->shortInfo, copy);
+            a->haveShortInfo = true;
+            return 1;
+        }
+        case kAttrIfLayout:
+            a->haveIfLayout = true;
+            a->ifLayout = number == 1 ? 1 : 0;
+            return 1;
+        case kAttrLevelNumbers:
+            a->haveLevelNumbers = true;
+            a->levelNumbers = on;
+            return 1;
+        case kAttrLineNumbers:
+            a->haveLineNumbers = true;
+            a->lineNumbers = on;
+            return 1;
+        case kAttrLeftLabels:
+            a->haveLeftLabels = true;
+            a->leftLabels = on;
+            return 1;
+        case kAttrRightLabels:
+            a->haveRightLabels = true;
+            a->rightLabels = on;
+            return 1;
+        case kAttrLastLevelId:
+            if (flags & 0x1000) return 1;
+            a->haveLastLevelId = true;
+            a->lastLevelId = static_cast<std::uint32_t>(
+                readNumber(text ? text : "", text ? text + std::strlen(text) : ""));
+            return 1;
+        case kAttrScreenFont:
+        case kAttrPrinterFont:
+        case kAttrColours: {
+            char* copy = copyOf(text);
+            if (!copy) return 0;
+            replace(type == kAttrScreenFont    ? &a->screenFont
+                    : type == kAttrPrinterFont ? &a->printerFont
+                                               : &a->colours,
+                    copy);
+            return 1;
+        }
+        default:
+            return 1;  // 1007, 1010 and unknown attributes: not used by this edition
     }
 }
 

@@ -23,12 +23,12 @@ struct ImportState {
     DiagramDocument* document;
     std::uint32_t flags;  // kImportInserting, kImportNewLevelIds
 
-    BufferedFile* tree;   // the tree file
-    bool writeError;      // a write of the tree file failed
-    bool outOfMemory;     // an allocation failed during a callback
+    BufferedFile* tree;  // the tree file
+    bool writeError;     // a write of the tree file failed
+    bool outOfMemory;    // an allocation failed during a callback
 
-    BufferedFile* trace;  // the trace file, or null
-    BufferedFile* errors; // the error file once opened
+    BufferedFile* trace;   // the trace file, or null
+    BufferedFile* errors;  // the error file once opened
     bool errorFileTried;
     bool errorFileFailed;
     char errorPath[kPathSize];
@@ -49,8 +49,8 @@ struct ImportState {
     int sequenceDepth;           // may exceed the capacity; only the first entries are kept
     std::int32_t* levels;        // kMaxOpenLevels
     int levelDepth;
-    std::int32_t replacedType;   // type of the last element replaced by a Dummy (0 = none)
-    int muted;                   // depth inside swallowed sequences
+    std::int32_t replacedType;  // type of the last element replaced by a Dummy (0 = none)
+    int muted;                  // depth inside swallowed sequences
 
     char* scratch[3];  // kMaxStringLength bytes each: texts cut to the stream's limit
 };

@@ -84,8 +84,10 @@ void warn(ImportState* st, std::int32_t line, unsigned id, ...) {
 
 void labelWarnings(ImportState* st, const Labels& labels, std::int32_t line, std::int32_t leftLine,
                    std::int32_t rightLine) {
-    if (labels.left) warn(st, leftLine ? leftLine : line, IDS_LABEL_NOT_SUPPORTED, leftLine ? leftLine : line);
-    if (labels.right) warn(st, rightLine ? rightLine : line, IDS_LABEL_NOT_SUPPORTED, rightLine ? rightLine : line);
+    if (labels.left)
+        warn(st, leftLine ? leftLine : line, IDS_LABEL_NOT_SUPPORTED, leftLine ? leftLine : line);
+    if (labels.right)
+        warn(st, rightLine ? rightLine : line, IDS_LABEL_NOT_SUPPORTED, rightLine ? rightLine : line);
 }
 
 // Element types a plug-in may send with write_element_v2. Levels come
@@ -95,16 +97,16 @@ bool takenType(std::int32_t type) {
     const auto t = static_cast<ConstructType>(type);
     if (!isWrittenType(t) || t == ConstructType::Level) return false;
     switch (t) {
-    case ConstructType::KdlCommand:
-    case ConstructType::KivCond:
-    case ConstructType::KivProc:
-    case ConstructType::Variable:
-    case ConstructType::ProgramCall:
-    case ConstructType::Resource:
-    case ConstructType::Variant:
-        return false;
-    default:
-        return true;
+        case ConstructType::KdlCommand:
+        case ConstructType::KivCond:
+        case ConstructType::KivProc:
+        case ConstructType::Variable:
+        case ConstructType::ProgramCall:
+        case ConstructType::Resource:
+        case ConstructType::Variant:
+            return false;
+        default:
+            return true;
     }
 }
 
@@ -162,10 +164,12 @@ void appendErrorLine(ImportState* st, std::int32_t line, const char* text) {
 
 extern "C" {
 
-std::int32_t KORRIN_STDCALL write_element_v2(void* tree, std::int32_t line, std::int32_t type, const char* string1,
-                                             std::int32_t, const void*, const char* string2, const void*,
-                                             const void*, const char* labels, std::int32_t leftLabelLine,
-                                             std::int32_t rightLabelLine, std::int32_t par1, std::int32_t par2) {
+std::int32_t KORRIN_STDCALL write_element_v2(void* tree, std::int32_t line, std::int32_t type,
+                                             const char* string1, std::int32_t, const void*,
+                                             const char* string2, const void*, const void*,
+                                             const char* labels, std::int32_t leftLabelLine,
+                                             std::int32_t rightLabelLine, std::int32_t par1,
+                                             std::int32_t par2) {
     ImportState* st = stateOf(tree);
     if (!st) return -1;
     if (st->trace) {
@@ -206,29 +210,31 @@ std::int32_t KORRIN_STDCALL write_element_v2(void* tree, std::int32_t line, std:
     node.leftLabel = const_cast<char*>(storable(st, split.left, 0));
     node.rightLabel = const_cast<char*>(storable(st, split.right, 1));
     switch (node.type) {
-    case ConstructType::Dummy:
-        node.lineNumber = 0;
-        setPartInt(&node, 0, par1);
-        setPartInt(&node, 1, par2);
-        break;
-    case ConstructType::Text:
-    case ConstructType::SpecialText:
-        if (string1 && *string1) node.part[0] = reinterpret_cast<std::uintptr_t>(storable(st, string1, 2));
-        break;
-    case ConstructType::FreeFormat:
-        node.part[0] = reinterpret_cast<std::uintptr_t>(storable(st, string1, 2));
-        break;
-    default:
-        break;
+        case ConstructType::Dummy:
+            node.lineNumber = 0;
+            setPartInt(&node, 0, par1);
+            setPartInt(&node, 1, par2);
+            break;
+        case ConstructType::Text:
+        case ConstructType::SpecialText:
+            if (string1 && *string1)
+                node.part[0] = reinterpret_cast<std::uintptr_t>(storable(st, string1, 2));
+            break;
+        case ConstructType::FreeFormat:
+            node.part[0] = reinterpret_cast<std::uintptr_t>(storable(st, string1, 2));
+            break;
+        default:
+            break;
     }
     return writeRecord(st, node);
 }
 
 std::int32_t KORRIN_STDCALL write_level_start_v2(void* tree, std::int32_t line, const char* commentText,
-                                                 std::int32_t commentLine, const void*, std::int32_t* posOfLevel,
-                                                 std::uint32_t levelID, const char* labels,
-                                                 std::int32_t leftLabelLine, std::int32_t rightLabelLine,
-                                                 const char* entryName, const void*, const void*) {
+                                                 std::int32_t commentLine, const void*,
+                                                 std::int32_t* posOfLevel, std::uint32_t levelID,
+                                                 const char* labels, std::int32_t leftLabelLine,
+                                                 std::int32_t rightLabelLine, const char* entryName,
+                                                 const void*, const void*) {
     ImportState* st = stateOf(tree);
     if (!st) return -1;
     if (posOfLevel) *posOfLevel = 0;
@@ -242,8 +248,10 @@ std::int32_t KORRIN_STDCALL write_level_start_v2(void* tree, std::int32_t line, 
 
         DiagramDocument* doc = st->document;
         std::uint32_t id = (st->flags & kImportNewLevelIds) ? 0 : levelID;
-        if (id == 0) id = ++doc->lastLevelId;
-        else if (id > doc->lastLevelId) doc->lastLevelId = id;
+        if (id == 0)
+            id = ++doc->lastLevelId;
+        else if (id > doc->lastLevelId)
+            doc->lastLevelId = id;
 
         LevelInfo info{};
         info.levelId = id;
@@ -278,14 +286,18 @@ std::int32_t KORRIN_STDCALL write_level_start_v2(void* tree, std::int32_t line, 
         }
         st->replacedType = 0;
     }
-    traceLine(st, ">>> write_level_start line=%5d, levelID=%lu, \r\n%-5d                 posOfLevel receives %ld\r\n",
-              line, static_cast<unsigned long>(levelID), st->levelCounter, static_cast<long>(position));
+    traceLine(
+        st,
+        ">>> write_level_start line=%5d, levelID=%lu, \r\n%-5d                 posOfLevel receives %ld\r\n",
+        line, static_cast<unsigned long>(levelID), st->levelCounter, static_cast<long>(position));
     ++st->levelCounter;
     if (st->trace) {
         char cut[kShownLength + 1];
         if (commentText) {
             shown(commentText, cut);
-            traceLine(st, "                      levelComment.line=%5d\r\n                      levelComment.text=%s\r\n",
+            traceLine(st,
+                      "                      levelComment.line=%5d\r\n                      "
+                      "levelComment.text=%s\r\n",
                       commentLine, cut);
         }
         if (entryName) {
@@ -301,7 +313,9 @@ std::int32_t KORRIN_STDCALL write_level_end(void* tree, std::int32_t posOfLevel,
     ImportState* st = stateOf(tree);
     if (!st) return -1;
     --st->levelCounter;
-    traceLine(st, ">>> write_level_end posOfLevel=%ld, posSource=%ld\r\n%-5d               lengthSource=%ld, lines=%d\r\n",
+    traceLine(st,
+              ">>> write_level_end posOfLevel=%ld, posSource=%ld\r\n%-5d               lengthSource=%ld, "
+              "lines=%d\r\n",
               static_cast<long>(posOfLevel), static_cast<long>(posSource), st->levelCounter,
               static_cast<long>(lengthSource), lines);
     if (st->writeError) return -1;
@@ -385,8 +399,9 @@ std::int32_t KORRIN_STDCALL write_debug(const char* text) {
 }
 
 std::int32_t KORRIN_STDCALL write_element(void*, std::int32_t, std::int32_t, const char*, std::int32_t,
-                                          std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                                          std::int32_t, std::int32_t, std::int32_t, std::int32_t) {
+                                          std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                                          std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                                          std::int32_t) {
     return 0;
 }
 

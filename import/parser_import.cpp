@@ -25,7 +25,8 @@ namespace {
 
 ParserResolver g_resolver = nullptr;
 
-constexpr std::uint16_t kCreateMode = platform::kOpenCreate | platform::kOpenReadWrite | platform::kShareExclusive;
+constexpr std::uint16_t kCreateMode =
+    platform::kOpenCreate | platform::kOpenReadWrite | platform::kShareExclusive;
 
 // What calling the plug-in came to.
 struct CallOutcome {
@@ -52,7 +53,8 @@ void freeState(ImportState* st) {
 
 // The plug-in reads the platform handle itself, from offset 0.
 void rewindHandle(BufferedFile* file) {
-    if (file && file->handle != platform::kInvalidFile) platform::seekFile(file->handle, 0, platform::SeekOrigin::begin);
+    if (file && file->handle != platform::kInvalidFile)
+        platform::seekFile(file->handle, 0, platform::SeekOrigin::begin);
 }
 
 // Puts the buffered file in step with its handle again after the plug-in
@@ -103,13 +105,24 @@ ParserEntryFn entryOf(platform::LibHandle lib) {
 
 void reactToResult(std::uint32_t result, const char* name, CallOutcome* outcome) {
     switch (result) {
-    case kParseOk:
-    case kParseWarnings: outcome->succeeded = true; break;
-    case kParseStackOverflow: showMessage(IDS_PARSER_STACK_OVERFLOW, kBoxDefault); break;
-    case kParseInUse: showMessage(IDS_PARSER_IN_USE, kBoxDefault, name); break;
-    case kParseBadVersion: showMessage(IDS_PARSER_BAD_VERSION, kBoxDefault, name); break;
-    case kParseFatal: outcome->fatal = true; break;
-    default: break;  // errors (2) and any other failure: no message here
+        case kParseOk:
+        case kParseWarnings:
+            outcome->succeeded = true;
+            break;
+        case kParseStackOverflow:
+            showMessage(IDS_PARSER_STACK_OVERFLOW, kBoxDefault);
+            break;
+        case kParseInUse:
+            showMessage(IDS_PARSER_IN_USE, kBoxDefault, name);
+            break;
+        case kParseBadVersion:
+            showMessage(IDS_PARSER_BAD_VERSION, kBoxDefault, name);
+            break;
+        case kParseFatal:
+            outcome->fatal = true;
+            break;
+        default:
+            break;  // errors (2) and any other failure: no message here
     }
 }
 
@@ -122,7 +135,8 @@ void fillBlock(ParserBlock* block, ImportState* st, std::intptr_t sourceFile, st
     block->sourceFile = sourceFile;
     block->treeContext = st;
     std::snprintf(block->programDirectory, sizeof block->programDirectory, "%s", programDirectory);
-    std::snprintf(block->settingsFile, sizeof block->settingsFile, "%s", env.settingsFile ? env.settingsFile : "");
+    std::snprintf(block->settingsFile, sizeof block->settingsFile, "%s",
+                  env.settingsFile ? env.settingsFile : "");
     block->writeElement = write_element_v2;
     block->writeLevelStart = write_level_start_v2;
     block->writeLevelEnd = write_level_end;
@@ -138,7 +152,8 @@ void fillBlock(ParserBlock* block, ImportState* st, std::intptr_t sourceFile, st
 
 std::uint32_t charSetFor(const ImportRequest& request) {
     const ImportEnvironment& env = g_importEnvironment;
-    if (request.transfer) return !env.etfFileFormat || *env.etfFileFormat ? kParseCharSetOem : kParseCharSetAnsi;
+    if (request.transfer)
+        return !env.etfFileFormat || *env.etfFileFormat ? kParseCharSetOem : kParseCharSetAnsi;
     return readSourceFileFormat(g_languageConfig.path) ? kParseCharSetOem : kParseCharSetAnsi;
 }
 
@@ -148,8 +163,10 @@ CallOutcome callPlugin(ImportState* st, const ImportRequest& request) {
     platform::programDirectory(programDirectory);
 
     char name[2 * platform::kMaxPath];
-    if (request.transfer) std::snprintf(name, sizeof name, "%s%s", programDirectory, kTransferImportLibrary);
-    else readConfigText(IDS_KEY_PARSER, name, sizeof name);
+    if (request.transfer)
+        std::snprintf(name, sizeof name, "%s%s", programDirectory, kTransferImportLibrary);
+    else
+        readConfigText(IDS_KEY_PARSER, name, sizeof name);
 
     platform::LibHandle lib = nullptr;
     ParserEntryFn entry = nullptr;
@@ -213,7 +230,8 @@ ConstructNode* loadTree(ImportState* st, const ImportRequest& request, const cha
     tree.file = file;
     tree.readOnly = true;
     tree.sourceKind = SourceKind::File;
-    const std::uint32_t options = kReadKeepLineNumbers | kReadAllBodies | (st->flags & (kImportInserting | kImportNewLevelIds));
+    const std::uint32_t options =
+        kReadKeepLineNumbers | kReadAllBodies | (st->flags & (kImportInserting | kImportNewLevelIds));
     ConstructNode* root = nullptr;
     const int ok = readDiagramTree(doc, &tree, options, &root);
     bfile::close(file);
@@ -274,23 +292,25 @@ void reportResult(const ImportState* st, const ImportRequest& request) {
     const bool offer = !env.editorsAllowed || env.editorsAllowed();
     const unsigned question = kBoxYesNo | kIconQuestion | kBoxTaskModal;
     if (offer && errorEditor && sourceEditor) {
-        if (askQuestion(IDS_ANALYSIS_BOTH_EDITORS, question, kAnswerNo, name, errors, warnings, st->errorPath) ==
-            kAnswerYes) {
+        if (askQuestion(IDS_ANALYSIS_BOTH_EDITORS, question, kAnswerNo, name, errors, warnings,
+                        st->errorPath) == kAnswerYes) {
             startEditor(env.errFileEditor, st, name);
             closeSourceFile(request);
             startEditor(env.sourceFileEditor, st, name);
         }
     } else if (offer && errorEditor) {
-        if (askQuestion(IDS_ANALYSIS_ERRFILE_EDITOR, question, kAnswerNo, name, errors, warnings, st->errorPath) ==
-            kAnswerYes)
+        if (askQuestion(IDS_ANALYSIS_ERRFILE_EDITOR, question, kAnswerNo, name, errors, warnings,
+                        st->errorPath) == kAnswerYes)
             startEditor(env.errFileEditor, st, name);
     } else if (offer && sourceEditor) {
-        if (askQuestion(IDS_ANALYSIS_SOURCE_EDITOR, question, kAnswerNo, name, errors, warnings) == kAnswerYes) {
+        if (askQuestion(IDS_ANALYSIS_SOURCE_EDITOR, question, kAnswerNo, name, errors, warnings) ==
+            kAnswerYes) {
             closeSourceFile(request);
             startEditor(env.sourceFileEditor, st, name);
         }
     } else {
-        showMessage(IDS_ANALYSIS_ERROR_LIST, kIconAsterisk | kBoxTaskModal, name, errors, warnings, st->errorPath);
+        showMessage(IDS_ANALYSIS_ERROR_LIST, kIconAsterisk | kBoxTaskModal, name, errors, warnings,
+                    st->errorPath);
     }
 }
 
@@ -334,7 +354,8 @@ void substituteEditorVariables(const char* commandLine, const char* source, cons
         const char* base = sourceName;
         for (const char* p = sourceName; *p; ++p)
             if (*p == '\\' || *p == '/' || *p == ':') base = p + 1;
-        if (!std::strchr(base, '.')) std::strncat(sourceName, ".", sizeof sourceName - std::strlen(sourceName) - 1);
+        if (!std::strchr(base, '.'))
+            std::strncat(sourceName, ".", sizeof sourceName - std::strlen(sourceName) - 1);
     }
     char number[16];
     std::snprintf(number, sizeof number, "%d", line ? static_cast<int>(line) : 1);
@@ -342,8 +363,11 @@ void substituteEditorVariables(const char* commandLine, const char* source, cons
         const char* name;  // upper case, between the % signs
         const char* value;
     };
-    const Variable variables[] = {{"SOURCEFILE", sourceName}, {"FN", sourceName},
-                                  {"ERRFILE", errorFile ? errorFile : ""}, {"LINE", number}, {"LN", number}};
+    const Variable variables[] = {{"SOURCEFILE", sourceName},
+                                  {"FN", sourceName},
+                                  {"ERRFILE", errorFile ? errorFile : ""},
+                                  {"LINE", number},
+                                  {"LN", number}};
     std::size_t used = 0;
     const char* p = commandLine;
     while (*p && used + 1 < size) {
@@ -457,8 +481,8 @@ ConstructNode* runImport(const ImportRequest& request) {
         root = loadTree(&st, request, treePath);
     platform::deleteFile(treePath);
 
-    const bool reported = !(g_importEnvironment.currentCommand &&
-                            g_importEnvironment.currentCommand() == kGenerateAllCommand);
+    const bool reported =
+        !(g_importEnvironment.currentCommand && g_importEnvironment.currentCommand() == kGenerateAllCommand);
     if (reported) reportResult(&st, request);
     if (host) host->setWaitCursor(false);
     freeState(&st);
@@ -485,8 +509,10 @@ bool beginCallbackSession(DiagramDocument* document, std::uint32_t flags, Buffer
         freeState(&g_session);
         return false;
     }
-    if (errorPath && *errorPath) std::snprintf(g_session.errorPath, sizeof g_session.errorPath, "%s", errorPath);
-    else g_session.errorFileTried = true;  // no error file: the lines are dropped
+    if (errorPath && *errorPath)
+        std::snprintf(g_session.errorPath, sizeof g_session.errorPath, "%s", errorPath);
+    else
+        g_session.errorFileTried = true;  // no error file: the lines are dropped
     char programDirectory[platform::kMaxPath] = "";
     platform::programDirectory(programDirectory);
     std::memset(block, 0, sizeof *block);
@@ -506,7 +532,8 @@ CallbackSessionResult endCallbackSession(bool apply) {
     result.writeError = g_session.writeError;
     result.outOfMemory = g_session.outOfMemory;
     result.firstErrorLine = g_session.firstErrorLine;
-    if (apply && !(g_session.flags & kImportInserting)) applyAttributes(&g_session.attributes, g_session.document);
+    if (apply && !(g_session.flags & kImportInserting))
+        applyAttributes(&g_session.attributes, g_session.document);
     freeState(&g_session);
     g_activeImport = nullptr;
     g_sessionOpen = false;

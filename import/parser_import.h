@@ -24,12 +24,12 @@ struct DiagramDocument;
 // may be null; pointers refer to the application's records, so that later
 // changes of the settings are seen.
 struct ImportEnvironment {
-    void* frameWindow = nullptr;               // handed to plug-ins
-    const char* settingsFile = nullptr;        // the editor's settings file
-    const int* etfFileFormat = nullptr;        // EtfFileFormat: 1 = OEM (default), 0 = ANSI
-    const char* errFileEditor = nullptr;       // ErrFileEditor command line ("" = none)
-    const char* sourceFileEditor = nullptr;    // SourceFileEditor command line
-    const char* exportDirectory = nullptr;     // where the export dialog starts
+    void* frameWindow = nullptr;             // handed to plug-ins
+    const char* settingsFile = nullptr;      // the editor's settings file
+    const int* etfFileFormat = nullptr;      // EtfFileFormat: 1 = OEM (default), 0 = ANSI
+    const char* errFileEditor = nullptr;     // ErrFileEditor command line ("" = none)
+    const char* sourceFileEditor = nullptr;  // SourceFileEditor command line
+    const char* exportDirectory = nullptr;   // where the export dialog starts
     // The command in progress (no result report during "Generate all", 2245).
     unsigned (*currentCommand)() = nullptr;
     // False while the editor answers another program's sent message with the
@@ -57,7 +57,7 @@ bool parserConfigured();
 ConstructNode* runImport(const ImportRequest& request);
 
 // Import flags (ImportRequest::options).
-constexpr std::uint32_t kImportInserting = 0x0400;   // short info ignored, attributes not applied
+constexpr std::uint32_t kImportInserting = 0x0400;    // short info ignored, attributes not applied
 constexpr std::uint32_t kImportNewLevelIds = 0x1000;  // level ids not taken over
 
 // The plug-in library for transfer files, in the program directory.
@@ -107,19 +107,18 @@ KORRIN_EXPORT std::int32_t KORRIN_STDCALL write_element_v2(void* tree, std::int3
                                                            const char* labels, std::int32_t leftLabelLine,
                                                            std::int32_t rightLabelLine, std::int32_t par1,
                                                            std::int32_t par2);
-KORRIN_EXPORT std::int32_t KORRIN_STDCALL write_level_start_v2(void* tree, std::int32_t line,
-                                                               const char* commentText, std::int32_t commentLine,
-                                                               const void* reserved1, std::int32_t* posOfLevel,
-                                                               std::uint32_t levelID, const char* labels,
-                                                               std::int32_t leftLabelLine,
-                                                               std::int32_t rightLabelLine, const char* entryName,
-                                                               const void* reserved2, const void* reserved3);
+KORRIN_EXPORT std::int32_t KORRIN_STDCALL write_level_start_v2(
+    void* tree, std::int32_t line, const char* commentText, std::int32_t commentLine, const void* reserved1,
+    std::int32_t* posOfLevel, std::uint32_t levelID, const char* labels, std::int32_t leftLabelLine,
+    std::int32_t rightLabelLine, const char* entryName, const void* reserved2, const void* reserved3);
 KORRIN_EXPORT std::int32_t KORRIN_STDCALL write_level_end(void* tree, std::int32_t posOfLevel,
                                                           std::int32_t posSource, std::int32_t lengthSource,
                                                           std::int32_t lines);
-KORRIN_EXPORT std::int32_t KORRIN_STDCALL write_tree_start(void* tree, std::int32_t predTyp, std::int32_t edge);
+KORRIN_EXPORT std::int32_t KORRIN_STDCALL write_tree_start(void* tree, std::int32_t predTyp,
+                                                           std::int32_t edge);
 KORRIN_EXPORT std::int32_t KORRIN_STDCALL write_tree_end(void* tree);
-KORRIN_EXPORT std::int32_t KORRIN_STDCALL parse_error_v2(std::int32_t line, const char* text, std::int32_t cont);
+KORRIN_EXPORT std::int32_t KORRIN_STDCALL parse_error_v2(std::int32_t line, const char* text,
+                                                         std::int32_t cont);
 KORRIN_EXPORT std::int32_t KORRIN_STDCALL write_debug(const char* text);
 
 // The earlier interface: accepted and ignored.
@@ -128,8 +127,8 @@ KORRIN_EXPORT std::int32_t KORRIN_STDCALL write_element(void* tree, std::int32_t
                                                         std::int32_t a7, std::int32_t a8, std::int32_t a9,
                                                         std::int32_t a10, std::int32_t a11, std::int32_t a12,
                                                         std::int32_t a13, std::int32_t a14);
-KORRIN_EXPORT std::int32_t KORRIN_STDCALL write_level_start(void* tree, std::int32_t line, const char* commentText,
-                                                            std::int32_t commentLine, std::int32_t a5,
-                                                            std::int32_t* posOfLevel);
+KORRIN_EXPORT std::int32_t KORRIN_STDCALL write_level_start(void* tree, std::int32_t line,
+                                                            const char* commentText, std::int32_t commentLine,
+                                                            std::int32_t a5, std::int32_t* posOfLevel);
 KORRIN_EXPORT std::int32_t KORRIN_STDCALL parse_error(std::int32_t line, const char* text, std::int32_t cont);
 }

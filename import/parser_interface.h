@@ -70,13 +70,13 @@ constexpr std::uint32_t kParserInterfaceOldest = 10007;
 
 // Result of `korrin_parse`.
 enum ParserResult : std::uint32_t {
-    kParseOk = 0,             // no errors or warnings
-    kParseWarnings = 1,       // warnings only
-    kParseErrors = 2,         // errors were found: no diagram
-    kParseStackOverflow = 10, // internal stack overflow
-    kParseInUse = 11,         // a nested call was refused
-    kParseBadVersion = 12,    // interface version not supported
-    kParseFatal = 18,         // fatal failure (out of memory): the editor ends the command
+    kParseOk = 0,              // no errors or warnings
+    kParseWarnings = 1,        // warnings only
+    kParseErrors = 2,          // errors were found: no diagram
+    kParseStackOverflow = 10,  // internal stack overflow
+    kParseInUse = 11,          // a nested call was refused
+    kParseBadVersion = 12,     // interface version not supported
+    kParseFatal = 18,          // fatal failure (out of memory): the editor ends the command
 };
 
 // Character set of the open file (block field charSet).
@@ -99,24 +99,24 @@ constexpr unsigned kTransferKeywordFirstId = 21000;
 // Element type codes of write_element_v2 besides the construct codes
 
 enum ParserElement : std::int32_t {
-    kElementDummy = 1,        // par1 = owner type, par2 = slot code
-    kElementLevel = 14,       // only through write_level_start_v2
-    kElementText = 15,        // string1 = the text
+    kElementDummy = 1,   // par1 = owner type, par2 = slot code
+    kElementLevel = 14,  // only through write_level_start_v2
+    kElementText = 15,   // string1 = the text
     kElementFreeFormat = 28,
     kElementSpecialText = 78,
 
-    kAttrShortInfo = 1000,       // string1
-    kAttrIfLayout = 1001,        // par1: 1 = vertical
-    kAttrLevelNumbers = 1002,    // par1: boolean
-    kAttrLineNumbers = 1003,     // par1: boolean
-    kAttrScreenFont = 1004,      // string1: font description
-    kAttrPrinterFont = 1005,     // string1: font description
-    kAttrLastLevelId = 1006,     // string1: decimal
-    kAttrPrivileges = 1007,      // not used by this edition
-    kAttrLeftLabels = 1008,      // par1: boolean
-    kAttrRightLabels = 1009,     // par1: boolean
-    kAttrUnused1010 = 1010,      // not used by this edition
-    kAttrColours = 1011,         // string1: colour list
+    kAttrShortInfo = 1000,     // string1
+    kAttrIfLayout = 1001,      // par1: 1 = vertical
+    kAttrLevelNumbers = 1002,  // par1: boolean
+    kAttrLineNumbers = 1003,   // par1: boolean
+    kAttrScreenFont = 1004,    // string1: font description
+    kAttrPrinterFont = 1005,   // string1: font description
+    kAttrLastLevelId = 1006,   // string1: decimal
+    kAttrPrivileges = 1007,    // not used by this edition
+    kAttrLeftLabels = 1008,    // par1: boolean
+    kAttrRightLabels = 1009,   // par1: boolean
+    kAttrUnused1010 = 1010,    // not used by this edition
+    kAttrColours = 1011,       // string1: colour list
 };
 constexpr std::int32_t kFirstAttribute = 1000;
 
@@ -138,14 +138,13 @@ using WriteElementV2Fn = std::int32_t(KORRIN_STDCALL*)(void* tree, std::int32_t 
                                                        const char* labels, std::int32_t leftLabelLine,
                                                        std::int32_t rightLabelLine, std::int32_t par1,
                                                        std::int32_t par2);
-using WriteLevelStartV2Fn = std::int32_t(KORRIN_STDCALL*)(void* tree, std::int32_t line, const char* commentText,
-                                                          std::int32_t commentLine, const void* reserved1,
-                                                          std::int32_t* posOfLevel, std::uint32_t levelID,
-                                                          const char* labels, std::int32_t leftLabelLine,
-                                                          std::int32_t rightLabelLine, const char* entryName,
-                                                          const void* reserved2, const void* reserved3);
-using WriteLevelEndFn = std::int32_t(KORRIN_STDCALL*)(void* tree, std::int32_t posOfLevel, std::int32_t posSource,
-                                                      std::int32_t lengthSource, std::int32_t lines);
+using WriteLevelStartV2Fn = std::int32_t(KORRIN_STDCALL*)(
+    void* tree, std::int32_t line, const char* commentText, std::int32_t commentLine, const void* reserved1,
+    std::int32_t* posOfLevel, std::uint32_t levelID, const char* labels, std::int32_t leftLabelLine,
+    std::int32_t rightLabelLine, const char* entryName, const void* reserved2, const void* reserved3);
+using WriteLevelEndFn = std::int32_t(KORRIN_STDCALL*)(void* tree, std::int32_t posOfLevel,
+                                                      std::int32_t posSource, std::int32_t lengthSource,
+                                                      std::int32_t lines);
 using WriteTreeStartFn = std::int32_t(KORRIN_STDCALL*)(void* tree, std::int32_t predTyp, std::int32_t edge);
 using WriteTreeEndFn = std::int32_t(KORRIN_STDCALL*)(void* tree);
 using ParseErrorV2Fn = std::int32_t(KORRIN_STDCALL*)(std::int32_t line, const char* text, std::int32_t cont);
@@ -155,11 +154,11 @@ using WriteDebugFn = std::int32_t(KORRIN_STDCALL*)(const char* text);
 constexpr std::size_t kParserPathSize = 260;
 
 struct ParserBlock {
-    std::uint32_t interfaceVersion;  // kParserInterfaceVersion
-    void* frameWindow;               // the editor's frame window (finds the editor's module)
-    char languageCode[4];            // "VRD"
-    std::intptr_t sourceFile;        // platform file handle of the open file, at offset 0
-    void* treeContext;               // first argument of every tree callback
+    std::uint32_t interfaceVersion;          // kParserInterfaceVersion
+    void* frameWindow;                       // the editor's frame window (finds the editor's module)
+    char languageCode[4];                    // "VRD"
+    std::intptr_t sourceFile;                // platform file handle of the open file, at offset 0
+    void* treeContext;                       // first argument of every tree callback
     char programDirectory[kParserPathSize];  // with trailing separator
     char settingsFile[kParserPathSize];      // the editor's settings file
     WriteElementV2Fn writeElement;
@@ -171,7 +170,7 @@ struct ParserBlock {
     WriteDebugFn writeDebug;
     void* reserved1;  // editor data, not used by the plug-ins of this system
     void* reserved2;
-    std::uint32_t* errorCounter;    // owned by the editor; the plug-in counts
+    std::uint32_t* errorCounter;  // owned by the editor; the plug-in counts
     std::uint32_t* warningCounter;
     char configFile[kParserPathSize];  // the language configuration file
     std::uint32_t charSet;             // kParseCharSetOem or kParseCharSetAnsi

@@ -97,7 +97,8 @@ void putValue(Writer& w, const char* text, std::size_t n) {
 
 char* formatNumber(char* end, long long value) {
     const bool negative = value < 0;
-    unsigned long long v = negative ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+    unsigned long long v =
+        negative ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
     char* p = end;
     do {
         *--p = static_cast<char>('0' + v % 10);
@@ -209,8 +210,10 @@ void writeSequence(Writer& w, ConstructNode* head) {
                 node = node->next;
                 continue;
             }
-            if (node->type == ConstructType::Level) levelOpening(w, node);
-            else openingEntry(w, c->open, node->lineNumber);
+            if (node->type == ConstructType::Level)
+                levelOpening(w, node);
+            else
+                openingEntry(w, c->open, node->lineNumber);
             labelEntries(w, node);
             if (c->sequences == 0) {
                 if (c->close != TransferKeyword::None) {
@@ -232,7 +235,8 @@ void writeSequence(Writer& w, ConstructNode* head) {
         ++f.sequence;
         if (f.sequence < f.construct->sequences) {
             bool available = true;
-            if (f.node->type == ConstructType::Level && f.construct->slots[f.sequence] == slotCode(Slot::Body) &&
+            if (f.node->type == ConstructType::Level &&
+                f.construct->slots[f.sequence] == slotCode(Slot::Body) &&
                 !(segmentFlags(f.node) & kSegLoaded)) {
                 available = ensureLoaded(f.node, w.document) != 0;
                 f.loadedHere = available;
@@ -287,10 +291,12 @@ int writeTransferFile(DiagramDocument* document, BufferedFile* file, const char*
     CurrentDocumentScope scope(doc);
     Writer w{file, doc, nullptr, false, nullptr, 0, 0};
     // The keyword texts from the string table.
-    w.keywords = static_cast<char(*)[kKeywordTextSize]>(memAlloc(sizeof(char[kKeywordTextSize]) * kTransferKeywordCount));
+    w.keywords = static_cast<char(*)[kKeywordTextSize]>(
+        memAlloc(sizeof(char[kKeywordTextSize]) * kTransferKeywordCount));
     if (!w.keywords) return 0;
     for (int i = 0; i < kTransferKeywordCount; ++i)
-        platform::loadString(kTransferKeywordFirstId + static_cast<unsigned>(i), w.keywords[i], kKeywordTextSize);
+        platform::loadString(kTransferKeywordFirstId + static_cast<unsigned>(i), w.keywords[i],
+                             kKeywordTextSize);
 
     char header[96];
     std::snprintf(header, sizeof header, "VRD V%s %s", kTransferVersion, timeText ? timeText : "");
@@ -310,9 +316,9 @@ int writeTransferFile(DiagramDocument* document, BufferedFile* file, const char*
 int exportTransferFile(DiagramDocument* document, const char* path, bool oem) {
     if (!path || !*path) return 0;
     platform::OpenInfo info{};
-    BufferedFile* file = bfile::openFile(path, &info, platform::kOpenCreate | platform::kOpenWrite |
-                                                            platform::kShareExclusive,
-                                         oem ? kOptOem : 0);
+    BufferedFile* file =
+        bfile::openFile(path, &info, platform::kOpenCreate | platform::kOpenWrite | platform::kShareExclusive,
+                        oem ? kOptOem : 0);
     if (!file) {
         if (!g_outcome.jobCancelled) showMessage(IDS_UNABLE_TO_OPEN, kBoxDefault, path);
         return 0;

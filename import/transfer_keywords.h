@@ -115,7 +115,8 @@ inline constexpr TransferConstruct kTransferConstructs[] = {
 #undef KW_
 // clang-format on
 
-constexpr int kTransferConstructCount = static_cast<int>(sizeof kTransferConstructs / sizeof kTransferConstructs[0]);
+constexpr int kTransferConstructCount =
+    static_cast<int>(sizeof kTransferConstructs / sizeof kTransferConstructs[0]);
 
 constexpr std::int32_t kSlotCondition = 8;  // sequences where Dummies may stand beside constructs
 

@@ -15,11 +15,16 @@ constexpr std::uint16_t kWriteFault = 29;  // ERROR_WRITE_FAULT
 
 inline std::uint16_t usualError(FaultOp op) {
     switch (op) {
-    case FaultOp::open: return kErrAccessDenied;
-    case FaultOp::write: return kWriteFault;
-    case FaultOp::close: return kWriteFault;
-    case FaultOp::rename: return kErrAccessDenied;
-    default: return kErrNone;
+        case FaultOp::open:
+            return kErrAccessDenied;
+        case FaultOp::write:
+            return kWriteFault;
+        case FaultOp::close:
+            return kWriteFault;
+        case FaultOp::rename:
+            return kErrAccessDenied;
+        default:
+            return kErrNone;
     }
 }
 
@@ -30,7 +35,10 @@ inline bool faultHits(FaultOp op, std::uint16_t* error) {
     const std::uint32_t call = ++g_faultCallCount;
     const FaultPlan& plan = g_faultPlan;
     if (plan.failAt == 0 || call < plan.failAt || (call > plan.failAt && !plan.sticky)) return false;
-    *error = plan.error ? plan.error : (op == FaultOp::write && plan.shortWrite ? static_cast<std::uint16_t>(kErrDiskFull) : static_cast<std::uint16_t>(usualError(op)));
+    *error = plan.error
+                 ? plan.error
+                 : (op == FaultOp::write && plan.shortWrite ? static_cast<std::uint16_t>(kErrDiskFull)
+                                                            : static_cast<std::uint16_t>(usualError(op)));
     return true;
 }
 

@@ -162,8 +162,8 @@ bool startProgram(const char* commandLine);
 // gives `defaultValue` with its trailing blanks removed (null = empty).
 // Returns the characters copied without the final NUL: size-1 when a value
 // was cut, size-2 when a list was cut.
-std::uint32_t profileGetString(const char* section, const char* key, const char* defaultValue,
-                               char* buffer, std::uint32_t size, const char* path);
+std::uint32_t profileGetString(const char* section, const char* key, const char* defaultValue, char* buffer,
+                               std::uint32_t size, const char* path);
 // GetPrivateProfileIntA: `defaultValue` when the key is absent or empty;
 // otherwise the value as a number (leading blanks, a sign, the prefixes
 // 0x, 0o, 0b; reading stops at the first character that is not a digit; 0

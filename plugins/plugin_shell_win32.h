@@ -17,14 +17,16 @@ namespace plugin_shell {
 // process's own program when there is none).
 inline HMODULE editorModule(const ParserBlock* block) {
     HWND frame = block ? static_cast<HWND>(block->frameWindow) : nullptr;
-    HMODULE editor =
-        frame && IsWindow(frame) ? reinterpret_cast<HMODULE>(GetWindowLongPtrA(frame, GWLP_HINSTANCE)) : nullptr;
+    HMODULE editor = frame && IsWindow(frame)
+                         ? reinterpret_cast<HMODULE>(GetWindowLongPtrA(frame, GWLP_HINSTANCE))
+                         : nullptr;
     return editor ? editor : GetModuleHandleA(nullptr);
 }
 
 // The editor's language: its number resource (44 English, 49 German).
 inline int editorLanguage(HMODULE editor) {
-    HRSRC found = FindResourceA(editor, MAKEINTRESOURCEA(kLanguageResourceId), MAKEINTRESOURCEA(10));  // RT_RCDATA
+    HRSRC found =
+        FindResourceA(editor, MAKEINTRESOURCEA(kLanguageResourceId), MAKEINTRESOURCEA(10));  // RT_RCDATA
     if (!found || SizeofResource(editor, found) < 4) return kLanguageEnglish;
     HGLOBAL loaded = LoadResource(editor, found);
     const void* data = loaded ? LockResource(loaded) : nullptr;

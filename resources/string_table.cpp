@@ -15,7 +15,8 @@ constexpr StringEntry kUnsorted[] = {
 constexpr auto sortedTable() {
     std::array<StringEntry, std::size(kUnsorted)> table{};
     std::copy(std::begin(kUnsorted), std::end(kUnsorted), table.begin());
-    std::sort(table.begin(), table.end(), [](const StringEntry& a, const StringEntry& b) { return a.id < b.id; });
+    std::sort(table.begin(), table.end(),
+              [](const StringEntry& a, const StringEntry& b) { return a.id < b.id; });
     return table;
 }
 
@@ -35,7 +36,7 @@ const std::size_t kStringTableSize = kSorted.size();
 
 const char* findString(unsigned id) {
     const StringEntry* end = kStringTable + kStringTableSize;
-    const StringEntry* hit = std::lower_bound(
-        kStringTable, end, id, [](const StringEntry& e, unsigned key) { return e.id < key; });
+    const StringEntry* hit = std::lower_bound(kStringTable, end, id,
+                                              [](const StringEntry& e, unsigned key) { return e.id < key; });
     return hit != end && hit->id == id ? hit->text : nullptr;
 }

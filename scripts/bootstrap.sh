@@ -11,6 +11,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   imagemagick
   fp-compiler
+  clang-format
 )
 
 missing=()

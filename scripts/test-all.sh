@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs every test: a short run of each fuzz target, the native tests (built
+# Runs every test: the format check, a short run of each fuzz target, the native tests (built
 # with AddressSanitizer and UndefinedBehaviorSanitizer), then the Windows
 # tests under Wine with a private Xvfb display. Goes on after a failure and
 # exits non-zero if anything failed; CTest's summary lines come last.
@@ -8,6 +8,9 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
 cd "$root"
 status=0
+
+# Every C++ source is formatted with the root .clang-format.
+scripts/check-format.sh || status=1
 
 if [ "${KORRIN_SKIP_FUZZ:-0}" != 1 ]; then
   if make --no-print-directory fuzz FUZZ_SECONDS="${FUZZ_SECONDS:-5}"; then :; else status=1; fi

@@ -40,22 +40,33 @@ thread_local std::uint16_t g_lastError = 0;
 
 std::uint16_t fromErrno(int e) {
     switch (e) {
-    case 0: return kErrNone;
-    case ENOENT: return kErrFileNotFound;
-    case ENOTDIR: return kErrPathNotFound;
-    case EMFILE:
-    case ENFILE: return kErrTooManyOpenFiles;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-    case EEXIST: return kErrAccessDenied;
-    case ENOMEM: return kErrNotEnoughMemory;
-    case EROFS: return kErrWriteProtect;
-    case EWOULDBLOCK: return kErrSharingViolation;
-    case ENOSPC:
-    case EDQUOT: return kErrDiskFull;
-    case ENAMETOOLONG: return kErrInvalidName;
-    default: return kErrAccessDenied;
+        case 0:
+            return kErrNone;
+        case ENOENT:
+            return kErrFileNotFound;
+        case ENOTDIR:
+            return kErrPathNotFound;
+        case EMFILE:
+        case ENFILE:
+            return kErrTooManyOpenFiles;
+        case EACCES:
+        case EPERM:
+        case EISDIR:
+        case EEXIST:
+            return kErrAccessDenied;
+        case ENOMEM:
+            return kErrNotEnoughMemory;
+        case EROFS:
+            return kErrWriteProtect;
+        case EWOULDBLOCK:
+            return kErrSharingViolation;
+        case ENOSPC:
+        case EDQUOT:
+            return kErrDiskFull;
+        case ENAMETOOLONG:
+            return kErrInvalidName;
+        default:
+            return kErrAccessDenied;
     }
 }
 
@@ -85,7 +96,9 @@ std::uint64_t toFileTime(const struct timespec& ts) {
 
 }  // namespace
 
-std::uint16_t lastError() { return g_lastError; }
+std::uint16_t lastError() {
+    return g_lastError;
+}
 
 bool fullPath(const char* name, char out[kMaxPath]) {
     if (!name || !*name) return fail(ENOENT);
@@ -121,9 +134,15 @@ FileHandle openFile(const char* path, OpenInfo* info, std::uint16_t mode) {
     }
     int flags = O_CLOEXEC;
     switch (mode & kAccessMask) {
-    case kOpenWrite: flags |= O_WRONLY; break;
-    case kOpenReadWrite: flags |= O_RDWR; break;
-    default: flags |= O_RDONLY; break;
+        case kOpenWrite:
+            flags |= O_WRONLY;
+            break;
+        case kOpenReadWrite:
+            flags |= O_RDWR;
+            break;
+        default:
+            flags |= O_RDONLY;
+            break;
     }
     bool writes = (flags & (O_WRONLY | O_RDWR)) != 0;
     if (mode & kOpenCreate) {
@@ -152,8 +171,10 @@ FileHandle openFile(const char* path, OpenInfo* info, std::uint16_t mode) {
         info->errorCode = g_lastError = kErrSharingViolation;
         return kInvalidFile;
     }
-    if (!held) flock(fd, LOCK_UN);
-    else if (probe != held) flock(fd, held | LOCK_NB);
+    if (!held)
+        flock(fd, LOCK_UN);
+    else if (probe != held)
+        flock(fd, held | LOCK_NB);
     // Creating truncates only once the share check has passed.
     if ((mode & kOpenCreate) && ftruncate(fd, 0) != 0) {
         info->errorCode = fromErrno(errno);
@@ -255,7 +276,8 @@ bool recordLock(FileHandle file, std::uint32_t offset, std::uint32_t length, sho
         fl.l_type = F_RDLCK;
         if (fcntl(static_cast<int>(file), F_SETLK, &fl) == 0) return true;
     }
-    g_lastError = (errno == EACCES || errno == EAGAIN) ? static_cast<std::uint16_t>(kErrLockViolation) : fromErrno(errno);
+    g_lastError = (errno == EACCES || errno == EAGAIN) ? static_cast<std::uint16_t>(kErrLockViolation)
+                                                       : fromErrno(errno);
     return false;
 }
 }  // namespace
@@ -330,7 +352,9 @@ bool tempFileName(const char* prefix, char out[kMaxPath]) {
     return true;
 }
 
-bool isRemoteDrive(char) { return false; }
+bool isRemoteDrive(char) {
+    return false;
+}
 
 void setFaultPlan(const FaultPlan& plan) {
     fault_detail::g_faultPlan = plan;
@@ -338,7 +362,9 @@ void setFaultPlan(const FaultPlan& plan) {
     fault_detail::g_faultArmed = plan.op != FaultOp::none;
 }
 
-std::uint32_t faultCalls() { return fault_detail::g_faultCallCount; }
+std::uint32_t faultCalls() {
+    return fault_detail::g_faultCallCount;
+}
 
 // ---------------------------------------------------------------------------
 
@@ -368,7 +394,9 @@ LibHandle loadLibrary(const char* path) {
     return lib;
 }
 
-void* libSymbol(LibHandle lib, const char* name) { return lib && name ? dlsym(lib, name) : nullptr; }
+void* libSymbol(LibHandle lib, const char* name) {
+    return lib && name ? dlsym(lib, name) : nullptr;
+}
 
 void freeLibrary(LibHandle lib) {
     if (lib) dlclose(lib);

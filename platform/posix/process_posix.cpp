@@ -29,22 +29,43 @@ int systemErrorText(std::uint32_t code, char* buffer, int size) {
     if (!buffer || size <= 0) return 0;
     const char* text = nullptr;
     switch (code) {
-    case kErrFileNotFound: text = "The system cannot find the file specified."; break;
-    case kErrPathNotFound: text = "The system cannot find the path specified."; break;
-    case kErrTooManyOpenFiles: text = "The system cannot open the file."; break;
-    case kErrAccessDenied: text = "Access is denied."; break;
-    case kErrNotEnoughMemory: text = "Not enough memory resources are available to process this command."; break;
-    case kErrWriteProtect: text = "The media is write protected."; break;
-    case kErrSharingViolation:
-        text = "The process cannot access the file because it is being used by another process.";
-        break;
-    case kErrLockViolation:
-        text = "The process cannot access the file because another process has locked a portion of the file.";
-        break;
-    case kErrDiskFull: text = "There is not enough space on the disk."; break;
-    case kErrInvalidName: text = "The filename, directory name, or volume label syntax is incorrect."; break;
-    case 193: text = "%1 is not a valid Win32 application."; break;
-    default: break;
+        case kErrFileNotFound:
+            text = "The system cannot find the file specified.";
+            break;
+        case kErrPathNotFound:
+            text = "The system cannot find the path specified.";
+            break;
+        case kErrTooManyOpenFiles:
+            text = "The system cannot open the file.";
+            break;
+        case kErrAccessDenied:
+            text = "Access is denied.";
+            break;
+        case kErrNotEnoughMemory:
+            text = "Not enough memory resources are available to process this command.";
+            break;
+        case kErrWriteProtect:
+            text = "The media is write protected.";
+            break;
+        case kErrSharingViolation:
+            text = "The process cannot access the file because it is being used by another process.";
+            break;
+        case kErrLockViolation:
+            text =
+                "The process cannot access the file because another process has locked a portion of the "
+                "file.";
+            break;
+        case kErrDiskFull:
+            text = "There is not enough space on the disk.";
+            break;
+        case kErrInvalidName:
+            text = "The filename, directory name, or volume label syntax is incorrect.";
+            break;
+        case 193:
+            text = "%1 is not a valid Win32 application.";
+            break;
+        default:
+            break;
     }
     if (!text) {
         buffer[0] = 0;
@@ -59,7 +80,8 @@ int systemErrorText(std::uint32_t code, char* buffer, int size) {
 bool startProgram(const char* commandLine) {
     if (!commandLine || !*commandLine) return false;
     char inner[kMaxPath * 4 + 32];
-    if (std::snprintf(inner, sizeof inner, "(%s) >/dev/null 2>&1 &", commandLine) >= static_cast<int>(sizeof inner))
+    if (std::snprintf(inner, sizeof inner, "(%s) >/dev/null 2>&1 &", commandLine) >=
+        static_cast<int>(sizeof inner))
         return false;
     char shell[] = "/bin/sh";
     char flag[] = "-c";

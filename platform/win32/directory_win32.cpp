@@ -13,7 +13,8 @@ bool listFiles(const char* directory, void (*fn)(const char* name, void* context
     const char* dir = directory && *directory ? directory : ".";
     const std::size_t n = std::strlen(dir);
     const bool separated = n > 0 && (dir[n - 1] == '\\' || dir[n - 1] == '/' || dir[n - 1] == ':');
-    if (std::snprintf(pattern, sizeof pattern, separated ? "%s*" : "%s\\*", dir) >= static_cast<int>(sizeof pattern))
+    if (std::snprintf(pattern, sizeof pattern, separated ? "%s*" : "%s\\*", dir) >=
+        static_cast<int>(sizeof pattern))
         return false;
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(pattern, &found);

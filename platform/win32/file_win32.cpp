@@ -19,13 +19,17 @@ bool fail() {
     return false;
 }
 
-HANDLE toHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+HANDLE toHandle(FileHandle file) {
+    return reinterpret_cast<HANDLE>(file);
+}
 
 HMODULE g_resourceModule = nullptr;
 
 }  // namespace
 
-std::uint16_t lastError() { return g_lastError; }
+std::uint16_t lastError() {
+    return g_lastError;
+}
 
 bool fullPath(const char* name, char out[kMaxPath]) {
     if (!name || !*name) {
@@ -63,20 +67,33 @@ FileHandle openFile(const char* path, OpenInfo* info, std::uint16_t mode) {
     }
     DWORD access = GENERIC_READ;
     switch (mode & kAccessMask) {
-    case kOpenWrite: access = GENERIC_WRITE; break;
-    case kOpenReadWrite: access = GENERIC_READ | GENERIC_WRITE; break;
-    default: break;
+        case kOpenWrite:
+            access = GENERIC_WRITE;
+            break;
+        case kOpenReadWrite:
+            access = GENERIC_READ | GENERIC_WRITE;
+            break;
+        default:
+            break;
     }
     if (mode & kOpenCreate) access |= GENERIC_WRITE;
     DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
     switch (mode & kShareMask) {
-    case kShareExclusive: share = 0; break;
-    case kShareDenyWrite: share = FILE_SHARE_READ; break;
-    case kShareDenyRead: share = FILE_SHARE_WRITE; break;
-    default: break;
+        case kShareExclusive:
+            share = 0;
+            break;
+        case kShareDenyWrite:
+            share = FILE_SHARE_READ;
+            break;
+        case kShareDenyRead:
+            share = FILE_SHARE_WRITE;
+            break;
+        default:
+            break;
     }
     DWORD disposition = (mode & kOpenCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
-    HANDLE h = CreateFileA(info->pathName, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h =
+        CreateFileA(info->pathName, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         fail();
         info->errorCode = g_lastError;
@@ -129,7 +146,9 @@ std::int32_t writeFile(FileHandle file, const void* buffer, std::uint32_t count)
 }
 
 std::int64_t seekFile(FileHandle file, std::int64_t offset, SeekOrigin origin) {
-    DWORD method = origin == SeekOrigin::begin ? FILE_BEGIN : origin == SeekOrigin::current ? FILE_CURRENT : FILE_END;
+    DWORD method = origin == SeekOrigin::begin     ? FILE_BEGIN
+                   : origin == SeekOrigin::current ? FILE_CURRENT
+                                                   : FILE_END;
     LARGE_INTEGER distance, result;
     distance.QuadPart = offset;
     if (!SetFilePointerEx(toHandle(file), distance, &result, method)) {
@@ -139,7 +158,9 @@ std::int64_t seekFile(FileHandle file, std::int64_t offset, SeekOrigin origin) {
     return result.QuadPart;
 }
 
-bool truncateFile(FileHandle file) { return SetEndOfFile(toHandle(file)) || fail(); }
+bool truncateFile(FileHandle file) {
+    return SetEndOfFile(toHandle(file)) || fail();
+}
 
 bool lockFile(FileHandle file, std::uint32_t offset, std::uint32_t length) {
     return LockFile(toHandle(file), offset, 0, length, 0) || fail();
@@ -177,7 +198,9 @@ bool fileExists(const char* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool deleteFile(const char* path) { return (path && DeleteFileA(path)) || fail(); }
+bool deleteFile(const char* path) {
+    return (path && DeleteFileA(path)) || fail();
+}
 
 bool renameFile(const char* from, const char* to) {
     if (fault_detail::g_faultArmed) {
@@ -210,17 +233,23 @@ void setFaultPlan(const FaultPlan& plan) {
     fault_detail::g_faultArmed = plan.op != FaultOp::none;
 }
 
-std::uint32_t faultCalls() { return fault_detail::g_faultCallCount; }
+std::uint32_t faultCalls() {
+    return fault_detail::g_faultCallCount;
+}
 
 // ---------------------------------------------------------------------------
 
-MemHandle memBlockAlloc(std::uint32_t size) { return GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size); }
+MemHandle memBlockAlloc(std::uint32_t size) {
+    return GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+}
 
 MemHandle memBlockReAlloc(MemHandle block, std::uint32_t size) {
     return block ? GlobalReAlloc(static_cast<HGLOBAL>(block), size, GMEM_MOVEABLE | GMEM_ZEROINIT) : nullptr;
 }
 
-void* memBlockLock(MemHandle block) { return block ? GlobalLock(static_cast<HGLOBAL>(block)) : nullptr; }
+void* memBlockLock(MemHandle block) {
+    return block ? GlobalLock(static_cast<HGLOBAL>(block)) : nullptr;
+}
 
 void memBlockUnlock(MemHandle block) {
     if (block) GlobalUnlock(static_cast<HGLOBAL>(block));
@@ -253,7 +282,9 @@ int loadString(unsigned id, char* buffer, int size) {
     return n > 0 ? n : 0;
 }
 
-void setResourceModule(void* module) { g_resourceModule = static_cast<HMODULE>(module); }
+void setResourceModule(void* module) {
+    g_resourceModule = static_cast<HMODULE>(module);
+}
 
 // ---------------------------------------------------------------------------
 
@@ -277,7 +308,9 @@ int getEnv(const char* name, char* buffer, int size) {
     return static_cast<int>(n);
 }
 
-bool setEnv(const char* name, const char* value) { return name && SetEnvironmentVariableA(name, value); }
+bool setEnv(const char* name, const char* value) {
+    return name && SetEnvironmentVariableA(name, value);
+}
 
 LibHandle loadLibrary(const char* path) {
     if (!path) return nullptr;

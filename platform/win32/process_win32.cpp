@@ -24,8 +24,8 @@ bool programDirectory(char out[kMaxPath]) {
 int systemErrorText(std::uint32_t code, char* buffer, int size) {
     if (!buffer || size <= 0) return 0;
     buffer[0] = 0;
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buffer,
-                             static_cast<DWORD>(size), nullptr);
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                             buffer, static_cast<DWORD>(size), nullptr);
     if (n == 0) {
         buffer[0] = 0;
         return 0;

@@ -31,7 +31,8 @@ void oemToAnsi(void*, char* buffer, std::int32_t count) {
 
 int option(void*, const char* path, const char* key, char* buffer, int size) {
     if (!path || !*path || size <= 0) return 0;
-    return static_cast<int>(GetPrivateProfileStringA("ParseOptions", key, "", buffer, static_cast<DWORD>(size), path));
+    return static_cast<int>(
+        GetPrivateProfileStringA("ParseOptions", key, "", buffer, static_cast<DWORD>(size), path));
 }
 
 int messageText(void* context, int number, char* buffer, int size) {

@@ -23,7 +23,8 @@ void convert(void*, char* buffer, std::int32_t count) {
 
 int profileOption(void*, const char* path, const char* key, char* buffer, int size) {
     if (!path || !*path || size <= 0) return 0;
-    return static_cast<int>(platform::profileGetString("ParseOptions", key, "", buffer, static_cast<std::uint32_t>(size), path));
+    return static_cast<int>(
+        platform::profileGetString("ParseOptions", key, "", buffer, static_cast<std::uint32_t>(size), path));
 }
 
 int messageText(void*, int number, char* buffer, int size) {
@@ -62,7 +63,8 @@ void setPascalNativeAllocator(void* (*allocate)(std::size_t), void (*release)(vo
 }
 
 extern "C" std::uint32_t KORRIN_STDCALL pascal_parse_native(ParserBlock* block) {
-    platform::FileHandle handle = block ? static_cast<platform::FileHandle>(block->sourceFile) : platform::kInvalidFile;
+    platform::FileHandle handle =
+        block ? static_cast<platform::FileHandle>(block->sourceFile) : platform::kInvalidFile;
     PascalEnvironment env{readHandle, convert, profileOption, messageText, &handle, g_allocate, g_release};
     return pascalParse(block, env);
 }

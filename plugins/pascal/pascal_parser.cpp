@@ -26,21 +26,123 @@ bool g_busy = false;  // korrin_parse is running: a nested call is refused
 
 enum Word : int {
     wNone = -1,
-    wProgram, wUses, wProcedure, wConst, wType, wVar, wBegin, wEnd, wIf, wThen, wElse, wWhile, wDo, wFunction,
-    wFor, wRepeat, wUntil, wWith, wUnit, wInterface, wImplementation, wCase, wOf, wInline, wException, wPackage,
-    wObject, wLibrary, wExports, wBody, wConstructor, wDestructor, wRecord, wExport, wInterrupt, wAssembler, wFar,
-    wLabel, wOtherwise, wAnd, wOr, wNear, wAsm, wClass, wTry, wExcept, wFinally, wRegister, wPascal, wCdecl,
-    wStdcall, wSafecall, wDispinterface, wOn, wInitialization, wFinalization,
+    wProgram,
+    wUses,
+    wProcedure,
+    wConst,
+    wType,
+    wVar,
+    wBegin,
+    wEnd,
+    wIf,
+    wThen,
+    wElse,
+    wWhile,
+    wDo,
+    wFunction,
+    wFor,
+    wRepeat,
+    wUntil,
+    wWith,
+    wUnit,
+    wInterface,
+    wImplementation,
+    wCase,
+    wOf,
+    wInline,
+    wException,
+    wPackage,
+    wObject,
+    wLibrary,
+    wExports,
+    wBody,
+    wConstructor,
+    wDestructor,
+    wRecord,
+    wExport,
+    wInterrupt,
+    wAssembler,
+    wFar,
+    wLabel,
+    wOtherwise,
+    wAnd,
+    wOr,
+    wNear,
+    wAsm,
+    wClass,
+    wTry,
+    wExcept,
+    wFinally,
+    wRegister,
+    wPascal,
+    wCdecl,
+    wStdcall,
+    wSafecall,
+    wDispinterface,
+    wOn,
+    wInitialization,
+    wFinalization,
     wCount
 };
 
 constexpr const char* kReservedWords[] = {
-    "PROGRAM", "USES", "PROCEDURE", "CONST", "TYPE", "VAR", "BEGIN", "END", "IF", "THEN", "ELSE", "WHILE", "DO",
-    "FUNCTION", "FOR", "REPEAT", "UNTIL", "WITH", "UNIT", "INTERFACE", "IMPLEMENTATION", "CASE", "OF", "INLINE",
-    "EXCEPTION", "PACKAGE", "OBJECT", "LIBRARY", "EXPORTS", "BODY", "CONSTRUCTOR", "DESTRUCTOR", "RECORD",
-    "EXPORT", "INTERRUPT", "ASSEMBLER", "FAR", "LABEL", "OTHERWISE", "AND", "OR", "NEAR", "ASM", "CLASS", "TRY",
-    "EXCEPT", "FINALLY", "REGISTER", "PASCAL", "CDECL", "STDCALL", "SAFECALL", "DISPINTERFACE", "ON",
-    "INITIALIZATION", "FINALIZATION", "=D=U=M=M=Y=",
+    "PROGRAM",
+    "USES",
+    "PROCEDURE",
+    "CONST",
+    "TYPE",
+    "VAR",
+    "BEGIN",
+    "END",
+    "IF",
+    "THEN",
+    "ELSE",
+    "WHILE",
+    "DO",
+    "FUNCTION",
+    "FOR",
+    "REPEAT",
+    "UNTIL",
+    "WITH",
+    "UNIT",
+    "INTERFACE",
+    "IMPLEMENTATION",
+    "CASE",
+    "OF",
+    "INLINE",
+    "EXCEPTION",
+    "PACKAGE",
+    "OBJECT",
+    "LIBRARY",
+    "EXPORTS",
+    "BODY",
+    "CONSTRUCTOR",
+    "DESTRUCTOR",
+    "RECORD",
+    "EXPORT",
+    "INTERRUPT",
+    "ASSEMBLER",
+    "FAR",
+    "LABEL",
+    "OTHERWISE",
+    "AND",
+    "OR",
+    "NEAR",
+    "ASM",
+    "CLASS",
+    "TRY",
+    "EXCEPT",
+    "FINALLY",
+    "REGISTER",
+    "PASCAL",
+    "CDECL",
+    "STDCALL",
+    "SAFECALL",
+    "DISPINTERFACE",
+    "ON",
+    "INITIALIZATION",
+    "FINALIZATION",
+    "=D=U=M=M=Y=",
 };
 static_assert(sizeof kReservedWords / sizeof kReservedWords[0] == wCount + 1);
 static_assert(wCount == 56);
@@ -77,9 +179,10 @@ constexpr WordSet setOf(W... words) {
 
 // Words that end the text of a statement (they begin or close a structure).
 constexpr WordSet kStatementEnds =
-    setOf(wEnd, wElse, wUntil, wExcept, wFinally, wThen, wDo, wOf, wIf, wWhile, wFor, wRepeat, wCase, wWith, wBegin,
-          wTry, wAsm, wProcedure, wFunction, wConstructor, wDestructor, wConst, wType, wVar, wLabel, wUses, wProgram,
-          wUnit, wLibrary, wPackage, wInterface, wImplementation, wInitialization, wFinalization, wOtherwise);
+    setOf(wEnd, wElse, wUntil, wExcept, wFinally, wThen, wDo, wOf, wIf, wWhile, wFor, wRepeat, wCase, wWith,
+          wBegin, wTry, wAsm, wProcedure, wFunction, wConstructor, wDestructor, wConst, wType, wVar, wLabel,
+          wUses, wProgram, wUnit, wLibrary, wPackage, wInterface, wImplementation, wInitialization,
+          wFinalization, wOtherwise);
 // Words that end a heading or the text between a structure keyword and its
 // partner (FOR ... DO): the same without the declaration words, which may
 // stand in parameter lists and loop heads.
@@ -90,16 +193,25 @@ constexpr WordSet kClosers = setOf(wEnd, wElse, wUntil, wExcept, wFinally, wThen
 // Words that end a declaration section at nesting depth 0.
 constexpr WordSet kSectionEnds =
     setOf(wBegin, wConst, wType, wVar, wLabel, wUses, wProcedure, wFunction, wConstructor, wDestructor,
-          wImplementation, wInterface, wInitialization, wFinalization, wExports, wEnd, wProgram, wUnit, wLibrary,
-          wPackage, wIf, wWhile, wFor, wRepeat, wCase, wWith, wTry, wInline);
+          wImplementation, wInterface, wInitialization, wFinalization, wExports, wEnd, wProgram, wUnit,
+          wLibrary, wPackage, wIf, wWhile, wFor, wRepeat, wCase, wWith, wTry, wInline);
 // Words an enclosing structure may wait for (see Parser::expected).
 constexpr WordSet kExpectable = kClosers | setOf(wImplementation, wInitialization, wFinalization);
 constexpr WordSet kRoutineWords = setOf(wProcedure, wFunction, wConstructor, wDestructor);
 
 constexpr const char* kOptionKeys[] = {
-    "PushDownVar",       "PushDownConst",          "PushDownType",           "PushDownProcedurebody",
-    "PushDownFunctionbody", "PushDownInterface",   "PushDownImplementation", "PushDownInitialization",
-    "NestedComments",    "MixedComments",          "DelphiSupport",          "ExceptionToken",
+    "PushDownVar",
+    "PushDownConst",
+    "PushDownType",
+    "PushDownProcedurebody",
+    "PushDownFunctionbody",
+    "PushDownInterface",
+    "PushDownImplementation",
+    "PushDownInitialization",
+    "NestedComments",
+    "MixedComments",
+    "DelphiSupport",
+    "ExceptionToken",
     "ECComment",
 };
 static_assert(sizeof kOptionKeys / sizeof kOptionKeys[0] == static_cast<int>(PascalOption::Count));
@@ -209,9 +321,9 @@ struct Token {
     std::int32_t endLine;
     // The gap before the token: whitespace and comments, line ends as '\n'.
     TextBuffer gap;
-    int gapStart;       // characters of the gap already taken
-    int gapSameLine;    // end of the comments that begin on the line the gap begins on
-    bool gapComment;    // the gap holds a comment
+    int gapStart;                     // characters of the gap already taken
+    int gapSameLine;                  // end of the comments that begin on the line the gap begins on
+    bool gapComment;                  // the gap holds a comment
     std::int32_t gapLine, gapColumn;  // where its first comment begins
 };
 
@@ -222,8 +334,8 @@ enum class LogOp : std::uint8_t { Element, Open, Close, LevelStart, LevelEnd };
 
 struct SeqFrame {
     std::int32_t owner, edge;
-    std::int32_t count;       // elements sent into it
-    bool level;               // the content sequence of a level opened here
+    std::int32_t count;  // elements sent into it
+    bool level;          // the content sequence of a level opened here
     std::int32_t levelPosition;
     std::int64_t sourceStart;
     std::int32_t line;
@@ -233,9 +345,9 @@ struct WorkArea {
     char input[kPascalBufferSize];
     char tokenText[kLookahead][kPascalTokenLimit + 1];
     char tokenGap[kLookahead][kPascalTextLimit + 1];
-    char text[kPascalTextLimit + 1];       // the text being collected
-    char out[kPascalTextLimit + 1];        // a text as it is sent
-    char header[kPascalTextLimit + 1];     // a segment header
+    char text[kPascalTextLimit + 1];    // the text being collected
+    char out[kPascalTextLimit + 1];     // a text as it is sent
+    char header[kPascalTextLimit + 1];  // a segment header
     char message[512];
     SeqFrame frames[kPascalMaxNesting * 4 + 16];
 };
@@ -248,7 +360,7 @@ struct Parser {
     const PascalEnvironment* env;
     WorkArea* w;
     Options o;
-    int language;  // for the segment names (messages come translated from env.message)
+    int language;            // for the segment names (messages come translated from env.message)
     bool generated = false;  // the file begins with a version structure comment
     bool functions = true;   // the editor knows the Function construct
 
@@ -347,7 +459,8 @@ bool fill(Parser& p, int k) {
             got = static_cast<std::int32_t>(static_cast<const char*>(z) - at);
             p.eof = true;  // Ctrl-Z ends the file
         }
-        if (got > 0 && p.block->charSet == kParseCharSetOem && p.env->oemToAnsi) p.env->oemToAnsi(p.env->context, at, got);
+        if (got > 0 && p.block->charSet == kParseCharSetOem && p.env->oemToAnsi)
+            p.env->oemToAnsi(p.env->context, at, got);
         p.len += got;
     }
     return p.pos + k < p.len;
@@ -554,7 +667,8 @@ void readToken(Parser& p, Token& t) {
         t.kind = Tok::Word;
         while (isLetter(peek(p)) || isDigit(peek(p))) take(p, t, tooLong);
         t.word = lookupWord(t.text.data, t.text.length);
-    } else if (isDigit(c) || (c == '$' && isHex(peek(p, 1))) || ((c == '&' || c == '%') && isDigit(peek(p, 1)))) {
+    } else if (isDigit(c) || (c == '$' && isHex(peek(p, 1))) ||
+               ((c == '&' || c == '%') && isDigit(peek(p, 1)))) {
         t.kind = Tok::Number;
         take(p, t, tooLong);
         for (;;) {
@@ -634,7 +748,8 @@ Token& ahead(Parser& p, int k) {
     while (p.count <= k) {
         Token& t = p.tok[(p.head + p.count) % kLookahead];
         if (p.stop)
-            t.kind = Tok::Eof, t.word = wNone, t.text.clear(), t.gap.clear(), t.gapComment = false, t.gapStart = 0;
+            t.kind = Tok::Eof, t.word = wNone, t.text.clear(), t.gap.clear(), t.gapComment = false,
+            t.gapStart = 0;
         else
             readToken(p, t);
         ++p.count;
@@ -664,13 +779,16 @@ void advance(Parser& p) {
 Word word(const Parser& p, const Token& t) {
     if (t.kind != Tok::Word) return wNone;
     switch (t.word) {
-    case wException: return p.o.exceptionToken ? wException : wNone;
-    case wRegister:
-    case wPascal:
-    case wCdecl:
-    case wStdcall:
-    case wSafecall: return p.o.delphi && p.inHeading ? t.word : wNone;
-    default: return t.word;
+        case wException:
+            return p.o.exceptionToken ? wException : wNone;
+        case wRegister:
+        case wPascal:
+        case wCdecl:
+        case wStdcall:
+        case wSafecall:
+            return p.o.delphi && p.inHeading ? t.word : wNone;
+        default:
+            return t.word;
     }
 }
 
@@ -682,7 +800,6 @@ inline bool in(const Parser& p, const Token& t, WordSet set) {
 inline bool isWord(const Parser& p, const Token& t, Word w) {
     return word(p, t) == w;
 }
-
 
 inline bool isEof(const Token& t) {
     return t.kind == Tok::Eof;
@@ -708,7 +825,8 @@ void gapComments(const Token& t, int& from, int& to) {
     while (from < to && (t.gap.data[from] == ' ' || t.gap.data[from] == '\t' || t.gap.data[from] == '\n' ||
                          static_cast<unsigned char>(t.gap.data[from]) < 32))
         ++from;
-    while (to > from && (t.gap.data[to - 1] == ' ' || t.gap.data[to - 1] == '\t' || t.gap.data[to - 1] == '\n'))
+    while (to > from &&
+           (t.gap.data[to - 1] == ' ' || t.gap.data[to - 1] == '\t' || t.gap.data[to - 1] == '\n'))
         --to;
 }
 
@@ -720,8 +838,8 @@ bool hasComment(const Token& t) {
 }
 
 struct Collect {
-    std::int32_t line;   // of its first character
-    std::int32_t column; // visual column of its first character
+    std::int32_t line;    // of its first character
+    std::int32_t column;  // visual column of its first character
     bool started;
 };
 
@@ -865,7 +983,8 @@ const char* stripParens(char* text) {
     if (depth != 0) return text;
     int b = 1, e = n - 1;
     while (b < e && (text[b] == ' ' || text[b] == '\t' || text[b] == '\r' || text[b] == '\n')) ++b;
-    while (e > b && (text[e - 1] == ' ' || text[e - 1] == '\t' || text[e - 1] == '\r' || text[e - 1] == '\n')) --e;
+    while (e > b && (text[e - 1] == ' ' || text[e - 1] == '\t' || text[e - 1] == '\r' || text[e - 1] == '\n'))
+        --e;
     if (b >= e) return text;
     std::memmove(text, text + b, static_cast<std::size_t>(e - b));
     text[e - b] = 0;
@@ -901,7 +1020,8 @@ bool logBytes(Parser& p, const void* data, std::size_t n) {
     return true;
 }
 
-void logOp(Parser& p, LogOp op, std::int32_t a, std::int32_t b, std::int32_t c, std::int64_t d, const char* text) {
+void logOp(Parser& p, LogOp op, std::int32_t a, std::int32_t b, std::int32_t c, std::int64_t d,
+           const char* text) {
     const std::uint8_t code = static_cast<std::uint8_t>(op);
     const std::int32_t length = text ? static_cast<std::int32_t>(std::strlen(text)) : -1;
     logBytes(p, &code, 1);
@@ -927,14 +1047,14 @@ bool pushFrame(Parser& p, const SeqFrame& f) {
     return true;
 }
 
-void element(Parser& p, std::int32_t type, std::int32_t line, const char* text = nullptr, std::int32_t par1 = 0,
-             std::int32_t par2 = 0) {
+void element(Parser& p, std::int32_t type, std::int32_t line, const char* text = nullptr,
+             std::int32_t par1 = 0, std::int32_t par2 = 0) {
     if (p.stop) return;
     if (p.logging) {
         logOp(p, LogOp::Element, type, line, par1, par2, text);
     } else if (p.block->writeElement) {
-        sent(p, p.block->writeElement(p.block->treeContext, line, type, text, 0, nullptr, nullptr, nullptr, nullptr,
-                                      nullptr, 0, 0, par1, par2));
+        sent(p, p.block->writeElement(p.block->treeContext, line, type, text, 0, nullptr, nullptr, nullptr,
+                                      nullptr, nullptr, 0, 0, par1, par2));
     }
     if (p.depth > 0) ++top(p).count;
 }
@@ -974,8 +1094,8 @@ void levelStart(Parser& p, std::int32_t line, const char* header, std::int64_t s
         logOp(p, LogOp::LevelStart, line, 0, 0, sourceStart, header);
     } else if (p.block->writeLevelStart) {
         sent(p, p.block->writeLevelStart(p.block->treeContext, line, header && *header ? header : nullptr,
-                                         header && *header ? line : 0, nullptr, &position, 0, nullptr, 0, 0, nullptr,
-                                         nullptr, nullptr));
+                                         header && *header ? line : 0, nullptr, &position, 0, nullptr, 0, 0,
+                                         nullptr, nullptr, nullptr));
     }
     if (!pushFrame(p, SeqFrame{kLevel, kSlotBody, 0, true, position, sourceStart, line})) return;
     if (p.logging)
@@ -995,7 +1115,8 @@ void levelEnd(Parser& p) {
     if (p.logging) {
         logOp(p, LogOp::LevelEnd, static_cast<std::int32_t>(length), lines, 0, f.sourceStart, nullptr);
     } else if (p.block->writeLevelEnd) {
-        sent(p, p.block->writeLevelEnd(p.block->treeContext, f.levelPosition, static_cast<std::int32_t>(f.sourceStart),
+        sent(p, p.block->writeLevelEnd(p.block->treeContext, f.levelPosition,
+                                       static_cast<std::int32_t>(f.sourceStart),
                                        static_cast<std::int32_t>(length), lines));
     }
 }
@@ -1027,42 +1148,45 @@ void replayLog(Parser& p) {
         const char* text = nullptr;
         if (length >= 0) {
             // Texts are NUL-terminated for the callback: copy out.
-            const std::size_t n = static_cast<std::size_t>(length) < sizeof p.w->out ? static_cast<std::size_t>(length)
-                                                                                      : sizeof p.w->out - 1;
+            const std::size_t n = static_cast<std::size_t>(length) < sizeof p.w->out
+                                      ? static_cast<std::size_t>(length)
+                                      : sizeof p.w->out - 1;
             std::memcpy(p.w->out, p.log + at, n);
             p.w->out[n] = 0;
             text = p.w->out;
             at += static_cast<std::size_t>(length);
         }
         switch (static_cast<LogOp>(code)) {
-        case LogOp::Element:
-            if (p.block->writeElement)
-                sent(p, p.block->writeElement(p.block->treeContext, b, a, text, 0, nullptr, nullptr, nullptr, nullptr,
-                                              nullptr, 0, 0, c, static_cast<std::int32_t>(d)));
-            break;
-        case LogOp::Open:
-            if (p.block->writeTreeStart) sent(p, p.block->writeTreeStart(p.block->treeContext, a, b));
-            break;
-        case LogOp::Close:
-            if (p.block->writeTreeEnd) sent(p, p.block->writeTreeEnd(p.block->treeContext));
-            break;
-        case LogOp::LevelStart: {
-            std::int32_t position = 0;
-            if (p.block->writeLevelStart)
-                sent(p, p.block->writeLevelStart(p.block->treeContext, a, text && *text ? text : nullptr,
-                                                 text && *text ? a : 0, nullptr, &position, 0, nullptr, 0, 0, nullptr,
-                                                 nullptr, nullptr));
-            if (!pushFrame(p, SeqFrame{kLevel, kSlotBody, 0, true, position, d, a})) return;
-            break;
-        }
-        case LogOp::LevelEnd: {
-            if (p.depth <= baseDepth) break;
-            const SeqFrame f = top(p);
-            --p.depth;
-            if (p.block->writeLevelEnd)
-                sent(p, p.block->writeLevelEnd(p.block->treeContext, f.levelPosition, static_cast<std::int32_t>(d), a, b));
-            break;
-        }
+            case LogOp::Element:
+                if (p.block->writeElement)
+                    sent(p,
+                         p.block->writeElement(p.block->treeContext, b, a, text, 0, nullptr, nullptr, nullptr,
+                                               nullptr, nullptr, 0, 0, c, static_cast<std::int32_t>(d)));
+                break;
+            case LogOp::Open:
+                if (p.block->writeTreeStart) sent(p, p.block->writeTreeStart(p.block->treeContext, a, b));
+                break;
+            case LogOp::Close:
+                if (p.block->writeTreeEnd) sent(p, p.block->writeTreeEnd(p.block->treeContext));
+                break;
+            case LogOp::LevelStart: {
+                std::int32_t position = 0;
+                if (p.block->writeLevelStart)
+                    sent(p, p.block->writeLevelStart(p.block->treeContext, a, text && *text ? text : nullptr,
+                                                     text && *text ? a : 0, nullptr, &position, 0, nullptr, 0,
+                                                     0, nullptr, nullptr, nullptr));
+                if (!pushFrame(p, SeqFrame{kLevel, kSlotBody, 0, true, position, d, a})) return;
+                break;
+            }
+            case LogOp::LevelEnd: {
+                if (p.depth <= baseDepth) break;
+                const SeqFrame f = top(p);
+                --p.depth;
+                if (p.block->writeLevelEnd)
+                    sent(p, p.block->writeLevelEnd(p.block->treeContext, f.levelPosition,
+                                                   static_cast<std::int32_t>(d), a, b));
+                break;
+            }
         }
     }
     p.depth = baseDepth;
@@ -1104,7 +1228,9 @@ struct Nest {
 struct Expect {
     Parser& p;
     WordSet saved;
-    Expect(Parser& parser, WordSet words) : p(parser), saved(parser.expected) { p.expected |= words & kExpectable; }
+    Expect(Parser& parser, WordSet words) : p(parser), saved(parser.expected) {
+        p.expected |= words & kExpectable;
+    }
     ~Expect() { p.expected = saved; }
     Expect(const Expect&) = delete;
     Expect& operator=(const Expect&) = delete;
@@ -1170,7 +1296,8 @@ void simpleStatement(Parser& p) {
 // `until` (not consumed); the partner's comments close it. Returns whether
 // the partner was found.
 bool headText(Parser& p, Word until, WordSet stops, Collect& c, TextBuffer& text) {
-    collect(p, text, c, [&](const Token& t) { return isWord(p, t, until) || isSymbol(t, ';') || in(p, t, stops); });
+    collect(p, text, c,
+            [&](const Token& t) { return isWord(p, t, until) || isSymbol(t, ';') || in(p, t, stops); });
     if (!isWord(p, cur(p), until)) return false;
     addGapComments(p, text, c, cur(p));
     return true;
@@ -1278,8 +1405,8 @@ void repeatStatement(Parser& p) {
     } else {
         error(p, cur(p).line, kPasAfterRepeat);
     }
-    textSeq(p, kRepeat, kSlotCondition, c.started ? stripParens(const_cast<char*>(finishText(p, text, c))) : nullptr,
-            c.line);
+    textSeq(p, kRepeat, kSlotCondition,
+            c.started ? stripParens(const_cast<char*>(finishText(p, text, c))) : nullptr, c.line);
 }
 
 void caseStatement(Parser& p) {
@@ -1317,7 +1444,9 @@ void caseStatement(Parser& p) {
         element(p, kSelectorBranch, branchLine);
         TextBuffer label = textBuffer(p);
         Collect lc{};
-        collect(p, label, lc, [&](const Token& x) { return isSymbol(x, ':') || isSymbol(x, ';') || in(p, x, kStatementEnds); });
+        collect(p, label, lc, [&](const Token& x) {
+            return isSymbol(x, ':') || isSymbol(x, ';') || in(p, x, kStatementEnds);
+        });
         const bool colon = isSymbol(cur(p), ':');
         if (colon) addGapComments(p, label, lc, cur(p));
         textSeq(p, kSelectorBranch, kSlotHead, lc.started ? finishText(p, label, lc) : nullptr, lc.line);
@@ -1377,7 +1506,8 @@ void headedFrame(Parser& p, Word partner, int afterError, int partnerError) {
     Collect c{};
     addToken(p, text, c, cur(p));
     advance(p);
-    const bool empty = isWord(p, cur(p), partner) || isEof(cur(p)) || isSymbol(cur(p), ';') || in(p, cur(p), kHeadEnds);
+    const bool empty =
+        isWord(p, cur(p), partner) || isEof(cur(p)) || isSymbol(cur(p), ';') || in(p, cur(p), kHeadEnds);
     const bool found = headText(p, partner, kHeadEnds, c, text);
     if (empty || !found) error(p, empty ? line : cur(p).line, afterError);
     if (found) {
@@ -1551,17 +1681,37 @@ void exceptionBlock(Parser& p) {
 void statement(Parser& p) {
     Token& t = cur(p);
     switch (word(p, t)) {
-    case wBegin:
-    case wAsm: compoundFrame(p, ';', nullptr, kPasEndExpected); return;
-    case wIf: ifStatement(p); return;
-    case wWhile: loopStatement(p, kWhile, kPasAfterWhile, kPasWhileDo); return;
-    case wFor: loopStatement(p, kFor, kPasAfterFor, kPasAfterFor); return;
-    case wRepeat: repeatStatement(p); return;
-    case wCase: caseStatement(p); return;
-    case wWith: headedFrame(p, wDo, kPasAfterWith, 0); return;
-    case wTry: tryStatement(p); return;
-    case wException: exceptionBlock(p); return;
-    default: simpleStatement(p); return;
+        case wBegin:
+        case wAsm:
+            compoundFrame(p, ';', nullptr, kPasEndExpected);
+            return;
+        case wIf:
+            ifStatement(p);
+            return;
+        case wWhile:
+            loopStatement(p, kWhile, kPasAfterWhile, kPasWhileDo);
+            return;
+        case wFor:
+            loopStatement(p, kFor, kPasAfterFor, kPasAfterFor);
+            return;
+        case wRepeat:
+            repeatStatement(p);
+            return;
+        case wCase:
+            caseStatement(p);
+            return;
+        case wWith:
+            headedFrame(p, wDo, kPasAfterWith, 0);
+            return;
+        case wTry:
+            tryStatement(p);
+            return;
+        case wException:
+            exceptionBlock(p);
+            return;
+        default:
+            simpleStatement(p);
+            return;
     }
 }
 
@@ -1632,7 +1782,8 @@ void section(Parser& p) {
         prevColon = isSymbol(t, ':');
         prevOf = w == wOf;
         prevTo = ordinaryWordIs(t, "TO");
-        prevPacked = ordinaryWordIs(t, "PACKED") || ordinaryWordIs(t, "SEALED") || ordinaryWordIs(t, "ABSTRACT");
+        prevPacked =
+            ordinaryWordIs(t, "PACKED") || ordinaryWordIs(t, "SEALED") || ordinaryWordIs(t, "ABSTRACT");
         addToken(p, text, c, t);
         advance(p);
     }
@@ -1656,24 +1807,28 @@ void usesClause(Parser& p) {
 bool isDirective(Parser& p, const Token& t) {
     if (t.kind != Tok::Word) return false;
     switch (t.word) {
-    case wFar:
-    case wNear:
-    case wExport:
-    case wInterrupt:
-    case wAssembler:
-    case wInline: return true;
-    case wRegister:
-    case wPascal:
-    case wCdecl:
-    case wStdcall:
-    case wSafecall: return p.o.delphi;
-    case wNone: break;
-    default: return false;
+        case wFar:
+        case wNear:
+        case wExport:
+        case wInterrupt:
+        case wAssembler:
+        case wInline:
+            return true;
+        case wRegister:
+        case wPascal:
+        case wCdecl:
+        case wStdcall:
+        case wSafecall:
+            return p.o.delphi;
+        case wNone:
+            break;
+        default:
+            return false;
     }
     static constexpr const char* kDirectives[] = {
-        "FORWARD",  "EXTERNAL", "OVERLOAD", "OVERRIDE",  "VIRTUAL",  "DYNAMIC",     "ABSTRACT",     "REINTRODUCE",
-        "STATIC",   "DEPRECATED", "PLATFORM", "VARARGS", "NOSTACKFRAME", "NORETURN", "FINAL", "EXPERIMENTAL",
-        "WINAPI",   "MESSAGE",  "DISPID",   "PUBLIC",    "ALIAS",
+        "FORWARD",     "EXTERNAL",     "OVERLOAD",   "OVERRIDE", "VIRTUAL", "DYNAMIC",      "ABSTRACT",
+        "REINTRODUCE", "STATIC",       "DEPRECATED", "PLATFORM", "VARARGS", "NOSTACKFRAME", "NORETURN",
+        "FINAL",       "EXPERIMENTAL", "WINAPI",     "MESSAGE",  "DISPID",  "PUBLIC",       "ALIAS",
     };
     for (const char* d : kDirectives)
         if (ordinaryWordIs(t, d)) return true;
@@ -1712,7 +1867,9 @@ bool heading(Parser& p, TextBuffer& text, Collect& c, int afterError) {
     // Directives: word, arguments, ";".
     while (!p.stop && isDirective(p, cur(p))) {
         if (ordinaryWordIs(cur(p), "FORWARD") || ordinaryWordIs(cur(p), "EXTERNAL")) body = false;
-        collect(p, text, c, [&](const Token& t) { return isSymbol(t, ';') || (in(p, t, kHeadEnds) && !isDirective(p, t)); });
+        collect(p, text, c, [&](const Token& t) {
+            return isSymbol(t, ';') || (in(p, t, kHeadEnds) && !isDirective(p, t));
+        });
         if (!isSymbol(cur(p), ';')) break;
         addToken(p, text, c, cur(p));
         advance(p);
@@ -1769,7 +1926,7 @@ void routine(Parser& p, Context ctx) {
     }
     // The heading is needed twice (segment header and head).
     std::memmove(p.w->header, head, std::strlen(head) + 1);
-    const std::int32_t type = kind == wProcedure                  ? kProcedure
+    const std::int32_t type = kind == wProcedure                 ? kProcedure
                               : kind == wFunction && p.functions ? kFunction
                                                                  : kFrame;
     const bool segment = !p.generated;
@@ -1783,8 +1940,8 @@ void routine(Parser& p, Context ctx) {
     }
     if (in(p, cur(p), setOf(wBegin, wAsm))) {
         const bool push = kind == wProcedure ? p.o.pushProcedureBody : p.o.pushFunctionBody;
-        const char* name = push ? segmentName(p, kind == wProcedure ? kPasSegProcedureBody : kPasSegFunctionBody)
-                                : nullptr;
+        const char* name =
+            push ? segmentName(p, kind == wProcedure ? kPasSegProcedureBody : kPasSegFunctionBody) : nullptr;
         compoundFrame(p, ';', name, kPasEndExpected);
     } else {
         error(p, cur(p).line, kPasBeginExpected);
@@ -1799,13 +1956,26 @@ void misplaced(Parser& p) {
     Token& t = cur(p);
     int number = kPasReservedMisplaced;
     switch (word(p, t)) {
-    case wEnd: number = kPasEndMisplaced; break;
-    case wThen: number = kPasStrayThen; break;
-    case wElse: number = kPasStrayElse; break;
-    case wDo: number = kPasStrayDo; break;
-    case wUntil: number = kPasStrayUntil; break;
-    case wOf: number = kPasStrayOf; break;
-    default: break;
+        case wEnd:
+            number = kPasEndMisplaced;
+            break;
+        case wThen:
+            number = kPasStrayThen;
+            break;
+        case wElse:
+            number = kPasStrayElse;
+            break;
+        case wDo:
+            number = kPasStrayDo;
+            break;
+        case wUntil:
+            number = kPasStrayUntil;
+            break;
+        case wOf:
+            number = kPasStrayOf;
+            break;
+        default:
+            break;
     }
     error(p, t.line, number);
     consume(p);
@@ -1832,59 +2002,71 @@ void items(Parser& p, Context ctx, WordSet stops) {
             continue;
         }
         switch (w) {
-        case wUses: usesClause(p); break;
-        case wConst:
-        case wType:
-        case wVar:
-        case wLabel:
-            if (ctx == Context::Statements)
-                simpleStatement(p);  // an inline declaration
-            else
-                section(p);
-            break;
-        case wProcedure:
-        case wFunction:
-        case wConstructor:
-        case wDestructor:
-            if (ctx == Context::Statements) error(p, t.line, kPasReservedMisplaced);
-            routine(p, ctx);
-            break;
-        case wClass:
-            if (in(p, ahead(p, 1), kRoutineWords))
+            case wUses:
+                usesClause(p);
+                break;
+            case wConst:
+            case wType:
+            case wVar:
+            case wLabel:
+                if (ctx == Context::Statements)
+                    simpleStatement(p);  // an inline declaration
+                else
+                    section(p);
+                break;
+            case wProcedure:
+            case wFunction:
+            case wConstructor:
+            case wDestructor:
+                if (ctx == Context::Statements) error(p, t.line, kPasReservedMisplaced);
                 routine(p, ctx);
-            else
+                break;
+            case wClass:
+                if (in(p, ahead(p, 1), kRoutineWords))
+                    routine(p, ctx);
+                else
+                    simpleStatement(p);
+                break;
+            case wInline:
+                inlineRoutine(p, ctx);
+                break;
+            case wExports:
                 simpleStatement(p);
-            break;
-        case wInline: inlineRoutine(p, ctx); break;
-        case wExports: simpleStatement(p); break;
-        case wBegin:
-        case wAsm:
-        case wIf:
-        case wWhile:
-        case wFor:
-        case wRepeat:
-        case wCase:
-        case wWith:
-        case wTry:
-        case wException: statement(p); break;
-        case wEnd:
-        case wThen:
-        case wElse:
-        case wDo:
-        case wUntil:
-        case wOf:
-        case wOtherwise:
-        case wExcept:
-        case wFinally:
-        case wProgram:
-        case wUnit:
-        case wLibrary:
-        case wPackage:
-        case wInterface:
-        case wImplementation:
-        case wInitialization:
-        case wFinalization: misplaced(p); break;
-        default: simpleStatement(p); break;
+                break;
+            case wBegin:
+            case wAsm:
+            case wIf:
+            case wWhile:
+            case wFor:
+            case wRepeat:
+            case wCase:
+            case wWith:
+            case wTry:
+            case wException:
+                statement(p);
+                break;
+            case wEnd:
+            case wThen:
+            case wElse:
+            case wDo:
+            case wUntil:
+            case wOf:
+            case wOtherwise:
+            case wExcept:
+            case wFinally:
+            case wProgram:
+            case wUnit:
+            case wLibrary:
+            case wPackage:
+            case wInterface:
+            case wImplementation:
+            case wInitialization:
+            case wFinalization:
+                misplaced(p);
+                break;
+            default:
+                simpleStatement(p);
+                break;
         }
     }
 }
@@ -1960,7 +2142,8 @@ void framedPart(Parser& p, Context ctx, const char* segment, WordSet stops, int 
 // The statement part "begin ... end", in the segment `segmentNumber` names
 // when `segment`.
 void mainBlock(Parser& p, int segmentNumber, int afterBegin, bool segment) {
-    framedPart(p, Context::Statements, segment ? segmentName(p, segmentNumber) : nullptr, bit(wEnd), afterBegin);
+    framedPart(p, Context::Statements, segment ? segmentName(p, segmentNumber) : nullptr, bit(wEnd),
+               afterBegin);
 }
 
 void program(Parser& p) {
@@ -2003,7 +2186,8 @@ void unit(Parser& p) {
     openSeq(p, kFrame, kSlotBody);
     constexpr WordSet kParts = setOf(wImplementation, wInitialization, wFinalization, wBegin, wEnd);
     if (isWord(p, cur(p), wInterface)) {
-        unitPart(p, Context::Interface, p.o.pushInterface ? segmentName(p, kPasSegInterface) : nullptr, kParts);
+        unitPart(p, Context::Interface, p.o.pushInterface ? segmentName(p, kPasSegInterface) : nullptr,
+                 kParts);
     } else {
         error(p, cur(p).line, kPasNoInterface);
     }
@@ -2151,11 +2335,21 @@ void parseFile(Parser& p) {
     levelStart(p, version ? version + 2 : 1, nullptr, start);
     Token& t = cur(p);
     switch (word(p, t)) {
-    case wProgram: program(p); break;
-    case wUnit: unit(p); break;
-    case wLibrary: library(p); break;
-    case wPackage: package(p); break;
-    default: items(p, Context::Top, 0); break;
+        case wProgram:
+            program(p);
+            break;
+        case wUnit:
+            unit(p);
+            break;
+        case wLibrary:
+            library(p);
+            break;
+        case wPackage:
+            package(p);
+            break;
+        default:
+            items(p, Context::Top, 0);
+            break;
     }
     // Comments after the last structure.
     if (!p.stop && isEof(cur(p))) flushComments(p, cur(p));
@@ -2194,7 +2388,8 @@ const char* pascalOptionKey(PascalOption option) {
 
 std::uint32_t pascalParse(ParserBlock* block, const PascalEnvironment& env) {
     if (g_busy) return kParseInUse;
-    if (!block || block->interfaceVersion < kParserInterfaceOldest || block->interfaceVersion > kParserInterfaceVersion)
+    if (!block || block->interfaceVersion < kParserInterfaceOldest ||
+        block->interfaceVersion > kParserInterfaceVersion)
         return kParseBadVersion;
     if (!env.read || !env.message) return kParseFatal;
     g_busy = true;

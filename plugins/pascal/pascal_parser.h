@@ -132,11 +132,11 @@ struct PascalEnvironment {
 std::uint32_t pascalParse(ParserBlock* block, const PascalEnvironment& env);
 
 // Limits.
-constexpr int kPascalBlockSize = 14993;       // bytes read at a time
-constexpr int kPascalBufferSize = 29988;      // the two-half input buffer
-constexpr int kPascalTokenLimit = 4096;       // characters of one token
-constexpr int kPascalTextLimit = 29987;       // characters of one construct text (longer ones are cut)
-constexpr int kPascalMaxNesting = 1000;       // structures open inside each other
+constexpr int kPascalBlockSize = 14993;   // bytes read at a time
+constexpr int kPascalBufferSize = 29988;  // the two-half input buffer
+constexpr int kPascalTokenLimit = 4096;   // characters of one token
+constexpr int kPascalTextLimit = 29987;   // characters of one construct text (longer ones are cut)
+constexpr int kPascalMaxNesting = 1000;   // structures open inside each other
 
 // The portable table of the texts (pascal_messages.def), for native builds:
 // the text of message `number` in `language`, English when the language has

@@ -31,7 +31,8 @@ std::int32_t readFile(void* context, char* buffer, std::int32_t size) {
 
 int keywordText(void* context, int index, char* buffer, int size) {
     auto* shell = static_cast<Shell*>(context);
-    const int n = LoadStringA(shell->editor, kTransferKeywordFirstId + static_cast<UINT>(index), buffer, size);
+    const int n =
+        LoadStringA(shell->editor, kTransferKeywordFirstId + static_cast<UINT>(index), buffer, size);
     return n > 0 ? n : 0;
 }
 

@@ -68,10 +68,10 @@ constexpr AttributeTable kAttributes = buildAttributes();
 using KW = TransferKeyword;
 
 struct Entry {
-    int keyword;        // index; -1 at the end of the file
-    char form;          // ':', ';' or '='
+    int keyword;          // index; -1 at the end of the file
+    char form;            // ':', ';' or '='
     std::int32_t number;  // after ':'
-    const char* value;  // after '=' (in the line buffer, valid until the next line)
+    const char* value;    // after '=' (in the line buffer, valid until the next line)
     int valueLength;
     std::uint32_t line;  // line in the file
     bool cut;            // the line was longer than the buffer (reported)
@@ -149,8 +149,10 @@ void* allocate(const Reader& r, std::size_t size) {
 
 void release(const Reader& r, void* block) {
     if (!block) return;
-    if (r.env->release) r.env->release(block);
-    else std::free(block);
+    if (r.env->release)
+        r.env->release(block);
+    else
+        std::free(block);
 }
 
 const char* keywordText(const Reader& r, int index) {
@@ -224,12 +226,13 @@ const char* labelsOf(Reader& r) {
 void sendElement(Reader& r, std::int32_t line, std::int32_t type, const char* text, const char* labels,
                  std::int32_t par1 = 0, std::int32_t par2 = 0) {
     if (!r.block->writeElement || r.stop) return;
-    sent(r, r.block->writeElement(r.block->treeContext, line, type, text, 0, nullptr, nullptr, nullptr, nullptr,
-                                  labels, 0, 0, par1, par2));
+    sent(r, r.block->writeElement(r.block->treeContext, line, type, text, 0, nullptr, nullptr, nullptr,
+                                  nullptr, labels, 0, 0, par1, par2));
 }
 
 void treeStart(Reader& r, std::int32_t type, std::int32_t edge) {
-    if (r.block->writeTreeStart && !r.stop) sent(r, r.block->writeTreeStart(r.block->treeContext, type, edge));
+    if (r.block->writeTreeStart && !r.stop)
+        sent(r, r.block->writeTreeStart(r.block->treeContext, type, edge));
 }
 
 void treeEnd(Reader& r) {
@@ -243,8 +246,10 @@ void fill(Reader& r) {
     r.inPos = 0;
     r.inEnd = 0;
     const std::int32_t n = r.env->read(r.env->context, r.w->input, kInputSize);
-    if (n <= 0) r.inputEnded = true;  // the end, or a read error: nothing more
-    else r.inEnd = n > kInputSize ? kInputSize : n;
+    if (n <= 0)
+        r.inputEnded = true;  // the end, or a read error: nothing more
+    else
+        r.inEnd = n > kInputSize ? kInputSize : n;
 }
 
 // The next line of the file (without its line end) into the line buffer.
@@ -308,8 +313,10 @@ int lookUp(const Reader& r, const char* word, int length) {
         int c = std::strncmp(text, word, static_cast<std::size_t>(length));
         if (c == 0 && text[length] != 0) c = 1;
         if (c == 0) return index;
-        if (c < 0) low = mid + 1;
-        else high = mid - 1;
+        if (c < 0)
+            low = mid + 1;
+        else
+            high = mid - 1;
     }
     return -1;
 }
@@ -497,28 +504,45 @@ void readOptions(Reader& r) {
         next(r, e);
         if (e.keyword < 0) return endOfFile(r, e.line);
         switch (static_cast<KW>(e.keyword)) {
-        case KW::EndOptions: return;
-        case KW::IfLayout: {
-            const bool vertical = e.valueLength == 8 && std::memcmp(e.value, "vertical", 8) == 0;
-            sendElement(r, 0, kAttrIfLayout, nullptr, nullptr, vertical ? 1 : 0);
-            break;
-        }
-        case KW::LevelNumbers: sendElement(r, 0, kAttrLevelNumbers, nullptr, nullptr, yes(e)); break;
-        case KW::LineNumbers:
-        case KW::ConstructNumbers: sendElement(r, 0, kAttrLineNumbers, nullptr, nullptr, yes(e)); break;
-        case KW::ShowLeftLabels: sendElement(r, 0, kAttrLeftLabels, nullptr, nullptr, yes(e)); break;
-        case KW::ShowRightLabels: sendElement(r, 0, kAttrRightLabels, nullptr, nullptr, yes(e)); break;
-        case KW::ScreenFont: sendElement(r, 0, kAttrScreenFont, valueText(r, e), nullptr); break;
-        case KW::PrinterFont: sendElement(r, 0, kAttrPrinterFont, valueText(r, e), nullptr); break;
-        case KW::LastLevelId: sendElement(r, 0, kAttrLastLevelId, valueText(r, e), nullptr); break;
-        case KW::Privileges: sendElement(r, 0, kAttrPrivileges, valueText(r, e), nullptr, yes(e)); break;
-        case KW::Colors:
-            sendElement(r, 0, kAttrColours, valueText(r, e, kTransferColourLimit), nullptr);
-            break;
-        default:
-            error(r, e.line, kMsgExpected, keywordText(r, KW::EndOptions));
-            pushBack(r, e);
-            return;
+            case KW::EndOptions:
+                return;
+            case KW::IfLayout: {
+                const bool vertical = e.valueLength == 8 && std::memcmp(e.value, "vertical", 8) == 0;
+                sendElement(r, 0, kAttrIfLayout, nullptr, nullptr, vertical ? 1 : 0);
+                break;
+            }
+            case KW::LevelNumbers:
+                sendElement(r, 0, kAttrLevelNumbers, nullptr, nullptr, yes(e));
+                break;
+            case KW::LineNumbers:
+            case KW::ConstructNumbers:
+                sendElement(r, 0, kAttrLineNumbers, nullptr, nullptr, yes(e));
+                break;
+            case KW::ShowLeftLabels:
+                sendElement(r, 0, kAttrLeftLabels, nullptr, nullptr, yes(e));
+                break;
+            case KW::ShowRightLabels:
+                sendElement(r, 0, kAttrRightLabels, nullptr, nullptr, yes(e));
+                break;
+            case KW::ScreenFont:
+                sendElement(r, 0, kAttrScreenFont, valueText(r, e), nullptr);
+                break;
+            case KW::PrinterFont:
+                sendElement(r, 0, kAttrPrinterFont, valueText(r, e), nullptr);
+                break;
+            case KW::LastLevelId:
+                sendElement(r, 0, kAttrLastLevelId, valueText(r, e), nullptr);
+                break;
+            case KW::Privileges:
+                sendElement(r, 0, kAttrPrivileges, valueText(r, e), nullptr, yes(e));
+                break;
+            case KW::Colors:
+                sendElement(r, 0, kAttrColours, valueText(r, e, kTransferColourLimit), nullptr);
+                break;
+            default:
+                error(r, e.line, kMsgExpected, keywordText(r, KW::EndOptions));
+                pushBack(r, e);
+                return;
         }
     }
 }
@@ -612,7 +636,8 @@ KW expectedKeyword(const Frame& f) {
 }
 
 bool accepts(const Frame& f, int keyword) {
-    return f.construct && (keyword == keywordIndex(expectedKeyword(f)) || keyword == keywordIndex(f.construct->close));
+    return f.construct &&
+           (keyword == keywordIndex(expectedKeyword(f)) || keyword == keywordIndex(f.construct->close));
 }
 
 // Labels (and with `keep` false, nothing) from the entries right after an
@@ -720,8 +745,8 @@ void openLevel(Reader& r, const Entry& opening, const TransferConstruct* c) {
     const bool muted = dropped(r, false, opening.line);
     std::int32_t position = 0;
     if (!muted && r.block->writeLevelStart && !r.stop) {
-        sent(r, r.block->writeLevelStart(r.block->treeContext, line, headText ? r.text.text : nullptr, headLine,
-                                         nullptr, &position, id, labelsOf(r), 0, 0,
+        sent(r, r.block->writeLevelStart(r.block->treeContext, line, headText ? r.text.text : nullptr,
+                                         headLine, nullptr, &position, id, labelsOf(r), 0, 0,
                                          r.entryName.lines ? r.entryName.text : nullptr, nullptr, nullptr));
         treeStart(r, kElementLevel, kEdgeBody);
     }
@@ -734,8 +759,10 @@ void openConstruct(Reader& r, const Entry& e, const TransferConstruct* c) {
     clear(r.left);
     clear(r.right);
     const bool text = c->sequences == 0 && c->close != KW::None;
-    if (text) readTextBody(r, c->close, true);
-    else readLabels(r, true);
+    if (text)
+        readTextBody(r, c->close, true);
+    else
+        readLabels(r, true);
     if (r.stop) return;
     const bool dummy = c->type == kElementDummy;
     const Frame& owner = top(r);
@@ -743,8 +770,10 @@ void openConstruct(Reader& r, const Entry& e, const TransferConstruct* c) {
     const std::int32_t slot = owner.slot;
     const bool muted = dropped(r, dummy, e.line);
     if (!muted) {
-        if (dummy) sendElement(r, line, kElementDummy, nullptr, labelsOf(r), ownerType, slot);
-        else sendElement(r, line, c->type, text ? r.text.text : nullptr, labelsOf(r));
+        if (dummy)
+            sendElement(r, line, kElementDummy, nullptr, labelsOf(r), ownerType, slot);
+        else
+            sendElement(r, line, c->type, text ? r.text.text : nullptr, labelsOf(r));
     }
     if (c->sequences == 0) return;
     if (!pushFrame(r, Frame{c, c->type, c->slots[0], 0, false, false, muted, 0})) return;
@@ -818,7 +847,8 @@ void loadKeywords(Reader& r) {
         int at = w.keywordCount;
         while (at > 0 && std::strcmp(w.keywords[w.order[at - 1]], w.keywords[i]) > 0) --at;
         if (at > 0 && std::strcmp(w.keywords[w.order[at - 1]], w.keywords[i]) == 0) continue;
-        std::memmove(w.order + at + 1, w.order + at, sizeof w.order[0] * static_cast<std::size_t>(w.keywordCount - at));
+        std::memmove(w.order + at + 1, w.order + at,
+                     sizeof w.order[0] * static_cast<std::size_t>(w.keywordCount - at));
         w.order[at] = static_cast<std::int16_t>(i);
         ++w.keywordCount;
     }
@@ -867,7 +897,8 @@ std::uint32_t run(ParserBlock* block, const TransferEnvironment& env) {
 
 std::uint32_t transferParse(ParserBlock* block, const TransferEnvironment& env) {
     if (g_busy) return kParseInUse;
-    if (!block || block->interfaceVersion < kParserInterfaceOldest || block->interfaceVersion > kParserInterfaceVersion)
+    if (!block || block->interfaceVersion < kParserInterfaceOldest ||
+        block->interfaceVersion > kParserInterfaceVersion)
         return kParseBadVersion;
     if (!env.read || !env.keyword || !env.message) return kParseFatal;
     g_busy = true;

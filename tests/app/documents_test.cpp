@@ -17,8 +17,8 @@
 #include "core/diagram_file.h"
 #include "import/parser_import.h"
 #include "import/transfer_export.h"
-#include "plugins/transfer/transfer_native.h"
 #include "platform/platform.h"
+#include "plugins/transfer/transfer_native.h"
 #include "resources/strings.h"
 #include "tests/support/host_recorder.h"
 
@@ -58,8 +58,10 @@ class DocumentsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         static int serial = 0;
-        const auto base = std::filesystem::temp_directory_path() /
-                          ("korrin-docs-" + std::to_string(reinterpret_cast<std::uintptr_t>(&serial) % 100000) + "-" + std::to_string(std::time(nullptr)) + "-" + std::to_string(++serial));
+        const auto base =
+            std::filesystem::temp_directory_path() /
+            ("korrin-docs-" + std::to_string(reinterpret_cast<std::uintptr_t>(&serial) % 100000) + "-" +
+             std::to_string(std::time(nullptr)) + "-" + std::to_string(++serial));
         std::filesystem::create_directories(base);
         dir = base.string();
         host.defaultAnswer = kAnswerOk;
@@ -72,9 +74,7 @@ protected:
         std::error_code ignored;
         std::filesystem::remove_all(dir, ignored);
     }
-    std::string file(const std::string& name) const {
-        return (std::filesystem::path(dir) / name).string();
-    }
+    std::string file(const std::string& name) const { return (std::filesystem::path(dir) / name).string(); }
     std::string example(const std::string& name) {
         const std::string path = file(name);
         copyFile(repositoryDir() + "/examples/" + name, path);
@@ -162,7 +162,11 @@ TEST_F(DocumentsTest, SaveAsAndTheSaveQuestion) {
     EXPECT_TRUE(confirmClose(diagram));
     EXPECT_FALSE(diagram->document.modified);
     EXPECT_STREQ(diagram->document.ownFile.path, target.c_str());
-    EXPECT_EQ(readFile(target).compare(0, 8, std::string("VRD\0" "6.3\0", 8)), 0);
+    EXPECT_EQ(readFile(target).compare(0, 8,
+                                       std::string("VRD\0"
+                                                   "6.3\0",
+                                                   8)),
+              0);
     // The dialog's directory is remembered for the next one.
     EXPECT_EQ(std::string(g_frameSettings.pairs[static_cast<int>(PathPair::Open)].directory), dir);
 

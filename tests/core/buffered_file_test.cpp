@@ -39,7 +39,8 @@ std::string getFile(const char* path) {
     EXPECT_NE(h, platform::kInvalidFile);
     std::string out;
     char chunk[1000];
-    for (std::int32_t n; (n = platform::readFile(h, chunk, sizeof chunk)) > 0;) out.append(chunk, static_cast<std::size_t>(n));
+    for (std::int32_t n; (n = platform::readFile(h, chunk, sizeof chunk)) > 0;)
+        out.append(chunk, static_cast<std::size_t>(n));
     platform::closeFile(h);
     return out;
 }
@@ -72,7 +73,8 @@ std::string readWith(std::string_view data, std::uint16_t options, std::int32_t 
     BufferedFile* f = bfile::openMemory(block, 0, 0, options);
     std::string out;
     std::string piece(static_cast<std::size_t>(chunk), '\0');
-    for (std::int32_t n; (n = bfile::read(f, piece.data(), chunk)) > 0;) out.append(piece.data(), static_cast<std::size_t>(n));
+    for (std::int32_t n; (n = bfile::read(f, piece.data(), chunk)) > 0;)
+        out.append(piece.data(), static_cast<std::size_t>(n));
     EXPECT_FALSE(bfile::hasError(f));
     EXPECT_TRUE(bfile::atEnd(f));
     EXPECT_EQ(bfile::close(f), 0);
@@ -106,10 +108,18 @@ std::string blankyText(std::size_t size, unsigned seed) {
     std::string s;
     while (s.size() < size) {
         switch (rng() % 6) {
-        case 0: s.append(rng() % 12, ' '); break;
-        case 1: s += '\t'; break;
-        case 2: s += (rng() % 2) ? "\r\n" : "\n"; break;
-        default: s.append(rng() % 9, static_cast<char>('a' + rng() % 26)); break;
+            case 0:
+                s.append(rng() % 12, ' ');
+                break;
+            case 1:
+                s += '\t';
+                break;
+            case 2:
+                s += (rng() % 2) ? "\r\n" : "\n";
+                break;
+            default:
+                s.append(rng() % 9, static_cast<char>('a' + rng() % 26));
+                break;
         }
     }
     return s;
@@ -201,13 +211,21 @@ TEST(BufferedFileWrite, CrRemovalAndOemConversion) {
     TempFile tmp;
     BufferedFile* f = bfile::openFile(tmp.path, nullptr, kOpenWrite | kOpenCreate, kOptOem);
     ASSERT_NE(f, nullptr);
-    EXPECT_EQ(bfile::write(f, "Gr\xFC\xDF" "e \xC4", -1), 0);
+    EXPECT_EQ(bfile::write(f,
+                           "Gr\xFC\xDF"
+                           "e \xC4",
+                           -1),
+              0);
     EXPECT_EQ(bfile::close(f), 0);
-    EXPECT_EQ(getFile(tmp.path), "Gr\x81\xE1" "e \x8E");
+    EXPECT_EQ(getFile(tmp.path),
+              "Gr\x81\xE1"
+              "e \x8E");
     f = bfile::openFile(tmp.path, nullptr, kOpenRead, kOptOem);
     char back[16] = {};
     EXPECT_EQ(bfile::read(f, back, sizeof back), 7);
-    EXPECT_STREQ(back, "Gr\xFC\xDF" "e \xC4");
+    EXPECT_STREQ(back,
+                 "Gr\xFC\xDF"
+                 "e \xC4");
     EXPECT_EQ(bfile::close(f), 0);
     // Without the option the bytes pass unchanged.
     EXPECT_EQ(readWith("\x81\xE1", 0), "\x81\xE1");
@@ -559,11 +577,25 @@ TEST(BufferedFileIntegers, WidthsAndSurplusBytes) {
     EXPECT_EQ(bfile::writeUnsigned(f, 1, 5), -1);
     EXPECT_EQ(bfile::writeSigned(f, 1, 0), -1);
     EXPECT_EQ(bfile::close(f), 0);
-    EXPECT_EQ(blockData(block), std::string("\x34\x12\0\0" "\xFE\xFF\xFF\xFF" "\0\x80\xFF\xFF" "\xFF\x7F\0\0" "\xFF\xFF\xFF\xFF", 20));
+    EXPECT_EQ(blockData(block), std::string("\x34\x12\0\0"
+                                            "\xFE\xFF\xFF\xFF"
+                                            "\0\x80\xFF\xFF"
+                                            "\xFF\x7F\0\0"
+                                            "\xFF\xFF\xFF\xFF",
+                                            20));
     platform::memBlockFree(block);
 
-    block = blockWith(std::string("\x34\x12\0\0" "\x34\x12\x01\0" "\xFE\xFF\xFF\xFF" "\xFE\xFF\0\0" "\0\x80\xFF\xFF"
-                                  "\xFE\xFF" "\xFE\xFF" "\x80" "\x01\x02\x03", 28));
+    block =
+        blockWith(std::string("\x34\x12\0\0"
+                              "\x34\x12\x01\0"
+                              "\xFE\xFF\xFF\xFF"
+                              "\xFE\xFF\0\0"
+                              "\0\x80\xFF\xFF"
+                              "\xFE\xFF"
+                              "\xFE\xFF"
+                              "\x80"
+                              "\x01\x02\x03",
+                              28));
     f = bfile::openMemory(block, 0, 0, 0);
     std::uint16_t u16 = 0;
     std::int16_t s16 = 0;

@@ -130,7 +130,11 @@ TEST(DiagramFileDetect, EverySiblingEditionIsADiagram) {
         ASSERT_GT(platform::loadString(id, code, sizeof code), 0) << id;
         ASSERT_EQ(std::strlen(code), 3u) << id;
         EXPECT_FALSE(std::strcmp(code, "VRD") == 0 || std::strcmp(code, "QDM") == 0) << code;
-        EXPECT_EQ(kindOf(std::string(code) + std::string("\0" "6.3\0", 5)), FileKind::Diagram) << code;
+        EXPECT_EQ(kindOf(std::string(code) + std::string("\0"
+                                                         "6.3\0",
+                                                         5)),
+                  FileKind::Diagram)
+            << code;
     }
 }
 
@@ -146,15 +150,35 @@ protected:
 };
 
 TEST_F(DiagramFileHeader, VersionsEditionAndIntegerWidth) {
-    EXPECT_EQ(check(std::string("VRD\0" "6.2\0", 8), SourceKind::File), 1);
+    EXPECT_EQ(check(std::string("VRD\0"
+                                "6.2\0",
+                                8),
+                    SourceKind::File),
+              1);
     EXPECT_STREQ(doc.formatVersion, "6.2");
     EXPECT_EQ(doc.intWidth, 2);
-    EXPECT_EQ(check(std::string("VRD\0" "6.3\0", 8), SourceKind::File), 1);
+    EXPECT_EQ(check(std::string("VRD\0"
+                                "6.3\0",
+                                8),
+                    SourceKind::File),
+              1);
     EXPECT_EQ(doc.intWidth, 4);
-    EXPECT_EQ(check(std::string("QDM\0" "7.1\0", 8), SourceKind::File), 1);
+    EXPECT_EQ(check(std::string("QDM\0"
+                                "7.1\0",
+                                8),
+                    SourceKind::File),
+              1);
     EXPECT_EQ(doc.intWidth, 4);
-    EXPECT_EQ(check(std::string("VQ\0\0" "1.5\0", 8), SourceKind::File), 1);
-    EXPECT_EQ(check(std::string("VQ \0" "2.0\0", 8), SourceKind::File), 1);
+    EXPECT_EQ(check(std::string("VQ\0\0"
+                                "1.5\0",
+                                8),
+                    SourceKind::File),
+              1);
+    EXPECT_EQ(check(std::string("VQ \0"
+                                "2.0\0",
+                                8),
+                    SourceKind::File),
+              1);
 
     // Without an edition code the first bytes are the version.
     EXPECT_EQ(check(std::string("2.3\0\xF0", 5), SourceKind::File), 1);
@@ -162,15 +186,28 @@ TEST_F(DiagramFileHeader, VersionsEditionAndIntegerWidth) {
     EXPECT_STREQ(doc.formatVersion, "2.3");
     EXPECT_EQ(doc.intWidth, 2);
     // A version that is not digit-dot-digit is not refused as too old.
-    EXPECT_EQ(check(std::string("VRD\0" "x.y\0", 8), SourceKind::File), 1);
+    EXPECT_EQ(check(std::string("VRD\0"
+                                "x.y\0",
+                                8),
+                    SourceKind::File),
+              1);
     EXPECT_TRUE(host.messages.empty());
 }
 
 TEST_F(DiagramFileHeader, RefusalsInEveryForm) {
-    const std::string foreign("XYZ\0" "6.3\0", 8);
-    const std::string old("VQ\0\0" "1.4\0", 8);
+    const std::string foreign(
+        "XYZ\0"
+        "6.3\0",
+        8);
+    const std::string old(
+        "VQ\0\0"
+        "1.4\0",
+        8);
     const std::string oldNoCode("1.2\0\xF0", 5);
-    const std::string qdm("QDM\0" "0.9\0", 8);
+    const std::string qdm(
+        "QDM\0"
+        "0.9\0",
+        8);
     struct Case {
         const std::string* bytes;
         SourceKind kind;
@@ -178,8 +215,10 @@ TEST_F(DiagramFileHeader, RefusalsInEveryForm) {
         const char* text;
     };
     const Case cases[] = {
-        {&foreign, SourceKind::File, IDS_FILE_NOT_FORMAT, "Data in C:\\plans\\x.vrd does not have Korrin(VRD) format."},
-        {&foreign, SourceKind::Clipboard, IDS_CLIP_NOT_FORMAT, "Data in Clipboard does not have Korrin(VRD) format."},
+        {&foreign, SourceKind::File, IDS_FILE_NOT_FORMAT,
+         "Data in C:\\plans\\x.vrd does not have Korrin(VRD) format."},
+        {&foreign, SourceKind::Clipboard, IDS_CLIP_NOT_FORMAT,
+         "Data in Clipboard does not have Korrin(VRD) format."},
         {&foreign, SourceKind::Embedded, IDS_EMBEDDED_NOT_FORMAT,
          "Data in embedded object does not have Korrin(VRD) format."},
         {&old, SourceKind::File, IDS_FILE_NOT_SUPPORTED,
@@ -217,7 +256,11 @@ TEST_F(DiagramFileHeader, ShortData) {
     // An edition code without version: refused silently (the reader calls it
     // a structural error).
     host.messages.clear();
-    EXPECT_EQ(check(std::string("VRD\0" "6.", 6), SourceKind::File), 0);
+    EXPECT_EQ(check(std::string("VRD\0"
+                                "6.",
+                                6),
+                    SourceKind::File),
+              0);
     EXPECT_TRUE(host.messages.empty());
 }
 
@@ -380,7 +423,8 @@ TEST_F(DiagramFileTest, MemoryFormsOfTheFailures) {
         {tree17Alone(), SourceKind::Embedded,
          "Structure diagram in embedded object has Korrin(VRD) format 6.3.17. This format is not supported."},
         {endiOnly(), SourceKind::Clipboard, "Structure diagram in Clipboard contains a structural error."},
-        {endiOnly(), SourceKind::Embedded, "Structure diagram in embedded object contains a structural error."},
+        {endiOnly(), SourceKind::Embedded,
+         "Structure diagram in embedded object contains a structural error."},
         {siblingEdition(), SourceKind::Embedded, "Data in embedded object does not have Korrin(VRD) format."},
         // Memory data is never converted.
         {transferFile(), SourceKind::Clipboard, "Data in Clipboard does not have Korrin(VRD) format."},
@@ -439,7 +483,8 @@ TEST_F(DiagramFileTest, KeepingTheDocumentInformation) {
     doc.display.ifLayout = 0;
     setCurrentStreamFormat(&doc);
     FileDescriptor fd{};
-    ConstructNode* root = readFrom(format30Tree5(), SourceKind::Clipboard, kReadKeepDocumentInfo | kReadAllBodies, &fd);
+    ConstructNode* root =
+        readFrom(format30Tree5(), SourceKind::Clipboard, kReadKeepDocumentInfo | kReadAllBodies, &fd);
     ASSERT_NE(root, nullptr);
     EXPECT_STREQ(doc.shortInfo, "mine");
     EXPECT_EQ(doc.display.ifLayout, 0);
@@ -634,7 +679,8 @@ TEST_F(DiagramFileConversion, SourceIsConvertedAfterConfirmation) {
     ASSERT_EQ(openDocument(&doc, source), 1);
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].id, unsigned{IDS_CONVERT_SOURCE});
-    EXPECT_EQ(host.messages[0].text, "File " + path + " will be converted from source to Korrin(VRD) format.");
+    EXPECT_EQ(host.messages[0].text,
+              "File " + path + " will be converted from source to Korrin(VRD) format.");
     EXPECT_EQ(host.messages[0].style, unsigned{kBoxOkCancel | kIconExclamation | kBoxTaskModal});
     EXPECT_EQ(g_importLog.calls, 1);
     EXPECT_FALSE(g_importLog.last.transfer);
@@ -850,7 +896,8 @@ TEST_F(DiagramFileTest, CurrentFilesRoundTripWithLevelIdsAndOptions) {
     // The open file is the segment source, and blocks can be copied from it.
     ASSERT_EQ(doc.segmentSource, &doc.ownFileSource);
     bool openedHere = true;
-    EXPECT_EQ(doc.segmentSource->acquireFile(doc.segmentSource->context, &doc, &openedHere), doc.ownFile.file);
+    EXPECT_EQ(doc.segmentSource->acquireFile(doc.segmentSource->context, &doc, &openedHere),
+              doc.ownFile.file);
     EXPECT_FALSE(openedHere);
 }
 

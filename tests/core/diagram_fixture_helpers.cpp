@@ -10,7 +10,8 @@ namespace diagram_test {
 // Builder
 
 FileBytes& FileBytes::i(std::int64_t value) {
-    for (int k = 0; k < width; ++k) b(static_cast<unsigned>((static_cast<std::uint64_t>(value) >> (8 * k)) & 0xFF));
+    for (int k = 0; k < width; ++k)
+        b(static_cast<unsigned>((static_cast<std::uint64_t>(value) >> (8 * k)) & 0xFF));
     return *this;
 }
 
@@ -260,7 +261,8 @@ std::string format63Tree16() {
     const DisplayOptions d = sampleDisplay();
     c = f.beginChunk("FOPT", 1);
     const char* tags[5] = {"IFDA", "LEVN", "LINN", "LABL", "MARK"};
-    const bool values[5] = {d.ifLayout != 0, d.showLevelNumbers, d.showLineNumbers, d.showLabels, d.showMarks};
+    const bool values[5] = {d.ifLayout != 0, d.showLevelNumbers, d.showLineNumbers, d.showLabels,
+                            d.showMarks};
     for (int k = 0; k < 5; ++k) {
         std::size_t sub = f.beginChunk(tags[k], 1);
         f.b(values[k] ? 1 : 0).endChunk(sub);

@@ -71,17 +71,17 @@ void sampleTree(FileBytes& out, const Layout& layout, bool topSegment = false);
 std::string sampleShape(std::uint32_t levelId);
 
 // The fixture files. Each returns the complete file contents.
-std::string format15();          // "VQ" "1.5": no short info, tree version 1
-std::string format23();          // "2.3" without edition code: short info, old-style strings
-std::string format24();          // "VQ" "2.4": short info and save time
-std::string format30Tree5();     // "VRD" "3.0": 2-byte chunks, FOPT, OLEL, TREE version 5
-std::string format63Tree16();    // "VRD" "6.3": every chunk, TREE version 16
-std::string unknownChunk();      // "6.3" with a chunk XTRA between KINF and TREE
-std::string tree17Alone();       // "6.3" with a TREE chunk of version 17 only
-std::string endiOnly();          // "6.3" with an ENDI chunk and no TREE
-std::string siblingEdition();    // a sibling edition's code ("VRC") with a valid tree
-std::string transferBlank();     // a text starting "Korrin " (keyword and a blank)
-std::string transferFile();      // a text starting "Korrin:"
+std::string format15();        // "VQ" "1.5": no short info, tree version 1
+std::string format23();        // "2.3" without edition code: short info, old-style strings
+std::string format24();        // "VQ" "2.4": short info and save time
+std::string format30Tree5();   // "VRD" "3.0": 2-byte chunks, FOPT, OLEL, TREE version 5
+std::string format63Tree16();  // "VRD" "6.3": every chunk, TREE version 16
+std::string unknownChunk();    // "6.3" with a chunk XTRA between KINF and TREE
+std::string tree17Alone();     // "6.3" with a TREE chunk of version 17 only
+std::string endiOnly();        // "6.3" with an ENDI chunk and no TREE
+std::string siblingEdition();  // a sibling edition's code ("VRC") with a valid tree
+std::string transferBlank();   // a text starting "Korrin " (keyword and a blank)
+std::string transferFile();    // a text starting "Korrin:"
 
 // Every fixture with a file name (for the fuzz seeds).
 std::vector<std::pair<std::string, std::string>> allFixtures();

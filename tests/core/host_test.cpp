@@ -38,7 +38,8 @@ TEST(Host, QuestionsFollowTheScriptAndTheCallState) {
 TEST(Host, DeferredMessagesKeepTenAndFlushInOrder) {
     HostRecorder host;
     g_hostState.deferring = true;
-    for (int i = 0; i < 12; ++i) showMessage(IDS_UNABLE_TO_OPEN, kBoxOkCancel | kIconHand, std::to_string(i).c_str());
+    for (int i = 0; i < 12; ++i)
+        showMessage(IDS_UNABLE_TO_OPEN, kBoxOkCancel | kIconHand, std::to_string(i).c_str());
     EXPECT_TRUE(host.messages.empty());
     EXPECT_EQ(deferredCount(), kMaxDeferred);
     g_hostState.deferring = false;

@@ -74,7 +74,8 @@ TEST_F(Paging, PageOutKeepsOnlyWhatIsCurrentAndNotShown) {
     ASSERT_EQ(pageOut(&doc, root), 1);
     EXPECT_EQ(segmentFlags(root) & 0x1F, kSegOnDisk | kSegOutline);
     EXPECT_EQ(segmentFlags(second) & 0x1F, kSegOnDisk | kSegOutline);
-    EXPECT_EQ(tree_test::shape(levelInfoOf(root)->body), "Level#2{9:[Text\"segment 0\"] 4:disk} Level#3{9:[Text\"segment 1\"] 4:[]} "
+    EXPECT_EQ(tree_test::shape(levelInfoOf(root)->body),
+              "Level#2{9:[Text\"segment 0\"] 4:disk} Level#3{9:[Text\"segment 1\"] 4:[]} "
               "Level#4{9:[Text\"segment 2\"] 4:disk}");
     EXPECT_EQ(tree_test::checkLinks(root), "");
     // A body that is not loaded is not paged out.
@@ -226,8 +227,8 @@ TEST_F(Paging, TemporaryFileAtEveryFailurePoint) {
     }
     faults.push_back({{platform::FaultOp::open, 1}, IDS_UNABLE_TO_OPEN});
     for (const Fault& fault : faults) {
-        SCOPED_TRACE(testing::Message() << "op " << static_cast<int>(fault.plan.op) << " at " << fault.plan.failAt
-                                        << (fault.plan.sticky ? " sticky" : ""));
+        SCOPED_TRACE(testing::Message() << "op " << static_cast<int>(fault.plan.op) << " at "
+                                        << fault.plan.failAt << (fault.plan.sticky ? " sticky" : ""));
         open(file);
         changeSegment(2, "kept through every failure");
         const std::string source = doc.tempFile.path;

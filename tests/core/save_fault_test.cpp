@@ -27,8 +27,8 @@ testing::AssertionResult sameBytes(const std::string& actual, const std::string&
     if (actual == expected) return testing::AssertionSuccess();
     std::size_t at = 0;
     while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
-    return testing::AssertionFailure() << actual.size() << " bytes instead of " << expected.size()
-                                       << ", first difference at " << at;
+    return testing::AssertionFailure()
+           << actual.size() << " bytes instead of " << expected.size() << ", first difference at " << at;
 }
 
 class SaveFaults : public SaveTest {
@@ -118,8 +118,9 @@ TEST_F(SaveFaults, EveryFailurePointOfASave) {
                     EXPECT_TRUE(doc.modified || !change);
                     ASSERT_FALSE(host.messages.empty());
                     const unsigned last = host.messages.back().id;
-                    const std::set<unsigned> reasons = {IDS_UNABLE_TO_SAVE, IDS_UNABLE_TO_OPEN, IDS_UNABLE_TO_CREATE,
-                                                        IDS_FILE_IN_USE, IDS_IN_USE_UNABLE_TO_WRITE};
+                    const std::set<unsigned> reasons = {IDS_UNABLE_TO_SAVE, IDS_UNABLE_TO_OPEN,
+                                                        IDS_UNABLE_TO_CREATE, IDS_FILE_IN_USE,
+                                                        IDS_IN_USE_UNABLE_TO_WRITE};
                     EXPECT_TRUE(reasons.count(last)) << host.messages.back().text;
                     if (s.op == platform::FaultOp::write) {
                         EXPECT_EQ(last, IDS_UNABLE_TO_SAVE);

@@ -76,8 +76,8 @@ Holder::Holder(const std::string& file, bool lock, const std::string& folder)
         why_ = "file_holder.exe not built";
         return;
     }
-    const std::string line = "\"" + program + "\" \"" + file + "\" " + (lock ? "lock" : "share") + " \"" + ready_ +
-                             "\" \"" + stop_ + "\"";
+    const std::string line = "\"" + program + "\" \"" + file + "\" " + (lock ? "lock" : "share") + " \"" +
+                             ready_ + "\" \"" + stop_ + "\"";
     if (!platform::startProgram(line.c_str())) {
         why_ = "cannot start " + program;
         return;
@@ -108,7 +108,8 @@ Holder::Holder(const std::string& file, bool lock, const std::string&) {
         close(ready[0]);
         close(stop[1]);
         platform::OpenInfo info{};
-        const std::uint16_t mode = (lock ? platform::kOpenReadWrite : platform::kOpenRead) | platform::kShareDenyWrite;
+        const std::uint16_t mode =
+            (lock ? platform::kOpenReadWrite : platform::kOpenRead) | platform::kShareDenyWrite;
         const platform::FileHandle h = platform::openFile(file.c_str(), &info, mode);
         char ok = h != platform::kInvalidFile && (!lock || platform::lockFile(h, 0, 1u << 20)) ? 1 : 0;
         if (write(ready[1], &ok, 1) != 1) _exit(1);

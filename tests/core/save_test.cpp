@@ -353,9 +353,10 @@ TEST_F(Saving, FileInUseAsksForWriteProtection) {
     EXPECT_EQ(openDocument(&doc, file.c_str()), 0);
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].id, IDS_FILE_ALREADY_IN_USE);
-    EXPECT_EQ(host.messages[0].text, "File " + file +
-                                         " is already in use.\r\nUse a new filename or close the file in use by "
-                                         "another application.");
+    EXPECT_EQ(host.messages[0].text,
+              "File " + file +
+                  " is already in use.\r\nUse a new filename or close the file in use by "
+                  "another application.");
     // A missing file.
     host.messages.clear();
     platform::setFaultPlan({});
@@ -404,9 +405,10 @@ TEST_F(Saving, LostToOtherUserAfterSaving) {
     platform::setFaultPlan({});
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].id, IDS_LOST_TO_OTHER_USER);
-    EXPECT_EQ(host.messages[0].text, "File " + fullName(target) +
-                                         " lost to other user after opening/saving. File remains open with write "
-                                         "protection.");
+    EXPECT_EQ(host.messages[0].text,
+              "File " + fullName(target) +
+                  " lost to other user after opening/saving. File remains open with write "
+                  "protection.");
     EXPECT_TRUE(doc.ownFile.readOnly);
     EXPECT_STREQ(doc.ownFile.path, fullName(target).c_str());
     // The file itself is complete; it can no longer be saved under its name.
@@ -671,7 +673,8 @@ TEST_F(Saving, OutputNamesThatMayNotBeWritten) {
     EXPECT_EQ(checkOutputName(&doc, file.c_str()), 0);
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].id, IDS_OWN_FILE_NOT_OVERWRITABLE);
-    EXPECT_EQ(host.messages[0].text, "Impossible to overwrite current VRD file. Please use another file name.");
+    EXPECT_EQ(host.messages[0].text,
+              "Impossible to overwrite current VRD file. Please use another file name.");
     EXPECT_EQ(checkOutputName(&doc, path("plan.pas").c_str()), 1);
     std::snprintf(doc.relatedFiles[0].path, kPathSize, "%s", fullName(path("plan.pas")).c_str());
     doc.relatedFiles[0].readOnly = true;
@@ -694,8 +697,8 @@ TEST_F(Saving, WorkingCopyBecomesTheTemporaryFile) {
     const std::string working = path("working.tmp");
     {
         platform::OpenInfo info{};
-        BufferedFile* out = bfile::openFile(working.c_str(), &info,
-                                            platform::kOpenCreate | platform::kOpenReadWrite, 0);
+        BufferedFile* out =
+            bfile::openFile(working.c_str(), &info, platform::kOpenCreate | platform::kOpenReadWrite, 0);
         ASSERT_NE(out, nullptr);
         WholeWrite whole{};
         ASSERT_EQ(beginWholeWrite(doc.root, &whole), 1);

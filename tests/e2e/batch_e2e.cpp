@@ -32,7 +32,8 @@ struct Workspace {
         HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &data);
         if (find != INVALID_HANDLE_VALUE) {
             do {
-                if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA(file(data.cFileName).c_str());
+                if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                    DeleteFileA(file(data.cFileName).c_str());
             } while (FindNextFileA(find, &data));
             FindClose(find);
         }
@@ -118,7 +119,11 @@ TEST(Batch, SaveAndExportWriteTheirTargets) {
         EXPECT_EQ(editor.waitExit(60000), 0) << e2e::readFile(editor.errors);
         const std::string copy = e2e::readFile(work.file("copy.vrd"));
         ASSERT_GT(copy.size(), 8u);
-        EXPECT_EQ(copy.compare(0, 8, std::string("VRD\0" "6.3\0", 8)), 0);
+        EXPECT_EQ(copy.compare(0, 8,
+                               std::string("VRD\0"
+                                           "6.3\0",
+                                           8)),
+                  0);
     }
     {
         // The saved copy generates the same source as the example.
@@ -153,7 +158,9 @@ TEST(Batch, GenerateAllInTheCurrentDirectory) {
     Workspace work;
     ASSERT_TRUE(work.copyExample("loops.vrd"));
     ASSERT_TRUE(work.copyExample("primes.vrd"));
-    ASSERT_TRUE(e2e::writeFile(work.file("broken.vrd"), std::string("VRD\0" "6.3\0TREE\x10\0\xff\xff\xff", 17)));
+    ASSERT_TRUE(e2e::writeFile(work.file("broken.vrd"), std::string("VRD\0"
+                                                                    "6.3\0TREE\x10\0\xff\xff\xff",
+                                                                    17)));
     char previous[MAX_PATH] = {};
     GetCurrentDirectoryA(sizeof previous, previous);
     ASSERT_TRUE(SetCurrentDirectoryA(work.dir.c_str()));
@@ -183,8 +190,9 @@ TEST(Batch, APascalSourceGoesThroughTheParserPlugIn) {
     for (const char* step : {"again", "third"}) {
         const std::string from = std::string(step) == "again" ? "primes.pas" : "again.pas";
         Editor editor;
-        ASSERT_TRUE(editor.start("-g=\"" + work.file(std::string(step) + ".pas") + "\" \"" + work.file(from) + "\"",
-                                 work.settingsText(), false));
+        ASSERT_TRUE(
+            editor.start("-g=\"" + work.file(std::string(step) + ".pas") + "\" \"" + work.file(from) + "\"",
+                         work.settingsText(), false));
         EXPECT_EQ(editor.waitExit(60000), 0) << e2e::readFile(editor.errors);
     }
     const std::string again = e2e::readFile(work.file("again.pas"));
@@ -197,13 +205,15 @@ TEST(Batch, APascalSourceGoesThroughTheParserPlugIn) {
 
     // A source with a syntax error: no diagram, no output, the error file
     // beside the source.
-    ASSERT_TRUE(e2e::writeFile(work.file("bad.pas"), "program Bad;\r\nbegin\r\n  x := 1;\r\n  until y;\r\nend.\r\n"));
+    ASSERT_TRUE(
+        e2e::writeFile(work.file("bad.pas"), "program Bad;\r\nbegin\r\n  x := 1;\r\n  until y;\r\nend.\r\n"));
     Editor failing;
     ASSERT_TRUE(failing.start("-g=\"" + work.file("bad.out") + "\" \"" + work.file("bad.pas") + "\"",
                               work.settingsText(), false));
     EXPECT_EQ(failing.waitExit(60000), 1);
     EXPECT_TRUE(e2e::readFile(work.file("bad.out")).empty());
-    EXPECT_NE(e2e::readFile(work.file("bad.err")).find("4"), std::string::npos) << e2e::readFile(failing.errors);
+    EXPECT_NE(e2e::readFile(work.file("bad.err")).find("4"), std::string::npos)
+        << e2e::readFile(failing.errors);
 }
 
 TEST(Batch, ConvertAllNamesItsDirectory) {
@@ -229,7 +239,8 @@ TEST(Batch, GenerateAllFromTheMenuShowsItsProgressAndReport) {
     std::size_t from = editor.log().size();
     editor.command(2245);
     // The report at the end, over the frame.
-    ASSERT_TRUE(editor.waitFor("message 20713 Generate all: 1 file(s) generated, 0 file(s) failed.", 30000, from))
+    ASSERT_TRUE(
+        editor.waitFor("message 20713 Generate all: 1 file(s) generated, 0 file(s) failed.", 30000, from))
         << editor.log().substr(from);
     // The message box under the product title (the progress dialog is
     // still up behind it).
@@ -251,8 +262,8 @@ TEST(Batch, AResponseFileNamesTheAction) {
     Workspace work;
     ASSERT_TRUE(work.copyExample("loops.vrd"));
     std::string response = work.file("args.rsp");
-    ASSERT_TRUE(e2e::writeFile(response, "-s=\"" + work.file("out copy.vrd") + "\"\r\n\"" + work.file("loops.vrd") +
-                                             "\"\r\n"));
+    ASSERT_TRUE(e2e::writeFile(
+        response, "-s=\"" + work.file("out copy.vrd") + "\"\r\n\"" + work.file("loops.vrd") + "\"\r\n"));
     Editor batch;
     ASSERT_TRUE(batch.launch("@" + response));
     EXPECT_EQ(batch.waitExit(60000), 0) << e2e::readFile(batch.errors);

@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 3;
     if (lock && !LockFile(file, 0, 0, 1u << 20, 0)) return 4;
-    HANDLE ready = CreateFileA(argv[3], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE ready =
+        CreateFileA(argv[3], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (ready == INVALID_HANDLE_VALUE) return 5;
     CloseHandle(ready);
     for (int i = 0; i < 3000 && GetFileAttributesA(argv[4]) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(20);

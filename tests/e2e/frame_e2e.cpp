@@ -3,8 +3,8 @@
 // screenshot of the frame for review.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <set>
 #include <string>
@@ -138,7 +138,8 @@ TEST(Frame, AcceleratorsSendTheirCommands) {
     char examples[MAX_PATH] = {};
     GetEnvironmentVariableA("KORRIN_EXAMPLES", examples, sizeof examples);
     Editor editor;
-    ASSERT_TRUE(editor.start("", "[Settings]\r\nConfigurationFile=" + e2e::windowsPath(examples) + "\\pascal.cfg\r\n"));
+    ASSERT_TRUE(editor.start(
+        "", "[Settings]\r\nConfigurationFile=" + e2e::windowsPath(examples) + "\\pascal.cfg\r\n"));
     std::size_t from = editor.log().size();
     ASSERT_TRUE(e2e::sendKeys(editor.frame, {VK_CONTROL}, 'B'));
     ASSERT_TRUE(editor.waitFor("command 7702 done", 10000, from)) << editor.log();
@@ -216,7 +217,8 @@ TEST(Frame, OpeningAPascalSourceAsksBeforeConverting) {
     const std::string source = e2e::tempPath("korrin-source", ".pas");
     ASSERT_TRUE(CopyFileA((e2e::windowsPath(examples) + "\\loops.pas").c_str(), source.c_str(), FALSE));
     Editor editor;
-    ASSERT_TRUE(editor.start("", "[Settings]\r\nConfigurationFile=" + e2e::windowsPath(examples) + "\\pascal.cfg\r\n"));
+    ASSERT_TRUE(editor.start(
+        "", "[Settings]\r\nConfigurationFile=" + e2e::windowsPath(examples) + "\\pascal.cfg\r\n"));
     HWND client = FindWindowExA(editor.frame, nullptr, "MDIClient", nullptr);
     ASSERT_NE(client, nullptr);
     for (int answer : {IDCANCEL, IDOK}) {

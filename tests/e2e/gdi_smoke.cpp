@@ -10,21 +10,21 @@ SIZE g_extent = {0, 0};
 
 LRESULT CALLBACK SmokeWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd, &ps);
-        const char text[] = "Korrin(VRD)";
-        TextOutA(dc, 10, 10, text, sizeof text - 1);
-        GetTextExtentPoint32A(dc, text, sizeof text - 1, &g_extent);
-        EndPaint(hwnd, &ps);
-        ++g_painted;
-        return 0;
-    }
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
-    default:
-        return DefWindowProcA(hwnd, msg, wParam, lParam);
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(hwnd, &ps);
+            const char text[] = "Korrin(VRD)";
+            TextOutA(dc, 10, 10, text, sizeof text - 1);
+            GetTextExtentPoint32A(dc, text, sizeof text - 1, &g_extent);
+            EndPaint(hwnd, &ps);
+            ++g_painted;
+            return 0;
+        }
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        default:
+            return DefWindowProcA(hwnd, msg, wParam, lParam);
     }
 }
 }  // namespace
@@ -36,8 +36,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     wc.lpszClassName = "KorrinSmoke";
     if (!RegisterClassA(&wc)) return 2;
-    HWND hwnd = CreateWindowA("KorrinSmoke", "Korrin(VRD)", WS_OVERLAPPEDWINDOW, 0, 0, 320, 200, nullptr, nullptr,
-                              instance, nullptr);
+    HWND hwnd = CreateWindowA("KorrinSmoke", "Korrin(VRD)", WS_OVERLAPPEDWINDOW, 0, 0, 320, 200, nullptr,
+                              nullptr, instance, nullptr);
     if (!hwnd) return 3;
     ShowWindow(hwnd, SW_SHOW);
     UpdateWindow(hwnd);

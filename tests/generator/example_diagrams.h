@@ -10,7 +10,7 @@
 namespace gen_test {
 
 struct ExampleDiagram {
-    const char* name;                              // file name without extension
+    const char* name;                               // file name without extension
     ConstructNode* (*build)(DiagramDocument& doc);  // the root, a top segment
 };
 

@@ -6,8 +6,8 @@
 #include "core/allocator.h"
 #include "core/diagram_file.h"
 #include "core/diagram_save.h"
-#include "core/file_descriptor.h"
 #include "core/element_stream.h"
+#include "core/file_descriptor.h"
 #include "core/outcome.h"
 #include "resources/strings.h"
 #include "tests/generator/generator_helpers.h"
@@ -22,8 +22,10 @@ protected:
     // with a segment inside, a loop.
     ConstructNode* sample() {
         ConstructNode* inner = segment(doc, "inner", seq({text("deep := 1;"), text("deeper := 2;")}));
-        ConstructNode* outer = segment(doc, "outer", seq({text("a := 1;"), inner, whileDo(text("a < 3"), text("a := a + 1;"))}));
-        return topSegment(doc, seq({text("first;"), ifThen(text("x"), text("yes;"), text("no;")), outer, text("last;")}));
+        ConstructNode* outer =
+            segment(doc, "outer", seq({text("a := 1;"), inner, whileDo(text("a < 3"), text("a := a + 1;"))}));
+        return topSegment(
+            doc, seq({text("first;"), ifThen(text("x"), text("yes;"), text("no;")), outer, text("last;")}));
     }
 
     // Every construct's line number points at its text in `source`.
@@ -39,7 +41,8 @@ protected:
             const std::string& line = lines[static_cast<std::size_t>(node->lineNumber - 1)];
             if (const char* t = textOf(node)) {
                 const std::string first = std::string(t).substr(0, std::strcspn(t, "\r\n"));
-                EXPECT_NE(line.find(first), std::string::npos) << "line " << node->lineNumber << ": " << first;
+                EXPECT_NE(line.find(first), std::string::npos)
+                    << "line " << node->lineNumber << ": " << first;
             } else {
                 EXPECT_NE(line.find_first_not_of(' '), std::string::npos) << constructInfo(node->type)->name;
             }
@@ -62,8 +65,8 @@ TEST_F(GenerateTest, NeedsAConfigurationFile) {
 }
 
 TEST_F(GenerateTest, EmptyDiagramWritesTheTopSegmentTemplatesOnly) {
-    useConfig(configText(allTemplates({{"TopSegment", "top"}, {"TopSegmentBody", "["}, {"EndTopSegment", "]"},
-                                       {"Statement", "never"}})));
+    useConfig(configText(allTemplates(
+        {{"TopSegment", "top"}, {"TopSegmentBody", "["}, {"EndTopSegment", "]"}, {"Statement", "never"}})));
     ASSERT_TRUE(openDiagram(topSegment(doc, nullptr)));
     ASSERT_EQ(generateTo(), 1);
     EXPECT_EQ(output(), "top[]");
@@ -135,7 +138,9 @@ TEST_F(GenerateTest, SuppressedBranchesStillGetRecords) {
     cfg.replace(cfg.find("ThenBody=' then begin\\s\\2+'"), std::strlen("ThenBody=' then begin\\s\\2+'"),
                 "ThenBody=' then begin\\s\\2+\\X'");
     useConfig(cfg);
-    ASSERT_TRUE(openDiagram(topSegment(doc, seq({text("a;"), ifThen(text("c"), seq({text("hidden1;"), text("hidden2;")}), text("shown;"))}))));
+    ASSERT_TRUE(openDiagram(topSegment(
+        doc,
+        seq({text("a;"), ifThen(text("c"), seq({text("hidden1;"), text("hidden2;")}), text("shown;"))}))));
     ASSERT_EQ(generateTo(), 1);
     const std::string source = output();
     EXPECT_EQ(source.find("hidden"), std::string::npos);
@@ -147,15 +152,16 @@ TEST_F(GenerateTest, SuppressedBranchesStillGetRecords) {
             ++found;
             // The line of the if's head, where the then-branch would have begun.
             ASSERT_GE(node->lineNumber, 1);
-            EXPECT_NE(lines[static_cast<std::size_t>(node->lineNumber - 1)].find("if (c) then begin"), std::string::npos);
+            EXPECT_NE(lines[static_cast<std::size_t>(node->lineNumber - 1)].find("if (c) then begin"),
+                      std::string::npos);
         }
     EXPECT_EQ(found, 2);
 }
 
 TEST_F(GenerateTest, TheRestBranchConditionIsCopiedNotGenerated) {
     usePascalConfig();
-    ASSERT_TRUE(openDiagram(topSegment(
-        doc, switchOf(whenBranch(text("k = 1"), text("one;")), text("other;"), labelled(text("kept condition"), "L", "R")))));
+    ASSERT_TRUE(openDiagram(topSegment(doc, switchOf(whenBranch(text("k = 1"), text("one;")), text("other;"),
+                                                     labelled(text("kept condition"), "L", "R")))));
     ASSERT_EQ(generateTo(), 1);
     const std::string source = output();
     EXPECT_EQ(source.find("kept condition"), std::string::npos);
@@ -173,8 +179,8 @@ TEST_F(GenerateTest, TheRestBranchConditionIsCopiedNotGenerated) {
 
 TEST_F(GenerateTest, ConstructsWithoutTextStayInTheWorkingCopy) {
     usePascalConfig();
-    ASSERT_TRUE(openDiagram(
-        topSegment(doc, seq({text("a;"), hostCommand("HOSTCMD"), specialText("special"), labelled(text("b;"), "left", "right")}))));
+    ASSERT_TRUE(openDiagram(topSegment(doc, seq({text("a;"), hostCommand("HOSTCMD"), specialText("special"),
+                                                 labelled(text("b;"), "left", "right")}))));
     ASSERT_EQ(generateTo(), 1);
     const std::string source = output();
     EXPECT_EQ(source.find("HOSTCMD"), std::string::npos);
@@ -205,7 +211,8 @@ TEST_F(GenerateTest, CancelOnAnAbsentTemplateUndoesEverything) {
     EXPECT_EQ(doc.segmentSource, source);
     EXPECT_EQ(doc.tempFile.path, openedCopy);
     EXPECT_TRUE(fileExists(openedCopy));
-    EXPECT_EQ(segmentFlags(doc.root) & ~kSegLineNumbersInvalid, kSegLoaded) << "the changed body is not marked as saved";
+    EXPECT_EQ(segmentFlags(doc.root) & ~kSegLineNumbersInvalid, kSegLoaded)
+        << "the changed body is not marked as saved";
     EXPECT_EQ(levelInfoOf(doc.root)->fileOffset, rootOffset);
     for (ConstructNode* node : nodesOf(loadedRoot())) {
         EXPECT_EQ(node->lineNumber, 0);
@@ -236,7 +243,8 @@ TEST_F(GenerateTest, UnbalancedTemplatesAreWarnedAbout) {
     ASSERT_TRUE(openDiagram(topSegment(doc, text("x"))));
     EXPECT_EQ(generateTo(), 1);
     ASSERT_EQ(host->messages.size(), 2u);
-    EXPECT_EQ(host->messages[0].text, "Configuration file incorrect. More \\s symbols than \\r symbols executed.");
+    EXPECT_EQ(host->messages[0].text,
+              "Configuration file incorrect. More \\s symbols than \\r symbols executed.");
     EXPECT_EQ(host->messages[1].text,
               "Configuration file incorrect. Indent after generation is not identical with initial indent.");
 }
@@ -264,7 +272,8 @@ TEST_F(GenerateTest, OutputOptions) {
 }
 
 TEST_F(GenerateTest, TemplateVariables) {
-    useConfig(configText(allTemplates({{"TopSegment", "\\%PNAME% \\%pver% \\%File%|\\%GENFILE%|\\%cfg%|\\%TIME%"}})));
+    useConfig(configText(
+        allTemplates({{"TopSegment", "\\%PNAME% \\%pver% \\%File%|\\%GENFILE%|\\%cfg%|\\%TIME%"}})));
     ASSERT_TRUE(openDiagram(topSegment(doc, nullptr), "Mixed.vrd"));
     ASSERT_EQ(generateTo("Out.pas"), 1);
     char time[64];
@@ -275,7 +284,8 @@ TEST_F(GenerateTest, TemplateVariables) {
     for (char& c : cfg) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     std::string upperGen = dir.file("Out.pas");
     for (char& c : upperGen) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    const std::string expected = std::string("KORRIN(VRD) 6.32 ") + doc.ownFile.path + "|" + upperGen + "|" + cfg + "|" + time;
+    const std::string expected =
+        std::string("KORRIN(VRD) 6.32 ") + doc.ownFile.path + "|" + upperGen + "|" + cfg + "|" + time;
     EXPECT_EQ(output("Out.pas"), expected);
 }
 
@@ -299,7 +309,8 @@ TEST_F(GenerateTest, ChoosingTheOutputFile) {
     host->choose(dir.file("chosen.pas"));
     EXPECT_EQ(generate(&doc, kCmdGenerateAs, false, false, &target), 1);
     ASSERT_EQ(host->messages.size(), 1u);
-    EXPECT_EQ(host->messages[0].text, "Impossible to overwrite current VRD file. Please use another file name.");
+    EXPECT_EQ(host->messages[0].text,
+              "Impossible to overwrite current VRD file. Please use another file name.");
     EXPECT_EQ(std::string(target.storedPath), dir.file("chosen.pas"));
     // Generate uses the stored name without asking; Generate as always asks.
     EXPECT_EQ(generate(&doc, kCmdGenerate, false, false, &target), 1);
@@ -415,7 +426,10 @@ TEST_F(GenerateTest, GenerateAllTakesEveryDiagramInNameOrder) {
         ASSERT_TRUE(writeDiagramFile(doc, root, dir.file(name)));
         freeSequence(root);
     }
-    writeFile(dir.file("broken.vrd"), std::string("VRD\0" "6.3\0" "junk", 12));
+    writeFile(dir.file("broken.vrd"), std::string("VRD\0"
+                                                  "6.3\0"
+                                                  "junk",
+                                                  12));
     writeFile(dir.file("notes.txt"), "not a diagram");
     AllProgress progress;
     GenerateAllResult result = generateAll(dir.path().c_str(), false, {&AllProgress::before, &progress});

@@ -1,9 +1,9 @@
 #include "tests/generator/generator_helpers.h"
 
 #include <atomic>
-#include <ctime>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -265,7 +265,8 @@ bool writeDiagramFile(DiagramDocument& doc, ConstructNode* root, const std::stri
     const std::uint8_t mode = doc.streamMode;
     doc.streamMode = kStreamModeKeepTree;
     platform::OpenInfo info{};
-    BufferedFile* f = bfile::openFile(path.c_str(), &info, platform::kOpenReadWrite | platform::kOpenCreate, 0);
+    BufferedFile* f =
+        bfile::openFile(path.c_str(), &info, platform::kOpenReadWrite | platform::kOpenCreate, 0);
     bool ok = f && writeDiagram(&doc, root, f, false) == 1;
     if (f && bfile::close(f) != 0) ok = false;
     doc.streamMode = mode;

@@ -13,8 +13,8 @@
 
 #include "config/language_config.h"
 #include "core/construct_node.h"
-#include "core/diagram_file.h"
 #include "core/diagram_document.h"
+#include "core/diagram_file.h"
 #include "generator/generation.h"
 #include "generator/generator.h"
 #include "tests/core/tree_helpers.h"
@@ -42,7 +42,8 @@ ConstructNode* caseOf(const char* selector, ConstructNode* branches, ConstructNo
 ConstructNode* ofBranch(const char* labels, ConstructNode* body);
 // A multi-way selection; `restCondition` is what its rest branch holds in
 // its (never generated) condition slot.
-ConstructNode* switchOf(ConstructNode* branches, ConstructNode* restBody, ConstructNode* restCondition = nullptr);
+ConstructNode* switchOf(ConstructNode* branches, ConstructNode* restBody,
+                        ConstructNode* restCondition = nullptr);
 ConstructNode* whenBranch(ConstructNode* condition, ConstructNode* body);
 ConstructNode* block(const char* comment, ConstructNode* body);
 ConstructNode* frame(const char* head, ConstructNode* body, const char* footer);
@@ -106,7 +107,8 @@ GenTime fixedTime();
 // `templates` (index -> value; indexes not given are absent).
 class WriterHarness {
 public:
-    explicit WriterHarness(const std::map<int, std::string>& templates, const GenOptions& options = defaults());
+    explicit WriterHarness(const std::map<int, std::string>& templates,
+                           const GenOptions& options = defaults());
     ~WriterHarness();
     WriterHarness(const WriterHarness&) = delete;
     WriterHarness& operator=(const WriterHarness&) = delete;

@@ -59,14 +59,16 @@ TEST_F(GoldenTest, EveryDiagramMatchesItsSource) {
     usePascalConfig();
     for (const ExampleDiagram& diagram : goldenDiagrams()) {
         SCOPED_TRACE(diagram.name);
-        ASSERT_TRUE(openDiagram(diagram.build(doc), std::string(diagram.name) + ".vrd")) << (host->messages.empty() ? "" : host->messages[0].text);
+        ASSERT_TRUE(openDiagram(diagram.build(doc), std::string(diagram.name) + ".vrd"))
+            << (host->messages.empty() ? "" : host->messages[0].text);
         std::vector<ConstructNode*> loadedBefore;
         if (std::strcmp(diagram.name, "segments") == 0) {
             ASSERT_EQ(ensureLoaded(doc.root, &doc), 1);
             forEachNode(doc.root, loadByTitle, &loadedBefore);
             for (ConstructNode* level : loadedBefore) ASSERT_EQ(ensureLoaded(level, &doc), 1);
             std::vector<ConstructNode*> nested;
-            for (ConstructNode* level : loadedBefore) forEachNode(levelInfoOf(level)->body, loadByTitle, &nested);
+            for (ConstructNode* level : loadedBefore)
+                forEachNode(levelInfoOf(level)->body, loadByTitle, &nested);
             for (ConstructNode* level : nested) ASSERT_EQ(ensureLoaded(level, &doc), 1);
             loadedBefore.insert(loadedBefore.end(), nested.begin(), nested.end());
             ASSERT_EQ(loadedBefore.size(), 3u) << "one, one.a, one.b";
@@ -111,7 +113,8 @@ TEST_F(GoldenTest, WriteFuzzSeeds) {
         doc.streamMode = kStreamModeKeepTree;
         ASSERT_EQ(writeSequence(&doc, root, nullptr, stream.file()), 1);
         freeSequence(root);
-        writeFile(std::string(folder) + "/" + diagram.name, templates + std::string("TREE", 4) + '\0' + stream.bytes());
+        writeFile(std::string(folder) + "/" + diagram.name,
+                  templates + std::string("TREE", 4) + '\0' + stream.bytes());
     }
 }
 

@@ -43,7 +43,8 @@ TEST_F(PascalExamplesTest, DiagramsAreTheBuildersOwn) {
             writeFile(committed, readFile(built));
             // The sample source beside it, generated from the committed file.
             ASSERT_EQ(openDocument(&doc, committed.c_str()), 1);
-            ASSERT_EQ(generateTo(std::string(example.name) + ".pas"), 1) << (host->messages.empty() ? "" : host->messages[0].text);
+            ASSERT_EQ(generateTo(std::string(example.name) + ".pas"), 1)
+                << (host->messages.empty() ? "" : host->messages[0].text);
             writeFile(examplesDir() + "/" + example.name + ".pas",
                       sampleSource(output(std::string(example.name) + ".pas"), doc, example.name));
             closeDocument(&doc);
@@ -68,10 +69,10 @@ TEST_F(PascalExamplesTest, GeneratedProgramsCompileAndRun) {
         ASSERT_EQ(openDocument(&doc, diagram.c_str()), 1);
         ASSERT_EQ(generateTo(name + ".pas"), 1);
         EXPECT_TRUE(host->messages.empty());
-        const std::string compile = "cd '" + dir.path() + "' && fpc -v0 -o" + name + ".bin " + name +
-                                    ".pas > " + name + ".log 2>&1";
+        const std::string compile =
+            "cd '" + dir.path() + "' && fpc -v0 -o" + name + ".bin " + name + ".pas > " + name + ".log 2>&1";
         ASSERT_EQ(std::system(compile.c_str()), 0) << readFile(dir.file(name + ".log")) << "\n"
-                                                    << output(name + ".pas");
+                                                   << output(name + ".pas");
         const std::string run = "cd '" + dir.path() + "' && ./" + name + ".bin > " + name + ".txt";
         ASSERT_EQ(std::system(run.c_str()), 0);
         EXPECT_EQ(readFile(dir.file(name + ".txt")), readFile(examplesDir() + "/" + name + ".out"));

@@ -22,7 +22,8 @@ TEST(TemplateVariables, CaseOfTheNameDecidesTheCaseOfTheValue) {
     EXPECT_EQ(substituted("<\\%FILE%>", "\\%FILE%", path, true), "<C:\\\\WORK\\\\MAIN.VRD>");
     EXPECT_EQ(substituted("<\\%file%>", "\\%FILE%", path, true), "<c:\\\\work\\\\main.vrd>");
     EXPECT_EQ(substituted("<\\%File%>", "\\%FILE%", path, true), "<C:\\\\Work\\\\Main.vrd>");
-    EXPECT_EQ(substituted("\\%pname%-\\%PNAME%", "\\%PNAME%", "Korrin(VRD)", false), "korrin(vrd)-KORRIN(VRD)");
+    EXPECT_EQ(substituted("\\%pname%-\\%PNAME%", "\\%PNAME%", "Korrin(VRD)", false),
+              "korrin(vrd)-KORRIN(VRD)");
     // Without the backslash it is no variable; other names stay.
     EXPECT_EQ(substituted("%FILE% \\%FILES%", "\\%FILE%", path, true), "%FILE% \\%FILES%");
     // The result is cut at the buffer's size.
@@ -57,7 +58,9 @@ TEST_F(TemplateTableTest, ReadsEveryTemplateAndMarksTheAbsentOnes) {
     TemplateVariables variables{"TIME", "cfg", "Korrin(VRD)", "6.32", "d:\\plan.vrd", "d:\\plan.pas"};
     TemplateTable* table = buildTemplateTable(configPath.c_str(), variables);
     ASSERT_NE(table, nullptr);
-    const auto at = [&](GenTemplate t) -> const TemplateEntry& { return table->entries[static_cast<int>(t)]; };
+    const auto at = [&](GenTemplate t) -> const TemplateEntry& {
+        return table->entries[static_cast<int>(t)];
+    };
     EXPECT_STREQ(at(GenTemplate::If).name, "If");
     EXPECT_STREQ(at(GenTemplate::If).value, "\\Nif ") << "enclosing quotes go, inner blanks stay";
     EXPECT_EQ(at(GenTemplate::If).flags, 0);

@@ -151,8 +151,9 @@ TEST_F(TemplateWriterTest, EmitFlagsAndAbsentTemplates) {
     ASSERT_EQ(h.write(kIf), 1);
     ASSERT_EQ(h.write(kIf), 1);
     ASSERT_EQ(host->messages.size(), 1u);
-    EXPECT_EQ(host->messages[0].text,
-              "No GenString If in the current configuration file. \\N will be used as default for this GenString.");
+    EXPECT_EQ(
+        host->messages[0].text,
+        "No GenString If in the current configuration file. \\N will be used as default for this GenString.");
     EXPECT_EQ(host->messages[0].style & kBoxButtonMask, static_cast<unsigned>(kBoxOkCancel));
     EXPECT_EQ(h.output(), "abc\r\n");
     // Cancel stops the generation.
@@ -200,8 +201,10 @@ TEST_F(TemplateWriterTest, LongLinesAreReportedOnceEach) {
     WriterHarness h({{kStatement, "abcdefgh\\nabcdefgh\\nxx"}}, withIndents(0, 2, 5));
     ASSERT_EQ(h.write(kStatement), 1);
     ASSERT_EQ(host->messages.size(), 2u);
-    EXPECT_EQ(host->messages[0].text, "Generation error:\r\nLine 1 in file out.src exceeds maximum line length.");
-    EXPECT_EQ(host->messages[1].text, "Generation error:\r\nLine 2 in file out.src exceeds maximum line length.");
+    EXPECT_EQ(host->messages[0].text,
+              "Generation error:\r\nLine 1 in file out.src exceeds maximum line length.");
+    EXPECT_EQ(host->messages[1].text,
+              "Generation error:\r\nLine 2 in file out.src exceeds maximum line length.");
     EXPECT_EQ(host->messages[0].style & kBoxButtonMask, static_cast<unsigned>(kBoxOkCancel));
 
     // Cancel on the first switches the check off.

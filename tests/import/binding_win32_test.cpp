@@ -42,8 +42,9 @@ TEST_F(Binding, KorrinImpIsLoadedFromTheProgramDirectoryAndRoundTrips) {
 }
 
 TEST_F(Binding, KorrinImpMessagesComeFromItsOwnStringTable) {
-    ASSERT_EQ(importText("Korrin=VRD V6.32\r\nShortInfo;\r\nEndShortInfo;\r\nOptions;\r\nEndOptions;\r\nThen;\r\n"),
-              nullptr);
+    ASSERT_EQ(
+        importText("Korrin=VRD V6.32\r\nShortInfo;\r\nEndShortInfo;\r\nOptions;\r\nEndOptions;\r\nThen;\r\n"),
+        nullptr);
     EXPECT_EQ(lastErrors, "Line 6: Error: Unexpected keyword Then.\r\n");
 }
 
@@ -64,15 +65,23 @@ TEST_F(Binding, EveryResultCodeOfATestPlugin) {
         }
         EXPECT_EQ(g_outcome.jobCancelled, code == 18);
         switch (code) {
-        case 1:
-        case 2:
-            ASSERT_EQ(host.messages.size(), 1u);
-            EXPECT_EQ(host.messages[0].id, IDS_ANALYSIS_ERROR_LIST);
-            break;
-        case 10: EXPECT_TRUE(host.saw(IDS_PARSER_STACK_OVERFLOW)); break;
-        case 11: EXPECT_TRUE(host.saw(IDS_PARSER_IN_USE)); break;
-        case 12: EXPECT_TRUE(host.saw(IDS_PARSER_BAD_VERSION)); break;
-        default: EXPECT_TRUE(host.messages.empty()) << host.lastText(); break;
+            case 1:
+            case 2:
+                ASSERT_EQ(host.messages.size(), 1u);
+                EXPECT_EQ(host.messages[0].id, IDS_ANALYSIS_ERROR_LIST);
+                break;
+            case 10:
+                EXPECT_TRUE(host.saw(IDS_PARSER_STACK_OVERFLOW));
+                break;
+            case 11:
+                EXPECT_TRUE(host.saw(IDS_PARSER_IN_USE));
+                break;
+            case 12:
+                EXPECT_TRUE(host.saw(IDS_PARSER_BAD_VERSION));
+                break;
+            default:
+                EXPECT_TRUE(host.messages.empty()) << host.lastText();
+                break;
         }
     }
     resetOutcome();
@@ -81,16 +90,18 @@ TEST_F(Binding, EveryResultCodeOfATestPlugin) {
 TEST_F(Binding, CallbacksAreExportedByNameFromTheProgram) {
     HMODULE self = GetModuleHandleA(nullptr);
 #if defined(_WIN64)
-    const char* names[] = {"write_element_v2", "write_level_start_v2", "write_level_end", "write_tree_start",
-                           "write_tree_end",   "parse_error_v2",       "write_debug",     "write_element",
+    const char* names[] = {"write_element_v2",  "write_level_start_v2", "write_level_end", "write_tree_start",
+                           "write_tree_end",    "parse_error_v2",       "write_debug",     "write_element",
                            "write_level_start", "parse_error"};
 #else
-    const char* names[] = {"write_element_v2@56", "write_level_start_v2@52", "write_level_end@20", "write_tree_start@12",
-                           "write_tree_end@4",   "parse_error_v2@12",       "write_debug@4",      "write_element@56",
-                           "write_level_start@24", "parse_error@12"};
+    const char* names[] = {"write_element_v2@56", "write_level_start_v2@52", "write_level_end@20",
+                           "write_tree_start@12", "write_tree_end@4",        "parse_error_v2@12",
+                           "write_debug@4",       "write_element@56",        "write_level_start@24",
+                           "parse_error@12"};
 #endif
     for (const char* name : names) EXPECT_NE(GetProcAddress(self, name), nullptr) << name;
-    EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(self, names[0])), reinterpret_cast<void*>(&write_element_v2));
+    EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(self, names[0])),
+              reinterpret_cast<void*>(&write_element_v2));
 }
 
 // A nested call of korrin-imp's entry point from inside a callback.
@@ -115,7 +126,8 @@ TEST_F(Binding, KorrinImpRefusesANestedCallAndOtherVersions) {
 
     TempName file(".etf");
     writeFile(file.path(), "Nonsense;\r\n");
-    HANDLE handle = CreateFileA(file.path(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE handle =
+        CreateFileA(file.path(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ParserBlock block{};
     block.interfaceVersion = kParserInterfaceVersion;
     std::memcpy(block.languageCode, "VRD", 4);

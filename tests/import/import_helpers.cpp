@@ -40,7 +40,8 @@ ConstructNode* Builder::dummy(ConstructType owner, Slot slot) {
     return n;
 }
 
-ConstructNode* Builder::make(ConstructType type, std::int32_t line, std::initializer_list<ConstructNode*> sequences) {
+ConstructNode* Builder::make(ConstructType type, std::int32_t line,
+                             std::initializer_list<ConstructNode*> sequences) {
     ConstructNode* n = newNode(type);
     n->lineNumber = line;
     const ConstructInfo* info = constructInfo(type);
@@ -69,7 +70,8 @@ DisplayOptions sampleOptions() {
     d.ifLayout = 1;
     d.showLevelNumbers = true;
     d.showLineNumbers = true;
-    for (int i = 0; i < kColourCount; ++i) d.colours[i] = 0x10000u * static_cast<unsigned>(i) + 255u - static_cast<unsigned>(i);
+    for (int i = 0; i < kColourCount; ++i)
+        d.colours[i] = 0x10000u * static_cast<unsigned>(i) + 255u - static_cast<unsigned>(i);
     FontRecord& s = d.screenFont;
     std::strcpy(s.name1, "Courier New");
     std::strcpy(s.name2, "Regular");
@@ -103,7 +105,8 @@ namespace {
 
 using CT = ConstructType;
 
-void install(DiagramDocument* doc, ConstructNode* root, const char* shortInfo, const DisplayOptions& options) {
+void install(DiagramDocument* doc, ConstructNode* root, const char* shortInfo,
+             const DisplayOptions& options) {
     doc->root = root;
     doc->shortInfo = shortInfo ? memStrDup(shortInfo) : nullptr;
     doc->display = options;
@@ -111,8 +114,9 @@ void install(DiagramDocument* doc, ConstructNode* root, const char* shortInfo, c
 
 ConstructNode* everyConstruct(Builder& b) {
     ConstructNode* condition = b.make(
-        CT::And, 24, {seq({b.text("a", 24), b.make(CT::Not, 25, {b.text("b", 25)}),
-                           b.make(CT::Or, 26, {seq({b.text("c"), b.text("d")})}), b.dummy(CT::And, Slot::Condition)})});
+        CT::And, 24,
+        {seq({b.text("a", 24), b.make(CT::Not, 25, {b.text("b", 25)}),
+              b.make(CT::Or, 26, {seq({b.text("c"), b.text("d")})}), b.dummy(CT::And, Slot::Condition)})});
     return seq({
         b.make(CT::If, 10, {b.text("cond", 10), seq({b.text("then", 11)}), nullptr}),
         b.make(CT::While, 12, {b.text("w", 12), b.text("body", 12)}),
@@ -134,7 +138,8 @@ ConstructNode* everyConstruct(Builder& b) {
         b.make(CT::Procedure, 38, {b.text("procedure p;"), seq({b.text("p body")})}),
         b.make(CT::Frame, 39, {b.text("begin"), seq({b.text("x")}), b.text("end;")}),
         b.make(CT::Function, 40, {b.text("function f: integer;"), b.text("f := 1")}),
-        b.labelled(b.level(7, 41, b.text("segment head", 41), seq({b.text("in segment", 42)})), "SEG", nullptr),
+        b.labelled(b.level(7, 41, b.text("segment head", 41), seq({b.text("in segment", 42)})), "SEG",
+                   nullptr),
         b.level(8, 0, nullptr, nullptr),
         b.make(CT::Loop, 43, {nullptr}),
         b.text("special", 44, CT::SpecialText),
@@ -179,25 +184,27 @@ const char* sampleName(int index) {
 void buildSample(int index, DiagramDocument* doc) {
     Builder b{doc};
     switch (index) {
-    case 0:
-        install(doc, b.level(1, 0, nullptr, nullptr), nullptr, DisplayOptions{});
-        break;
-    case 1:
-        install(doc,
-                b.level(1, 1, b.text("main program", 1),
-                        seq({b.text("a := 1;", 2), b.text("b := 2;\r\nc := 3;", 3),
-                             b.labelled(b.text("x", 4), "L1", nullptr), b.text("special", 5, CT::SpecialText)})),
-                "Short info\r\nsecond line", sampleOptions());
-        break;
-    case 2:
-        install(doc, b.level(3, 9, b.text("every construct", 9), everyConstruct(b)), "constructs", sampleOptions());
-        break;
-    case 3:
-        install(doc, b.level(1, 0, b.text("deep"), deepNesting(b, 150)), nullptr, DisplayOptions{});
-        break;
-    default:
-        install(doc, b.level(2, 0, b.text("texts"), texts(b)), "\xe4 short", sampleOptions());
-        break;
+        case 0:
+            install(doc, b.level(1, 0, nullptr, nullptr), nullptr, DisplayOptions{});
+            break;
+        case 1:
+            install(doc,
+                    b.level(1, 1, b.text("main program", 1),
+                            seq({b.text("a := 1;", 2), b.text("b := 2;\r\nc := 3;", 3),
+                                 b.labelled(b.text("x", 4), "L1", nullptr),
+                                 b.text("special", 5, CT::SpecialText)})),
+                    "Short info\r\nsecond line", sampleOptions());
+            break;
+        case 2:
+            install(doc, b.level(3, 9, b.text("every construct", 9), everyConstruct(b)), "constructs",
+                    sampleOptions());
+            break;
+        case 3:
+            install(doc, b.level(1, 0, b.text("deep"), deepNesting(b, 150)), nullptr, DisplayOptions{});
+            break;
+        default:
+            install(doc, b.level(2, 0, b.text("texts"), texts(b)), "\xe4 short", sampleOptions());
+            break;
     }
 }
 
@@ -230,8 +237,10 @@ struct Random {
     std::int32_t line() { return chance(30) ? 0 : 1 + pick(5000); }
 
     ConstructNode* withLabels(ConstructNode* n) {
-        if (chance(10)) b.labelled(n, textValue().c_str(), chance(50) ? textValue().c_str() : nullptr);
-        else if (chance(5)) b.labelled(n, nullptr, word().c_str());
+        if (chance(10))
+            b.labelled(n, textValue().c_str(), chance(50) ? textValue().c_str() : nullptr);
+        else if (chance(5))
+            b.labelled(n, nullptr, word().c_str());
         return n;
     }
 
@@ -248,8 +257,9 @@ struct Random {
             const CT type = k == 2 ? CT::And : k == 3 ? CT::Or : CT::Not;
             return withLabels(b.make(type, line(), {sequence(type, Slot::Condition, depth - 1)}));
         }
-        static const CT kinds[] = {CT::If, CT::While, CT::Loop, CT::WhenExit, CT::OnCondition, CT::Block, CT::OnSelector,
-                                   CT::For, CT::Repeat, CT::Call, CT::Procedure, CT::Frame, CT::Function, CT::Level};
+        static const CT kinds[] = {CT::If,        CT::While,      CT::Loop,     CT::WhenExit, CT::OnCondition,
+                                   CT::Block,     CT::OnSelector, CT::For,      CT::Repeat,   CT::Call,
+                                   CT::Procedure, CT::Frame,      CT::Function, CT::Level};
         if (depth <= 0 || chance(45)) return textNode();
         const CT type = kinds[pick(static_cast<int>(sizeof kinds / sizeof kinds[0]))];
         if (type == CT::Level) {
@@ -264,9 +274,11 @@ struct Random {
                 ConstructNode* last = nullptr;
                 for (int i = 0; i < count; ++i) {
                     const ConstructInfo* info = constructInfo(branch);
-                    ConstructNode* n = b.make(branch, line(), {sequence(branch, info->children[0].slot, depth - 2),
-                                                               sequence(branch, info->children[1].slot, depth - 2)});
-                    if (!head) head = n;
+                    ConstructNode* n = b.make(branch, line(),
+                                              {sequence(branch, info->children[0].slot, depth - 2),
+                                               sequence(branch, info->children[1].slot, depth - 2)});
+                    if (!head)
+                        head = n;
                     else {
                         last->next = n;
                         n->up = last;
@@ -275,17 +287,22 @@ struct Random {
                 }
                 return head;
             };
-            if (type == CT::OnCondition) return withLabels(b.make(type, line(), {branches(1 + pick(3)), branches(1)}));
-            return withLabels(
-                b.make(type, line(), {sequence(type, Slot::Head, depth - 1), branches(1 + pick(3)), branches(1)}));
+            if (type == CT::OnCondition)
+                return withLabels(b.make(type, line(), {branches(1 + pick(3)), branches(1)}));
+            return withLabels(b.make(
+                type, line(), {sequence(type, Slot::Head, depth - 1), branches(1 + pick(3)), branches(1)}));
         }
         const ConstructInfo* info = constructInfo(type);
         ConstructNode* heads[3] = {nullptr, nullptr, nullptr};
-        for (int i = 0; i < info->childCount; ++i) heads[i] = sequence(type, info->children[i].slot, depth - 1);
+        for (int i = 0; i < info->childCount; ++i)
+            heads[i] = sequence(type, info->children[i].slot, depth - 1);
         switch (info->childCount) {
-        case 1: return withLabels(b.make(type, line(), {heads[0]}));
-        case 2: return withLabels(b.make(type, line(), {heads[0], heads[1]}));
-        default: return withLabels(b.make(type, line(), {heads[0], heads[1], heads[2]}));
+            case 1:
+                return withLabels(b.make(type, line(), {heads[0]}));
+            case 2:
+                return withLabels(b.make(type, line(), {heads[0], heads[1]}));
+            default:
+                return withLabels(b.make(type, line(), {heads[0], heads[1], heads[2]}));
         }
     }
 
@@ -300,7 +317,8 @@ struct Random {
         ConstructNode* last = nullptr;
         for (int i = 0; i < count; ++i) {
             ConstructNode* n = condition && chance(20) ? b.dummy(owner, slot) : construct(depth, condition);
-            if (!head) head = n;
+            if (!head)
+                head = n;
             else {
                 last->next = n;
                 n->up = last;
@@ -318,7 +336,8 @@ void buildRandom(std::uint32_t seed, DiagramDocument* doc, int budget) {
     r.nextId = 2;
     ConstructNode* body = r.sequence(CT::Level, Slot::Body, 6);
     ConstructNode* root = r.b.level(1, r.line(), r.chance(50) ? r.b.text("top", 0) : nullptr, body);
-    install(doc, root, r.chance(50) ? r.textValue().c_str() : nullptr, r.chance(50) ? sampleOptions() : DisplayOptions{});
+    install(doc, root, r.chance(50) ? r.textValue().c_str() : nullptr,
+            r.chance(50) ? sampleOptions() : DisplayOptions{});
 }
 
 std::string carried(const DiagramDocument* doc) {
@@ -446,8 +465,8 @@ std::string ImportTest::exportText(DiagramDocument* document, bool oem) {
     return readFile(file.path());
 }
 
-ConstructNode* ImportTest::importFile(const char* path, bool transfer, DiagramDocument* target, std::uint32_t flags,
-                                      int loadMode) {
+ConstructNode* ImportTest::importFile(const char* path, bool transfer, DiagramDocument* target,
+                                      std::uint32_t flags, int loadMode) {
     DiagramDocument* d = target ? target : &doc;
     FileDescriptor source{};
     platform::OpenInfo info{};

@@ -34,7 +34,8 @@ struct Builder {
     ConstructNode* labelled(ConstructNode* node, const char* left, const char* right);
     ConstructNode* dummy(ConstructType owner, Slot slot);
     // `sequences` in slot order of the type (transfer-file order).
-    ConstructNode* make(ConstructType type, std::int32_t line, std::initializer_list<ConstructNode*> sequences);
+    ConstructNode* make(ConstructType type, std::int32_t line,
+                        std::initializer_list<ConstructNode*> sequences);
     // A loaded segment with `head` (null: the Dummy of slot 9) and `body`.
     ConstructNode* level(std::uint32_t id, std::int32_t line, ConstructNode* head, ConstructNode* body);
 };

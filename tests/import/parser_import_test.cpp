@@ -25,18 +25,20 @@ struct Plugin {
     std::int32_t element(std::int32_t line, std::int32_t type, const char* text = nullptr,
                          const char* labels = nullptr, std::int32_t leftLine = 0, std::int32_t rightLine = 0,
                          std::int32_t par1 = 0, std::int32_t par2 = 0, const char* string2 = nullptr) {
-        return b->writeElement(b->treeContext, line, type, text, 1, nullptr, string2, nullptr, nullptr, labels,
-                               leftLine, rightLine, par1, par2);
+        return b->writeElement(b->treeContext, line, type, text, 1, nullptr, string2, nullptr, nullptr,
+                               labels, leftLine, rightLine, par1, par2);
     }
     std::int32_t levelStart(std::int32_t line, std::uint32_t id, const char* comment, std::int32_t* pos,
                             const char* labels = nullptr, const char* entry = nullptr) {
-        return b->writeLevelStart(b->treeContext, line, comment, line, nullptr, pos, id, labels, 0, 0, entry, nullptr,
-                                  nullptr);
+        return b->writeLevelStart(b->treeContext, line, comment, line, nullptr, pos, id, labels, 0, 0, entry,
+                                  nullptr, nullptr);
     }
     std::int32_t levelEnd(std::int32_t pos, std::int32_t source = 0, std::int32_t length = 0) {
         return b->writeLevelEnd(b->treeContext, pos, source, length, 0);
     }
-    std::int32_t start(std::int32_t type, std::int32_t edge) { return b->writeTreeStart(b->treeContext, type, edge); }
+    std::int32_t start(std::int32_t type, std::int32_t edge) {
+        return b->writeTreeStart(b->treeContext, type, edge);
+    }
     std::int32_t end() { return b->writeTreeEnd(b->treeContext); }
     void text(std::int32_t line, const char* t) { element(line, 15, t); }
 
@@ -68,7 +70,9 @@ protected:
         writeFile(source.path(), "source text");
         return importFile(source.path(), false, nullptr, flags, loadMode);
     }
-    std::string body(ConstructNode* root) { return root ? tree_test::shape(levelInfoOf(root)->body) : "failed"; }
+    std::string body(ConstructNode* root) {
+        return root ? tree_test::shape(levelInfoOf(root)->body) : "failed";
+    }
 
     TempName source{".src"};
 };
@@ -156,8 +160,10 @@ TEST_F(Callbacks, TypesOfOtherEditionsBecomeEmptyConstructs) {
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(body(root), "ph(14,4) ph(14,4) ph(14,4) ph(14,4) While{8:[ph(4,8)] 4:[Text\"body\"]}");
     EXPECT_EQ(lastErrors,
-              "Line 4: Warning: Element type 2 not supported.\r\nLine 5: Warning: Element type 27 not supported.\r\n"
-              "Line 7: Warning: Element type 14 not supported.\r\nLine 8: Warning: Element type 99 not supported.\r\n"
+              "Line 4: Warning: Element type 2 not supported.\r\nLine 5: Warning: Element type 27 not "
+              "supported.\r\n"
+              "Line 7: Warning: Element type 14 not supported.\r\nLine 8: Warning: Element type 99 not "
+              "supported.\r\n"
               "Line 10: Warning: Element type 70 not supported.\r\n");
 }
 
@@ -198,7 +204,9 @@ TEST_F(Callbacks, AttributesAreAppliedAfterTheImport) {
 }
 
 TEST_F(Callbacks, CallbacksOutsideAnImportAndTheEarlierInterface) {
-    EXPECT_EQ(write_element_v2(nullptr, 1, 15, "x", 0, nullptr, nullptr, nullptr, nullptr, nullptr, 0, 0, 0, 0), -1);
+    EXPECT_EQ(
+        write_element_v2(nullptr, 1, 15, "x", 0, nullptr, nullptr, nullptr, nullptr, nullptr, 0, 0, 0, 0),
+        -1);
     EXPECT_EQ(write_tree_end(&doc), -1);
     EXPECT_EQ(write_debug("nothing to trace"), 0);
     EXPECT_EQ(parse_error_v2(1, "x", 0), 0);
@@ -224,8 +232,8 @@ TEST_F(Callbacks, TraceFileRecordsEveryCallback) {
         p.b->writeDebug("debug text");
         p.levelStart(1, 0, "top", &position, nullptr, "main");
         p.start(14, 4);
-        p.element(2, 15, "0123456789012345678901234567890123456789012345678901234567890\r\nsecond", "left\0", 0, 0, 0, 0,
-                  "s2");
+        p.element(2, 15, "0123456789012345678901234567890123456789012345678901234567890\r\nsecond", "left\0",
+                  0, 0, 0, 0, "s2");
         p.b->parseError(2, "Line 2: Error: bad", 1);
         ++*p.b->errorCounter;
         p.end();
@@ -235,25 +243,26 @@ TEST_F(Callbacks, TraceFileRecordsEveryCallback) {
     });
     EXPECT_EQ(root, nullptr);
     const std::string pos = std::to_string(position);
-    EXPECT_EQ(readFile(trace.path()),
-              "Using Parser scripted\r\n"
-              "debug text\r\n"
-              ">>> write_level_start line=    1, levelID=0, \r\n0                     posOfLevel receives " +
-                  pos +
-                  "\r\n"
-                  "                      levelComment.line=    1\r\n                      levelComment.text=top\r\n"
-                  "                      entryName=main\r\n"
-                  "+++ write_tree_start predTyp=14 edge=4\r\n0    \r\n"
-                  "... write_element type=   15, line=    2\r\n                  par1=    0, par2=    0\r\n"
-                  "                  string1=01234567890123456789012345678901234567890123456789012\r\n"
-                  "                  string2=s2\r\n                  string3=left\r\n"
-                  "!!! parse_error Cont=T, Line 2: Error: bad\r\n"
-                  "+++ write_tree_end\r\n0    \r\n"
-                  ">>> write_level_end posOfLevel=" +
-                  pos +
-                  ", posSource=10\r\n0                   lengthSource=20, lines=0\r\n"
-                  "+++ write_tree_end\r\n-1   \r\n"
-                  "Parser returned 2\r\n1 Errors and 1 Warnings\r\nLevelcounter=0 Treecounter=-1\r\n");
+    EXPECT_EQ(
+        readFile(trace.path()),
+        "Using Parser scripted\r\n"
+        "debug text\r\n"
+        ">>> write_level_start line=    1, levelID=0, \r\n0                     posOfLevel receives " +
+            pos +
+            "\r\n"
+            "                      levelComment.line=    1\r\n                      levelComment.text=top\r\n"
+            "                      entryName=main\r\n"
+            "+++ write_tree_start predTyp=14 edge=4\r\n0    \r\n"
+            "... write_element type=   15, line=    2\r\n                  par1=    0, par2=    0\r\n"
+            "                  string1=01234567890123456789012345678901234567890123456789012\r\n"
+            "                  string2=s2\r\n                  string3=left\r\n"
+            "!!! parse_error Cont=T, Line 2: Error: bad\r\n"
+            "+++ write_tree_end\r\n0    \r\n"
+            ">>> write_level_end posOfLevel=" +
+            pos +
+            ", posSource=10\r\n0                   lengthSource=20, lines=0\r\n"
+            "+++ write_tree_end\r\n-1   \r\n"
+            "Parser returned 2\r\n1 Errors and 1 Warnings\r\nLevelcounter=0 Treecounter=-1\r\n");
     EXPECT_EQ(lastErrors, "Line 2: Warning: Label not supported.\r\nLine 2: Error: bad\r\n");
 }
 
@@ -282,7 +291,8 @@ TEST_F(Callbacks, ResultCodes) {
         {1, true, nullptr},
         {2, false, nullptr},
         {10, false, "Internal stack overflow. Action cancelled."},
-        {11, false, "Dynamic Link Library scripted cannot be used by more than one application at the same time."},
+        {11, false,
+         "Dynamic Link Library scripted cannot be used by more than one application at the same time."},
         {12, false, "Dynamic Link Library scripted does not support actual parser interface version."},
         {18, false, nullptr},
         {99, false, nullptr},
@@ -342,7 +352,8 @@ TEST_F(Callbacks, ProtocolFaultsFailTheLoadCleanly) {
               }),
               nullptr);
     ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].text, "Structure diagram in " + std::string(source.path()) + " contains a structural error.");
+    EXPECT_EQ(host.messages[0].text,
+              "Structure diagram in " + std::string(source.path()) + " contains a structural error.");
 }
 
 TEST_F(Callbacks, LevelEndPatchesTheBlockHeader) {
@@ -391,7 +402,8 @@ TEST_F(Callbacks, LibrariesThatCannotBeBound) {
     useConfig("Parser=no-such-parser-library.dll\r\n");
     EXPECT_EQ(importFile(source.path(), false), nullptr);
     ASSERT_EQ(host.messages.size(), 1u);
-    const std::string prefix = "Dynamic Link Library no-such-parser-library.dll not found or incorrect!\r\n\r\n";
+    const std::string prefix =
+        "Dynamic Link Library no-such-parser-library.dll not found or incorrect!\r\n\r\n";
     EXPECT_EQ(host.messages[0].text.substr(0, prefix.size()), prefix);
     EXPECT_GT(host.messages[0].text.size(), prefix.size());  // the platform's text for the error
 
@@ -459,7 +471,9 @@ protected:
             return kParseWarnings;
         });
     }
-    std::string prefix() { return "Analysis of " + std::string(source.path()) + ": 0 errors and 1 warnings identified."; }
+    std::string prefix() {
+        return "Analysis of " + std::string(source.path()) + ": 0 errors and 1 warnings identified.";
+    }
 };
 
 TEST_F(Report, WithoutAnErrorFile) {
@@ -543,8 +557,8 @@ TEST_F(Report, YesStartsTheEditorsWithTheVariables) {
 
 TEST(EditorVariables, CaseRulesAndValues) {
     char out[256];
-    substituteEditorVariables("ed %SOURCEFILE% %fn% %ErrFile% /l%LINE% /n%Ln% %FILE% %%", "C:\\Dir\\File", "C:\\Dir\\File.err",
-                              0, out, sizeof out);
+    substituteEditorVariables("ed %SOURCEFILE% %fn% %ErrFile% /l%LINE% /n%Ln% %FILE% %%", "C:\\Dir\\File",
+                              "C:\\Dir\\File.err", 0, out, sizeof out);
     EXPECT_STREQ(out, "ed C:\\DIR\\FILE. c:\\dir\\file. C:\\Dir\\File.err /l1 /n1 %FILE% %%");
     substituteEditorVariables("%LINE%-%SourceFile%", "a.pas", "", 42, out, sizeof out);
     EXPECT_STREQ(out, "42-a.pas");

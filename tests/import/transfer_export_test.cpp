@@ -32,19 +32,19 @@ TEST_F(Export, WritesHeaderShortInfoOptionsAndConstructEntries) {
         4, 7, b.text("head", 7),
         seq({b.labelled(b.text("one\r\ntwo\r\nthree", 0), "L", nullptr),
              b.make(CT::If, 12, {b.text("c", 12), nullptr, seq({b.text("e", 13)})}),
-             b.make(CT::OnConditionBranch, 0, {b.text("x"), b.text("y")}),
-             b.level(5, 0, nullptr, nullptr)}));
-    const std::string expected = std::string("Korrin=VRD V6.32 2024-01-02 03:04:05\r\n") +
-                                 "ShortInfo;\r\nLine=first\r\nLine=second\r\nEndShortInfo;\r\n" + kDefaultOptions +
-                                 "LastLevelId=5\r\nEndOptions;\r\n"
-                                 "Level=4:7\r\nText:7\r\nLine=head\r\nEndText;\r\nLevelBody;\r\n"
-                                 "Text;\r\nLabel=L\r\nLine=one\r\nLine=two\r\nLine=three\r\nEndText;\r\n"
-                                 "If:12\r\nText:12\r\nLine=c\r\nEndText;\r\nThen;\r\nDummy;\r\nElse;\r\n"
-                                 "Text:13\r\nLine=e\r\nEndText;\r\nEndIf;\r\n"
-                                 "OnConditionBranch;\r\nText;\r\nLine=x\r\nEndText;\r\nOnConditionBranchBody;\r\n"
-                                 "Text;\r\nLine=y\r\nEndText;\r\nEndOnConditonBranch;\r\n"
-                                 "Level=5\r\nDummy;\r\nLevelBody;\r\nEndLevel;\r\n"
-                                 "EndLevel;\r\n";
+             b.make(CT::OnConditionBranch, 0, {b.text("x"), b.text("y")}), b.level(5, 0, nullptr, nullptr)}));
+    const std::string expected =
+        std::string("Korrin=VRD V6.32 2024-01-02 03:04:05\r\n") +
+        "ShortInfo;\r\nLine=first\r\nLine=second\r\nEndShortInfo;\r\n" + kDefaultOptions +
+        "LastLevelId=5\r\nEndOptions;\r\n"
+        "Level=4:7\r\nText:7\r\nLine=head\r\nEndText;\r\nLevelBody;\r\n"
+        "Text;\r\nLabel=L\r\nLine=one\r\nLine=two\r\nLine=three\r\nEndText;\r\n"
+        "If:12\r\nText:12\r\nLine=c\r\nEndText;\r\nThen;\r\nDummy;\r\nElse;\r\n"
+        "Text:13\r\nLine=e\r\nEndText;\r\nEndIf;\r\n"
+        "OnConditionBranch;\r\nText;\r\nLine=x\r\nEndText;\r\nOnConditionBranchBody;\r\n"
+        "Text;\r\nLine=y\r\nEndText;\r\nEndOnConditonBranch;\r\n"
+        "Level=5\r\nDummy;\r\nLevelBody;\r\nEndLevel;\r\n"
+        "EndLevel;\r\n";
     EXPECT_EQ(exportText(), expected);
 }
 
@@ -56,7 +56,8 @@ TEST_F(Export, OptionValuesFontsAndColours) {
     EXPECT_NE(text.find("ScreenFont=Courier New,Regular,-13,4660,400,-1,7,200,900,-900,1,0,238,3,2,1,49,12,"
                         "-2147483648\r\n"),
               std::string::npos);
-    EXPECT_NE(text.find("PrinterFont=Arial,,10,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,2147483647\r\n"), std::string::npos);
+    EXPECT_NE(text.find("PrinterFont=Arial,,10,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,2147483647\r\n"),
+              std::string::npos);
     EXPECT_NE(text.find("Colors=255,65790,131325,"), std::string::npos);
     EXPECT_NE(text.find("LastLevelId=77\r\nEndOptions;\r\n"), std::string::npos);
 }
@@ -64,7 +65,8 @@ TEST_F(Export, OptionValuesFontsAndColours) {
 TEST_F(Export, OemCharacterSetControlZAndConstructsWithoutEntries) {
     Builder b{&doc};
     ConstructNode* freeFormat = b.text("free", 3, CT::FreeFormat);
-    doc.root = b.level(1, 0, nullptr, seq({b.text("\xe4\x1a!", 2), freeFormat, b.make(CT::Xor, 4, {nullptr})}));
+    doc.root =
+        b.level(1, 0, nullptr, seq({b.text("\xe4\x1a!", 2), freeFormat, b.make(CT::Xor, 4, {nullptr})}));
     const std::string ansi = exportText(&doc, false);
     EXPECT_NE(ansi.find("Line=\xe4 !\r\n"), std::string::npos);
     EXPECT_EQ(ansi.find("free"), std::string::npos);
@@ -82,8 +84,7 @@ TEST_F(Export, KeywordTableMatchesTheStringTable) {
             EXPECT_LE(std::strlen(text), static_cast<std::size_t>(kTransferKeywordMaxLength));
         }
     }
-#define KORRIN_KW_NAME(index, name, value) \
-    EXPECT_STREQ(findString(kTransferKeywordFirstId + (index)), #name);
+#define KORRIN_KW_NAME(index, name, value) EXPECT_STREQ(findString(kTransferKeywordFirstId + (index)), #name);
     KORRIN_TRANSFER_KEYWORDS(KORRIN_KW_NAME)
     KORRIN_TRANSFER_OTHER_KEYWORDS(KORRIN_KW_NAME)
 #undef KORRIN_KW_NAME
@@ -127,9 +128,10 @@ TEST_F(Export, SegmentsOnDiskAreLoadedAndPagedOutAgain) {
     setSegmentFlags(onDisk, kSegOnDisk);
     doc.root = b.level(1, 0, nullptr, seq({onDisk}));
     const std::string text = exportText();
-    EXPECT_NE(text.find("Level=2\r\nText;\r\nLine=paged\r\nEndText;\r\nLevelBody;\r\nText:9\r\nLine=from disk\r\n"
-                        "EndText;\r\nEndLevel;\r\n"),
-              std::string::npos);
+    EXPECT_NE(
+        text.find("Level=2\r\nText;\r\nLine=paged\r\nEndText;\r\nLevelBody;\r\nText:9\r\nLine=from disk\r\n"
+                  "EndText;\r\nEndLevel;\r\n"),
+        std::string::npos);
     EXPECT_EQ(paging.loads, 1);
     EXPECT_EQ(paging.pagedOut, 1);
     EXPECT_EQ(segmentFlags(onDisk), kSegOnDisk);

@@ -17,7 +17,8 @@
 namespace import_test {
 namespace {
 
-const char* const kHead = "Korrin=VRD V6.32 2024-01-02 03:04:05\r\nShortInfo;\r\nEndShortInfo;\r\nOptions;\r\nEndOptions;\r\n";
+const char* const kHead =
+    "Korrin=VRD V6.32 2024-01-02 03:04:05\r\nShortInfo;\r\nEndShortInfo;\r\nOptions;\r\nEndOptions;\r\n";
 
 // A file around the entries of a top segment's content.
 std::string inTop(const std::string& entries) {
@@ -36,9 +37,11 @@ protected:
 };
 
 TEST_F(Reader, EntriesBuildTheTree) {
-    EXPECT_EQ(body(inTop("If:3\r\nText:3\r\nLine=a > b\r\nEndText;\r\nThen;\r\nText;\r\nLine=x\r\nLine=y\r\nEndText;\r\n"
-                         "Else;\r\nDummy;\r\nEndIf;\r\n")),
-              "If{8:[Text\"a > b\"] 2:[Text\"x\r\ny\"] 3:[ph(3,3)]}");
+    EXPECT_EQ(
+        body(inTop(
+            "If:3\r\nText:3\r\nLine=a > b\r\nEndText;\r\nThen;\r\nText;\r\nLine=x\r\nLine=y\r\nEndText;\r\n"
+            "Else;\r\nDummy;\r\nEndIf;\r\n")),
+        "If{8:[Text\"a > b\"] 2:[Text\"x\r\ny\"] 3:[ph(3,3)]}");
     EXPECT_TRUE(host.messages.empty());
     ConstructNode* root = importText(inTop("Text:12\r\nLine=t\r\nEndText;\r\n"));
     ASSERT_NE(root, nullptr);
@@ -47,15 +50,17 @@ TEST_F(Reader, EntriesBuildTheTree) {
 
 TEST_F(Reader, LineEndsBlanksAndControlZ) {
     // CR alone, LF alone, leading blanks and tabs; Ctrl-Z ends the file.
-    std::string file = inTop(" \tText;\rLine=a\n  Line= b \r\n\r\nEndText;\r\n") + "\x1aGarbage that is never read";
+    std::string file =
+        inTop(" \tText;\rLine=a\n  Line= b \r\n\r\nEndText;\r\n") + "\x1aGarbage that is never read";
     EXPECT_EQ(body(file), "Text\"a\r\n b \"");
     EXPECT_EQ(lastErrors, "");
 }
 
 TEST_F(Reader, LevelHeadersEntryNamesAndOffsets) {
-    ConstructNode* root = importText(inTop("Level=9:4\r\nEntryName=entry\r\nSpecialText:6\r\nLine=head\r\n"
-                                           "EndSpecialText;\r\nOffset=8\r\nLevelBody;\r\nText;\r\nLine=in\r\nEndText;\r\n"
-                                           "EndLevel;\r\nLevel:5\r\nLevelBody;\r\nEndLevel;\r\n"));
+    ConstructNode* root =
+        importText(inTop("Level=9:4\r\nEntryName=entry\r\nSpecialText:6\r\nLine=head\r\n"
+                         "EndSpecialText;\r\nOffset=8\r\nLevelBody;\r\nText;\r\nLine=in\r\nEndText;\r\n"
+                         "EndLevel;\r\nLevel:5\r\nLevelBody;\r\nEndLevel;\r\n"));
     ASSERT_NE(root, nullptr) << lastErrors;
     ConstructNode* inner = levelInfoOf(root)->body;
     EXPECT_EQ(levelInfoOf(inner)->levelId, 9u);
@@ -74,7 +79,8 @@ TEST_F(Reader, LevelHeadersEntryNamesAndOffsets) {
 
 TEST_F(Reader, OptionsAreSentAsAttributes) {
     const std::string file =
-        "Korrin=VRD V6.32\r\nShortInfo;\r\nLine=one\r\nLine=\r\nEndShortInfo;\r\nOptions;\r\nIfLayout=vertical\r\n"
+        "Korrin=VRD "
+        "V6.32\r\nShortInfo;\r\nLine=one\r\nLine=\r\nEndShortInfo;\r\nOptions;\r\nIfLayout=vertical\r\n"
         "LevelNumbers=TRUE\r\nConstructNumbers=1\r\nShowLeftLabels=yes\r\nPrivileges=secret\r\n"
         "ScreenFont=F,G,11\r\nLastLevelId=40\r\nColors=" +
         std::string(250, ' ') + "123456\r\nEndOptions;\r\nLevel=1\r\nDummy;\r\nLevelBody;\r\nEndLevel;\r\n";
@@ -105,12 +111,14 @@ TEST_F(Reader, EveryMessage) {
     const Case cases[] = {
         {"keyword expected", std::string("Korrin=VRD V6.32\r\nOptions;\r\nEndOptions;\r\n"),
          "Line 2: Error: Keyword ShortInfo expected.\r\n", false},
-        {"options end expected", std::string("Korrin=VRD\r\nShortInfo;\r\nEndShortInfo;\r\nOptions;\r\nLevel=1\r\n"
-                                             "Dummy;\r\nLevelBody;\r\nEndLevel;\r\n"),
+        {"options end expected",
+         std::string("Korrin=VRD\r\nShortInfo;\r\nEndShortInfo;\r\nOptions;\r\nLevel=1\r\n"
+                     "Dummy;\r\nLevelBody;\r\nEndLevel;\r\n"),
          "Line 5: Error: Keyword EndOptions expected.\r\n", false},
-        {"invalid keyword", inTop("Nonsense;\r\nText;\r\nLine\r\nLine = x\r\n" + std::string(34, 'A') +
-                                  ";\r\nEndText;\r\n"),
-         "Line 9: Error: Invalid keyword.\r\nLine 11: Error: Invalid keyword.\r\nLine 12: Error: Invalid keyword.\r\n"
+        {"invalid keyword",
+         inTop("Nonsense;\r\nText;\r\nLine\r\nLine = x\r\n" + std::string(34, 'A') + ";\r\nEndText;\r\n"),
+         "Line 9: Error: Invalid keyword.\r\nLine 11: Error: Invalid keyword.\r\nLine 12: Error: Invalid "
+         "keyword.\r\n"
          "Line 13: Error: Invalid keyword.\r\n",
          false},
         {"too long", inTop("Text;\r\nLine=" + longValue + "\r\nLine=more\r\nEndText;\r\n"),
@@ -134,10 +142,12 @@ TEST_F(Reader, EveryMessage) {
          "Line 11: Error: Element is invalid.\r\n", false},
         {"edition", std::string("Korrin=VRX V6.32\r\nShortInfo;\r\nEndShortInfo;\r\n"),
          "Line 1: Error: Korrin(VRX) ETF files cannot be imported by Korrin(VRD).\r\n", false},
-        {"missing closing", inTop("If;\r\nDummy;\r\nThen;\r\nDummy;\r\nElse;\r\nLoop;\r\nDummy;\r\nEndIf;\r\n"),
+        {"missing closing",
+         inTop("If;\r\nDummy;\r\nThen;\r\nDummy;\r\nElse;\r\nLoop;\r\nDummy;\r\nEndIf;\r\n"),
          "Line 16: Error: Keyword EndLoop expected.\r\n", false},
         {"missing separator", inTop("Block;\r\nDummy;\r\nEndBlock;\r\n"),
-         "Line 11: Error: Keyword BlockBody expected.\r\nLine 11: Warning: Element is incomplete.\r\n", false},
+         "Line 11: Error: Keyword BlockBody expected.\r\nLine 11: Warning: Element is incomplete.\r\n",
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -24,10 +24,16 @@ TEST_F(Corpus, ParsesWithoutErrorsIntoTheExpectedStructure) {
         int routines;       // segments holding routines
     };
     const Case cases[] = {
-        {"records.pas", "Frame<program Records;>[\"{ Records, nested procedures and a case with ranges. }\" \"type|", 3},
-        {"guarded.pas", "\"{$mode objfpc}\" Frame<program Guarded;>[\"uses SysUtils, Classes;\" \"type|  EEmpty = class(Exception);\"", 2},
-        {"counters.pas", "\"{$mode objfpc}\" Frame<unit Counters;>[Frame<interface>[\"type|  TCounter = class|", 4},
-        {"mathlib.pas", "Frame<library MathLib;>[Seg<Definition>[Seg<function Add(a, b: integer): integer; cdecl;>", 2},
+        {"records.pas",
+         "Frame<program Records;>[\"{ Records, nested procedures and a case with ranges. }\" \"type|", 3},
+        {"guarded.pas",
+         "\"{$mode objfpc}\" Frame<program Guarded;>[\"uses SysUtils, Classes;\" \"type|  EEmpty = "
+         "class(Exception);\"",
+         2},
+        {"counters.pas",
+         "\"{$mode objfpc}\" Frame<unit Counters;>[Frame<interface>[\"type|  TCounter = class|", 4},
+        {"mathlib.pas",
+         "Frame<library MathLib;>[Seg<Definition>[Seg<function Add(a, b: integer): integer; cdecl;>", 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -35,10 +41,12 @@ TEST_F(Corpus, ParsesWithoutErrorsIntoTheExpectedStructure) {
         EXPECT_EQ(errors, "");
         EXPECT_EQ(shape.substr(0, std::string(c.start).size()), c.start) << shape;
         int routines = 0;
-        for (std::size_t at = shape.find("Seg<function"); at != std::string::npos; at = shape.find("Seg<function", at + 1))
+        for (std::size_t at = shape.find("Seg<function"); at != std::string::npos;
+             at = shape.find("Seg<function", at + 1))
             ++routines;
         for (const char* kind : {"Seg<procedure", "Seg<constructor", "Seg<destructor"})
-            for (std::size_t at = shape.find(kind); at != std::string::npos; at = shape.find(kind, at + 1)) ++routines;
+            for (std::size_t at = shape.find(kind); at != std::string::npos; at = shape.find(kind, at + 1))
+                ++routines;
         EXPECT_EQ(routines, c.routines) << shape;
     }
     // Details that matter: the nested function, the case ranges and the
@@ -51,10 +59,12 @@ TEST_F(Corpus, ParsesWithoutErrorsIntoTheExpectedStructure) {
     const std::string guarded = parse(source("guarded.pas"));
     EXPECT_NE(guarded.find("Frame<except>[Frame<on E: EEmpty do begin><log.Add('empty string');><end;> "
                            "Frame<else><log.Add('other');>-]<end;>"),
-              std::string::npos) << guarded;
+              std::string::npos)
+        << guarded;
     EXPECT_NE(guarded.find("Frame<finally>[\"writeln(log.Text);\" \"log.Free;\"]<end;>"), std::string::npos);
     const std::string unit = parse(source("counters.pas"));
-    EXPECT_NE(unit.find("Frame<initialization><created := 0;>- Frame<finalization>[If<created <> 0>"), std::string::npos)
+    EXPECT_NE(unit.find("Frame<initialization><created := 0;>- Frame<finalization>[If<created <> 0>"),
+              std::string::npos)
         << unit;
 }
 
@@ -67,9 +77,10 @@ bool haveFreePascal() {
 // program's output.
 std::string compileAndRun(gen_test::TempDir& dir, const std::string& source, const std::string& name) {
     gen_test::writeFile(dir.file(name + ".pp"), source);
-    const std::string compile = "cd '" + dir.path() + "' && fpc -v0 -o" + name + ".bin " + name + ".pp > " + name +
-                                ".log 2>&1";
-    if (std::system(compile.c_str()) != 0) return "compile failed:\n" + gen_test::readFile(dir.file(name + ".log"));
+    const std::string compile =
+        "cd '" + dir.path() + "' && fpc -v0 -o" + name + ".bin " + name + ".pp > " + name + ".log 2>&1";
+    if (std::system(compile.c_str()) != 0)
+        return "compile failed:\n" + gen_test::readFile(dir.file(name + ".log"));
     const std::string run = "cd '" + dir.path() + "' && ./" + name + ".bin > " + name + ".txt 2>&1";
     if (std::system(run.c_str()) != 0) return "run failed";
     return gen_test::readFile(dir.file(name + ".txt"));
@@ -84,7 +95,8 @@ std::string withoutSegmentComments(const std::string& text) {
         end = end == std::string::npos ? text.size() : end + 1;
         const std::string line = text.substr(at, end - at);
         const std::size_t first = line.find_first_not_of(" \t");
-        if (first == std::string::npos || (line.compare(first, 9, "{Korrin:(") && line.compare(first, 9, "{Korrin:)")))
+        if (first == std::string::npos ||
+            (line.compare(first, 9, "{Korrin:(") && line.compare(first, 9, "{Korrin:)")))
             out += line;
         at = end;
     }
@@ -102,10 +114,12 @@ TEST_F(Corpus, RoundTripThroughTheCompiler) {
     for (const char* name : {"loops", "grades", "primes"})
         programs.push_back({name, gen_test::readFile(gen_test::examplesDir() + "/" + name + ".pas"),
                             gen_test::readFile(gen_test::examplesDir() + "/" + name + ".out")});
-    for (const char* name : {"records", "guarded"}) programs.push_back({name, source(std::string(name) + ".pas"), ""});
+    for (const char* name : {"records", "guarded"})
+        programs.push_back({name, source(std::string(name) + ".pas"), ""});
     for (Program& program : programs) {
         SCOPED_TRACE(program.name);
-        if (program.expected.empty()) program.expected = compileAndRun(dir, program.source, program.name + "_orig");
+        if (program.expected.empty())
+            program.expected = compileAndRun(dir, program.source, program.name + "_orig");
         ASSERT_EQ(program.expected.find("failed"), std::string::npos) << program.expected;
         const std::string first = generateFrom(program.source, program.name + "1");
         ASSERT_NE(first, "") << errors;

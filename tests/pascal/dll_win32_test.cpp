@@ -20,7 +20,8 @@ protected:
 
 TEST_F(Dll, ImportsAProgramThroughTheLibrary) {
     options("PushDownVar=yes\r\n", "SourceFileFormat=OEM\r\n");
-    ConstructNode* root = import("program P;\r\nvar s: string;\r\nbegin\r\n  if s = '\x81' then\r\n    writeln(s);\r\nend.\r\n");
+    ConstructNode* root = import(
+        "program P;\r\nvar s: string;\r\nbegin\r\n  if s = '\x81' then\r\n    writeln(s);\r\nend.\r\n");
     ASSERT_NE(root, nullptr) << errors;
     EXPECT_EQ(brief(levelInfoOf(root)->body),
               "Frame<program P;>[Seg<Variables>[\"var s: string;\"] Seg<Program body>[Frame<begin>"
@@ -39,7 +40,8 @@ TEST_F(Dll, RefusesOtherVersions) {
     directory.resize(directory.find_last_of("\\/") + 1);
     HMODULE lib = LoadLibraryA((directory + "korrin-pas.dll").c_str());
     ASSERT_NE(lib, nullptr);
-    auto entry = reinterpret_cast<ParserEntryFn>(reinterpret_cast<void*>(GetProcAddress(lib, "korrin_parse")));
+    auto entry =
+        reinterpret_cast<ParserEntryFn>(reinterpret_cast<void*>(GetProcAddress(lib, "korrin_parse")));
     ASSERT_NE(entry, nullptr);
     ParserBlock block{};
     block.interfaceVersion = 10010;

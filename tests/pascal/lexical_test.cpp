@@ -31,8 +31,9 @@ TEST_F(Lexical, NestedAndMixedComments) {
 TEST_F(Lexical, CommentsAreKeptWithTheirStatementsAndBeforeStructures) {
     EXPECT_EQ(parse("a; { same line }\r\n{ own line }\r\nb;\r\n// before end\r\n"),
               "\"a; { same line }\" \"{ own line }|b;\" \"// before end\"");
-    EXPECT_EQ(parse("{$mode objfpc}\r\nprogram P;\r\nbegin\r\n  x;\r\n  { last }\r\nend."),
-              "\"{$mode objfpc}\" Frame<program P;>[Seg<Program body>[Frame<begin>[\"x;\" \"{ last }\"]-]]<end.>");
+    EXPECT_EQ(
+        parse("{$mode objfpc}\r\nprogram P;\r\nbegin\r\n  x;\r\n  { last }\r\nend."),
+        "\"{$mode objfpc}\" Frame<program P;>[Seg<Program body>[Frame<begin>[\"x;\" \"{ last }\"]-]]<end.>");
     EXPECT_EQ(parse("if a { why } then b;"), "If<a { why }><b;>-");
 }
 
@@ -64,7 +65,8 @@ TEST_F(Lexical, StructureCommentsAndTheVersionComment) {
     // No segment at all: not the pushed-down ones, not the routines', not
     // the program body's.
     EXPECT_EQ(brief(levelInfoOf(root)->body),
-              "Frame<program P;>[\"var|  i: integer;\" Procedure<procedure Q;>[Frame<begin>-<end;>] Frame<begin>--]<end.>");
+              "Frame<program P;>[\"var|  i: integer;\" Procedure<procedure Q;>[Frame<begin>-<end;>] "
+              "Frame<begin>--]<end.>");
     EXPECT_EQ(root->lineNumber, 3);  // two lines after the comment
     EXPECT_EQ(errors, "");
     // Without the version comment the options apply.
@@ -77,17 +79,21 @@ TEST_F(Lexical, StructureCommentsAndTheVersionComment) {
 }
 
 TEST_F(Lexical, PushDownSectionsAndUnitParts) {
-    options("PushDownConst=yes\r\nPushDownType=yes\r\nPushDownFunctionbody=yes\r\nPushDownInterface=yes\r\n"
-            "PushDownImplementation=yes\r\nPushDownInitialization=YES\r\n");
-    EXPECT_EQ(parse("const a = 1;\r\ntype t = integer;\r\nfunction F: t; begin F := a end;"),
-              "Seg<Constants>[\"const a = 1;\"] Seg<Types>[\"type t = integer;\"] "
-              "Seg<function F: t;>[Function<function F: t;>[Frame<begin>[Seg<Function body>[\"F := a\"]]<end;>]]");
-    EXPECT_EQ(parse("unit U; interface implementation initialization a; finalization b; end."),
-              "Frame<unit U;>[Seg<Interface>[Frame<interface>--] Seg<Implementation>[Frame<implementation>--] "
-              "Seg<Initialization and Finalization>[Frame<initialization><a;>- Frame<finalization><b;>-]]<end.>");
-    EXPECT_EQ(parse("unit U; interface implementation initialization a; end."),
-              "Frame<unit U;>[Seg<Interface>[Frame<interface>--] Seg<Implementation>[Frame<implementation>--] "
-              "Seg<Initialization>[Frame<initialization><a;>-]]<end.>");
+    options(
+        "PushDownConst=yes\r\nPushDownType=yes\r\nPushDownFunctionbody=yes\r\nPushDownInterface=yes\r\n"
+        "PushDownImplementation=yes\r\nPushDownInitialization=YES\r\n");
+    EXPECT_EQ(
+        parse("const a = 1;\r\ntype t = integer;\r\nfunction F: t; begin F := a end;"),
+        "Seg<Constants>[\"const a = 1;\"] Seg<Types>[\"type t = integer;\"] "
+        "Seg<function F: t;>[Function<function F: t;>[Frame<begin>[Seg<Function body>[\"F := a\"]]<end;>]]");
+    EXPECT_EQ(
+        parse("unit U; interface implementation initialization a; finalization b; end."),
+        "Frame<unit U;>[Seg<Interface>[Frame<interface>--] Seg<Implementation>[Frame<implementation>--] "
+        "Seg<Initialization and Finalization>[Frame<initialization><a;>- Frame<finalization><b;>-]]<end.>");
+    EXPECT_EQ(
+        parse("unit U; interface implementation initialization a; end."),
+        "Frame<unit U;>[Seg<Interface>[Frame<interface>--] Seg<Implementation>[Frame<implementation>--] "
+        "Seg<Initialization>[Frame<initialization><a;>-]]<end.>");
     EXPECT_EQ(errors, "");
 }
 

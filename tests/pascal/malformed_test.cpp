@@ -7,8 +7,8 @@
 #include "core/buffered_file.h"
 #include "core/diagram_file.h"
 #include "platform/platform.h"
-#include "resources/strings.h"
 #include "plugins/pascal/pascal_native.h"
+#include "resources/strings.h"
 #include "tests/pascal/pascal_helpers.h"
 
 namespace pascal_test {
@@ -27,10 +27,12 @@ TEST_F(Malformed, LexicalErrorsAtTheEnd) {
     EXPECT_EQ(messages("a;\r\n{ open\r\n\r\n"), "Line 2: Error: End of comment not found (EOF)\r\n");
     EXPECT_EQ(messages("a;\r\n(* open { nested } \r\n"), "Line 2: Error: End of comment not found (EOF)\r\n");
     EXPECT_EQ(messages("a;\r\nb := 'open"), "Line 2: Error: End of string constant not found (EOF)\r\n");
-    EXPECT_EQ(messages("a := 'one\r\n  two';\r\n"),
-              "Line 1: Error: String constant exceeds line\r\nLine 2: Error: String constant exceeds line\r\n");
+    EXPECT_EQ(
+        messages("a := 'one\r\n  two';\r\n"),
+        "Line 1: Error: String constant exceeds line\r\nLine 2: Error: String constant exceeds line\r\n");
     EXPECT_EQ(messages("x := (a));\r\ny := b);"),
-              "Line 1: Error: Close bracket without open bracket\r\nLine 2: Error: Close bracket without open bracket\r\n");
+              "Line 1: Error: Close bracket without open bracket\r\nLine 2: Error: Close bracket without "
+              "open bracket\r\n");
 }
 
 TEST_F(Malformed, StrayClosingWords) {
@@ -55,36 +57,43 @@ TEST_F(Malformed, StructureErrors) {
     EXPECT_EQ(messages("case k\r\nbegin end;"), "Line 2: Error: Syntax error between CASE and OF\r\n");
     EXPECT_EQ(messages("case k of\r\n1 x; end;"), "Line 2: Error: Syntax error in CASE branch\r\n");
     // A structure word where a label belongs ends the branches.
-    EXPECT_EQ(messages("case k of then end;"), "Line 1: Error: Syntax error in CASE branch\r\n"
-                                               "Line 1: Error: END expected\r\n"
-                                               "Line 1: Error: THEN without IF not allowed\r\n"
-                                               "Line 1: Error: END misplaced\r\n");
+    EXPECT_EQ(messages("case k of then end;"),
+              "Line 1: Error: Syntax error in CASE branch\r\n"
+              "Line 1: Error: END expected\r\n"
+              "Line 1: Error: THEN without IF not allowed\r\n"
+              "Line 1: Error: END misplaced\r\n");
     EXPECT_EQ(messages("with do a;"), "Line 1: Error: Syntax error after WITH\r\n");
     EXPECT_EQ(messages("begin a;\r\n"), "Line 2: Error: END expected\r\n");
     EXPECT_EQ(messages("begin a end\r\nb;"), "Line 2: Error: ; expected\r\n");
     EXPECT_EQ(messages("try a; end;"), "Line 1: Error: Syntax error after TRY\r\n");
-    EXPECT_EQ(messages("try a; except on E do"), "Line 1: Error: Syntax error after DO in ON...DO... in TRY\r\n"
-                                                 "Line 1: Error: Syntax error after EXCEPT/FINALLY in TRY\r\n");
+    EXPECT_EQ(messages("try a; except on E do"),
+              "Line 1: Error: Syntax error after DO in ON...DO... in TRY\r\n"
+              "Line 1: Error: Syntax error after EXCEPT/FINALLY in TRY\r\n");
     EXPECT_EQ(messages("try a; except on E b; end;"), "Line 1: Error: Syntax error after ON in TRY\r\n");
     EXPECT_EQ(messages("uses ;"), "Line 1: Error: Syntax error after USES\r\n");
-    EXPECT_EQ(messages("procedure ;"), "Line 1: Error: Syntax error after PROCEDURE\r\n"
-                                       "Line 1: Error: BEGIN expected\r\n");
-    EXPECT_EQ(messages("function begin end;"), "Line 1: Error: Syntax error after FUNCTION\r\n"
-                                               "Line 1: Error: Syntax error after FUNCTION\r\n");
+    EXPECT_EQ(messages("procedure ;"),
+              "Line 1: Error: Syntax error after PROCEDURE\r\n"
+              "Line 1: Error: BEGIN expected\r\n");
+    EXPECT_EQ(messages("function begin end;"),
+              "Line 1: Error: Syntax error after FUNCTION\r\n"
+              "Line 1: Error: Syntax error after FUNCTION\r\n");
     EXPECT_EQ(messages("inline x;"), "Line 1: Error: Syntax error after INLINE\r\n");
-    EXPECT_EQ(messages("begin a; exception"), "Line 1: Error: Syntax error after EXCEPTION\r\nLine 1: Error: END expected\r\n");
+    EXPECT_EQ(messages("begin a; exception"),
+              "Line 1: Error: Syntax error after EXCEPTION\r\nLine 1: Error: END expected\r\n");
 }
 
 TEST_F(Malformed, ProgramUnitLibraryAndPackageErrors) {
     EXPECT_EQ(messages("program P;\r\nvar i: integer;\r\n"),
               "Line 3: Error: BEGIN expected\r\nLine 3: Error: END. expected\r\n");
     EXPECT_EQ(messages("program P;\r\nbegin\r\nend"), "Line 3: Error: Final . not found\r\n");
-    EXPECT_EQ(messages("unit ;"), "Line 1: Error: Syntax error after UNIT\r\n"
-                                  "Line 1: Error: Interface part not found\r\n"
-                                  "Line 1: Error: Implementation part not found\r\nLine 1: Error: END expected\r\n");
-    EXPECT_EQ(messages("unit U interface"), "Line 1: Error: Syntax error in UNIT header\r\n"
-                                            "Line 1: Error: Implementation part not found\r\n"
-                                            "Line 1: Error: END expected\r\n");
+    EXPECT_EQ(messages("unit ;"),
+              "Line 1: Error: Syntax error after UNIT\r\n"
+              "Line 1: Error: Interface part not found\r\n"
+              "Line 1: Error: Implementation part not found\r\nLine 1: Error: END expected\r\n");
+    EXPECT_EQ(messages("unit U interface"),
+              "Line 1: Error: Syntax error in UNIT header\r\n"
+              "Line 1: Error: Implementation part not found\r\n"
+              "Line 1: Error: END expected\r\n");
     EXPECT_EQ(messages("unit U; interface\r\nimplementation\r\n"),
               "Line 2: Error: Syntax error after IMPLEMENTATION in UNIT\r\nLine 3: Error: END expected\r\n");
     EXPECT_EQ(messages("unit U; interface implementation\r\ninitialization a;"),
@@ -93,14 +102,17 @@ TEST_F(Malformed, ProgramUnitLibraryAndPackageErrors) {
               "Line 1: Error: Syntax error after FINALIZATION in UNIT\r\nLine 1: Error: END expected\r\n");
     EXPECT_EQ(messages("unit U; interface implementation begin"),
               "Line 1: Error: Syntax error after BEGIN in UNIT\r\nLine 1: Error: END expected\r\n");
-    EXPECT_EQ(messages("library ;"), "Line 1: Error: Syntax error after LIBRARY\r\n"
-                                     "Line 1: Error: Library begin (BEGIN) expected\r\n"
-                                     "Line 1: Error: Library end (END.) expected\r\n");
+    EXPECT_EQ(messages("library ;"),
+              "Line 1: Error: Syntax error after LIBRARY\r\n"
+              "Line 1: Error: Library begin (BEGIN) expected\r\n"
+              "Line 1: Error: Library end (END.) expected\r\n");
     EXPECT_EQ(messages("library L begin end."), "Line 1: Error: Syntax error in LIBRARY header\r\n");
-    EXPECT_EQ(messages("package body K; x;"), "Line 1: Error: PACKAGE -- BEGIN expected\r\n"
-                                              "Line 1: Error: PACKAGE -- END expected\r\n");
-    EXPECT_EQ(messages("package K begin"), "Line 1: Error: Syntax error in PACKAGE header\r\n"
-                                           "Line 1: Error: END expected\r\nLine 1: Error: PACKAGE -- END expected\r\n");
+    EXPECT_EQ(messages("package body K; x;"),
+              "Line 1: Error: PACKAGE -- BEGIN expected\r\n"
+              "Line 1: Error: PACKAGE -- END expected\r\n");
+    EXPECT_EQ(messages("package K begin"),
+              "Line 1: Error: Syntax error in PACKAGE header\r\n"
+              "Line 1: Error: END expected\r\nLine 1: Error: PACKAGE -- END expected\r\n");
 }
 
 TEST_F(Malformed, HugeTokenGarbageAndDeepNestingEndCleanly) {

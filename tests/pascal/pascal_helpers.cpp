@@ -58,7 +58,8 @@ std::string brief(const ConstructNode* head) {
         }
         if (n->type == ConstructType::Level) {
             const ConstructNode* header = childAt(n, Slot::Head);
-            out += "Seg<" + std::string(header && header->type == ConstructType::Text ? shown(textOf(header)) : "") +
+            out += "Seg<" +
+                   std::string(header && header->type == ConstructType::Text ? shown(textOf(header)) : "") +
                    ">[" + brief(levelInfoOf(n)->body) + "]";
             continue;
         }
@@ -95,7 +96,8 @@ void PascalTest::TearDown() {
 
 void PascalTest::options(const std::string& lines, const std::string& settings) {
     configPath = dir.file("parse.cfg");
-    gen_test::writeFile(configPath, "[Settings]\r\n" + settings + "[ParseOptions]\r\nParser=korrin-pas.dll\r\n" + lines);
+    gen_test::writeFile(configPath,
+                        "[Settings]\r\n" + settings + "[ParseOptions]\r\nParser=korrin-pas.dll\r\n" + lines);
     std::snprintf(g_languageConfig.path, sizeof g_languageConfig.path, "%s", configPath.c_str());
 }
 
