@@ -21,19 +21,21 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 if command -v Xvfb >/dev/null 2>&1; then
-  # Find a free display number.
-  for n in $(seq 91 140); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-      display=":$n"
-      break
-    fi
-  done
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  # Xvfb picks a free display number itself and writes it to fd 3, so that
+  # runs side by side never share a display.
+  numfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
   xvfb_pid=$!
-  for _ in $(seq 1 50); do
-    [ -e "/tmp/.X11-unix/X${display#:}" ] && break
+  for _ in $(seq 1 100); do
+    [ -s "$numfile" ] && break
     sleep 0.1
   done
+  display=":$(tr -dc '0-9' <"$numfile")"
+  rm -f "$numfile"
+  if [ "$display" = ":" ]; then
+    echo "with-xvfb: Xvfb did not start" >&2
+    exit 1
+  fi
   export DISPLAY=$display
 else
   echo "with-xvfb: Xvfb is not installed; running without a display" >&2
