@@ -63,6 +63,11 @@ void loadFont(unsigned keyId, const char* iniFile, FontChoice& font) {
 
 }  // namespace
 
+bool operator==(const FontChoice& a, const FontChoice& b) {
+    return std::strncmp(a.face, b.face, sizeof a.face) == 0 && a.points == b.points && a.weight == b.weight &&
+           a.italic == b.italic && a.charSet == b.charSet;
+}
+
 FontChoice defaultFont() {
     FontChoice font{};
     std::snprintf(font.face, sizeof font.face, "%s", "Courier New");

@@ -46,9 +46,9 @@ struct FontChoice {
     std::int32_t weight;  // 400 normal, 700 bold
     bool italic;
     std::uint8_t charSet;  // 0 ANSI, 255 OEM
-
-    bool operator==(const FontChoice&) const = default;
 };
+// The same font: faces compared as texts.
+bool operator==(const FontChoice& a, const FontChoice& b);
 
 // "Courier New", 10 points.
 FontChoice defaultFont();
