@@ -65,7 +65,7 @@ int layoutLists(const ConstructNode* node, ConstructNode* out[kMaxLists]) {
 // an empty rest.
 bool shortPlaceholder(const ConstructNode* node) {
     Slot slot = Slot::None;
-    const ConstructNode* owner = ownerOf(node, &slot);
+    const ConstructNode* owner = headOwner(node, &slot);
     if (!owner) slot = placeholderSlot(node);
     if (owner && (owner->type == ConstructType::If || owner->type == ConstructType::IfError) &&
         (slot == Slot::Then || slot == Slot::Else)) {
@@ -607,16 +607,17 @@ std::int32_t ifConditionX(const ViewMetrics& m, const ViewGeometry& g, std::int3
     return std::max(x, keywordWidth);
 }
 
-EdgeSpan ownTopEdge(const ViewContext& ctx, const ConstructNode* n) {
+EdgeSpan ownTopEdge(const ViewContext& ctx, const ConstructNode* n, bool inHeadList) {
     const ViewGeometry& g = n->views[ctx.view];
     const Family family = shapeOf(n->type).family;
-    if ((family == Family::Placeholder || family == Family::Text) && inHeadLikeSlot(n)) return {0, 0};
+    if (family == Family::Placeholder && isHeadLikeSlot(placeholderSlot(n))) return {0, 0};
+    if (family == Family::Text && inHeadList) return {0, 0};
     if (family == Family::Operator) return {0, g.width - g.innerWidth};
     bool rest = false;
     if (isMultiwayBranch(n, &rest)) {
         const ConstructNode* before = nullptr;
         if (rest) {
-            before = lastOf(childAt(ownerOf(n), Slot::Branches));
+            before = lastOf(childAt(n->up, Slot::Branches));
         } else {
             if (slotOf(n) != Slot::Next) return {0, 0};  // the first branch
             before = n->up;
@@ -628,9 +629,10 @@ EdgeSpan ownTopEdge(const ViewContext& ctx, const ConstructNode* n) {
     return {0, g.width};
 }
 
-bool drawsLeftEdge(const ConstructNode* n) {
+bool drawsLeftEdge(const ConstructNode* n, bool inHeadList) {
     const Family family = shapeOf(n->type).family;
-    if ((family == Family::Placeholder || family == Family::Text) && inHeadLikeSlot(n)) return false;
+    if (family == Family::Placeholder && isHeadLikeSlot(placeholderSlot(n))) return false;
+    if (family == Family::Text && inHeadList) return false;
     return !isMultiwayBranch(n);
 }
 
@@ -646,9 +648,9 @@ int placeLists(const ViewContext& c, const ConstructNode* n, ListPlace out[kMaxL
     auto add = [&](Slot slot, std::int32_t dx, std::int32_t dy, std::int32_t w,
                    std::int32_t h) -> ListPlace& {
         ListPlace& p = out[count++];
-        p = {childAt(n, slot), dx, dy, w, h, 0, 0, 0};
+        p = {childAt(n, slot), slot, dx, dy, w, h, 0, 0, 0};
         if (dy == 0) {
-            const EdgeSpan top = ownTopEdge(c, n);
+            const EdgeSpan top = ownTopEdge(c, n, false);
             p.coverLeft = top.left;
             p.coverRight = top.right;
         }

@@ -184,6 +184,7 @@ enum ListFlag : std::uint8_t {
 };
 struct ListPlace {
     ConstructNode* head;
+    Slot slot;
     std::int32_t dx, dy;
     std::int32_t width, height;
     std::int32_t coverLeft, coverRight;  // the part of the first node's top edge the owner draws
@@ -206,12 +207,13 @@ std::int32_t labelOffset(const ViewMetrics& m, ConstructType type);
 std::uint32_t shownNumber(const ViewContext& ctx, const ConstructNode* node);
 
 // The part [left, right) of its top edge a construct draws itself (relative
-// x; empty when left >= right), and whether it draws its left edge.
+// x; empty when left >= right), and whether it draws its left edge; a text
+// in a head-like slot (`inHeadList`) draws neither.
 struct EdgeSpan {
     std::int32_t left, right;
 };
-EdgeSpan ownTopEdge(const ViewContext& ctx, const ConstructNode* node);
-bool drawsLeftEdge(const ConstructNode* node);
+EdgeSpan ownTopEdge(const ViewContext& ctx, const ConstructNode* node, bool inHeadList);
+bool drawsLeftEdge(const ConstructNode* node, bool inHeadList);
 
 // The width of the Repeat's bar, and the x of an If's condition in its
 // triangle.

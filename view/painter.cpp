@@ -14,6 +14,7 @@ enum FrameFlag : std::uint8_t {
     kFrameEnd = 0x01,        // the construct's drawing ends here
     kFrameCondition = 0x02,  // inside a compound condition: lines in its colour
     kFrameCoverLeft = 0x04,  // the nodes' left edges are drawn by the owner
+    kFrameHeadList = 0x08,   // the list lies in a head-like slot
 };
 
 struct Painter {
@@ -129,8 +130,10 @@ struct Painter {
     // Left edge bottom to top, then the top edge left to right without the
     // part [coverLeft, coverRight) that is drawn already.
     void edges(const ConstructNode* n, const PaintFrame& f, const ViewGeometry& g, Colour lines) {
-        if (!(f.flags & kFrameCoverLeft) && drawsLeftEdge(n)) line(f.x, f.y + g.height, f.x, f.y, lines);
-        const EdgeSpan span = ownTopEdge(c, n);
+        const bool headList = (f.flags & kFrameHeadList) != 0;
+        if (!(f.flags & kFrameCoverLeft) && drawsLeftEdge(n, headList))
+            line(f.x, f.y + g.height, f.x, f.y, lines);
+        const EdgeSpan span = ownTopEdge(c, n, headList);
         const std::int32_t a = f.x + span.left;
         const std::int32_t b = f.x + span.right;
         if (a >= b) return;
@@ -329,6 +332,7 @@ struct Painter {
             std::uint8_t listFlags = f.flags & kFrameCondition;
             if (p.flags & kListCondition) listFlags |= kFrameCondition;
             if (p.flags & kListCoverLeft) listFlags |= kFrameCoverLeft;
+            if (isHeadLikeSlot(p.slot)) listFlags |= kFrameHeadList;
             // What is drawn already along the list's top: the owner's top
             // edge, and for a list at the owner's top what covered the owner.
             std::int32_t left = x + p.coverLeft;
@@ -412,7 +416,8 @@ int paintSegment(const ViewContext& ctx, Canvas& canvas, ConstructNode* level, P
     std::vector<PaintFrame>& stack = ctx.state->paintStack;
     const std::size_t base = stack.size();
     if (ConstructNode* head = childAt(level, Slot::Head))
-        stack.push_back(PaintFrame{head, mx + (content - group.auxWidth) / 2, my + m.lineUnit / 2, 0, 0, 0});
+        stack.push_back(
+            PaintFrame{head, mx + (content - group.auxWidth) / 2, my + m.lineUnit / 2, 0, 0, kFrameHeadList});
     if (info->body) stack.push_back(PaintFrame{info->body, mx, my + headRow, 0, 0, 0});
     p.run(base);
     if (info->body) {

@@ -86,11 +86,23 @@ const ShapeRow& shapeOf(ConstructType type) {
     return kShapes[kIndex.row[code]];
 }
 
+const ConstructNode* headOwner(const ConstructNode* node, Slot* slot) {
+    Slot s = Slot::None;
+    const ConstructNode* owner = nullptr;
+    if (node && node->up) {
+        s = slotOf(node);
+        if (s != Slot::Next) owner = node->up;
+    }
+    if (slot) *slot = s;
+    return owner;
+}
+
 bool isMultiwayBranch(const ConstructNode* node, bool* isRest) {
     if (isRest) *isRest = false;
     if (!node || !inGroup(node->type, kGroupBranch)) return false;
     Slot slot = Slot::None;
-    const ConstructNode* owner = ownerOf(node, &slot);
+    const ConstructNode* owner = headOwner(node, &slot);
+    if (slot == Slot::Next) return true;
     if (!isMultiway(owner) || (slot != Slot::Branches && slot != Slot::Rest)) return false;
     if (isRest) *isRest = slot == Slot::Rest;
     return true;
@@ -125,11 +137,6 @@ int keywordOf(const ConstructNode* node, int part) {
         default:
             return shapeOf(node->type).keyword;
     }
-}
-
-bool inHeadLikeSlot(const ConstructNode* node) {
-    Slot slot = Slot::None;
-    return node && ownerOf(node, &slot) && isHeadLikeSlot(slot);
 }
 
 bool isEmptyBranch(const ConstructNode* head) {
@@ -229,7 +236,7 @@ const char* placeholderText(const LanguageConfig& config, const ConstructNode* n
         index = placeholderIndex(placeholderOwner(node), placeholderSlot(node));
     } else {
         Slot slot = Slot::None;
-        const ConstructNode* owner = ownerOf(node, &slot);
+        const ConstructNode* owner = headOwner(node, &slot);
         if (owner && isHeadLikeSlot(slot))
             index = placeholderIndex(owner->type, slot);
         else if (owner && slot == Slot::Condition)

@@ -48,15 +48,21 @@ const ShapeRow& shapeOf(ConstructType type);
 // abnormal end).
 int keywordOf(const ConstructNode* node, int part = 0);
 
-// The node lies in a head-like slot (9, 10, 11, 13, 17, 18) of its owner.
-bool inHeadLikeSlot(const ConstructNode* node);
+// The construct holding the list that `node` heads, and the slot; null
+// (slot Next) for a node that does not head its list. Unlike ownerOf it
+// never walks the list, so asking it of every node costs nothing more.
+const ConstructNode* headOwner(const ConstructNode* node, Slot* slot);
+
+// Head-like slots (9, 10, 11, 13, 17, 18): a text there belongs to its
+// owner's head and has no edges of its own.
 constexpr bool isHeadLikeSlot(Slot slot) {
     const int s = slotCode(slot);
     return s == 9 || s == 10 || s == 11 || s == 13 || s == 17 || s == 18;
 }
 
 // The node is a branch of a multi-way construct (in its branch list or its
-// rest slot); `isRest` tells the rest branch.
+// rest slot); `isRest` tells the rest branch. Branch constructs live in
+// nothing else: one that follows another node is taken as a later branch.
 bool isMultiwayBranch(const ConstructNode* node, bool* isRest = nullptr);
 
 // A branch that is empty: no list, or a lone placeholder.
@@ -70,7 +76,8 @@ const char* displayText(const ConstructNode* node);
 // none: by the slot the position fills and the type that owns it.
 int placeholderIndex(ConstructType owner, Slot slot);
 // The placeholder text (display form "<...>") a construct shows: a Dummy
-// for its position, a text construct without text for its slot or type.
+// for its position, a text construct without text for its slot (when it
+// heads a list) or its type.
 const char* placeholderText(const LanguageConfig& config, const ConstructNode* node);
 
 // The segment has a body (in memory or on disk).

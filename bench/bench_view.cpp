@@ -1,0 +1,154 @@
+// Layout and painting of one segment of 100,000 constructs.
+//
+// The segment: twelve columns side by side (a chain of ifs, each holding a
+// column in its then-branch and the rest in its else-branch), each column
+// 926 groups of nine constructs (bench_trees::group: statements, an if, a
+// while). The fixed-pitch font is one unit wide and two high, so that the
+// segment fits the worksheet (32767 units each way) as a screen font could
+// only a much smaller segment.
+//
+// BM_Layout lays the segment out again each time (valid bit cleared);
+// BM_WalkFloor is the floor for it, a plain walk over the same tree that
+// reads each node. BM_Paint paints a 1000 x 800 view at the top and in the
+// middle of the segment onto a counting canvas. Counters: constructs per
+// second, allocations per layout (global operator new counted), canvas
+// calls and constructs drawn per paint.
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "bench/bench_trees.h"
+#include "config/language_config.h"
+#include "view/layout.h"
+#include "view/painter.h"
+#include "view/recording_canvas.h"
+
+namespace {
+std::atomic<long> g_allocations{0};
+}
+
+void* operator new(std::size_t size) {
+    ++g_allocations;
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+// The replaced operator new takes its blocks from malloc.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+#pragma GCC diagnostic pop
+
+namespace {
+
+constexpr int kColumns = 12;
+constexpr int kGroupsPerColumn = 926;
+
+struct Diagram {
+    DiagramDocument doc{};
+    ConstructNode* level = nullptr;
+    long constructs = 0;
+    LanguageConfig config{};
+    DisplaySettings display{};
+    FixedTextMetrics metrics{1, 2, 0};
+    ViewState state;
+    ViewContext ctx{};
+
+    Diagram() {
+        initLanguageConfig(config);
+        initDisplaySettings(display);
+        ctx.state = &state;
+        ctx.display = &display;
+        ctx.config = &config;
+        ctx.metrics = &metrics;
+        ConstructNode* rest = nullptr;
+        for (int c = kColumns - 1; c >= 0; --c) {
+            ConstructNode* head = nullptr;
+            ConstructNode* last = nullptr;
+            for (int g = 0; g < kGroupsPerColumn; ++g)
+                bench_trees::group(head, last, (c * kGroupsPerColumn + g) * 9, false);
+            ConstructNode* column = newNode(ConstructType::If);
+            setChildAt(bench_trees::text("column %d", c), column, Slot::Condition);
+            setChildAt(head, column, Slot::Then);
+            setChildAt(rest ? rest : newPlaceholder(column, Slot::Else), column, Slot::Else);
+            rest = column;
+        }
+        level = bench_trees::segment(&doc, bench_trees::text("segment %d", 1), rest);
+        forEachNode(
+            level, [](ConstructNode*, void* n) { return ++*static_cast<long*>(n), 1; }, &constructs);
+    }
+    ~Diagram() { freeSequence(level); }
+};
+
+Diagram& diagram() {
+    static Diagram d;
+    return d;
+}
+
+void BM_Layout(benchmark::State& state) {
+    Diagram& d = diagram();
+    invalidateSegmentLayout(d.level);
+    if (layoutSegment(d.ctx, d.level) != LayoutResult::LaidOut)
+        state.SkipWithError("the segment does not fit");
+    long allocations = 0;
+    for (auto _ : state) {
+        invalidateSegmentLayout(d.level);
+        const long before = g_allocations;
+        benchmark::DoNotOptimize(layoutSegment(d.ctx, d.level));
+        allocations += g_allocations - before;
+    }
+    const Extent size = segmentSize(d.level, 0);
+    state.counters["constructs"] = static_cast<double>(d.constructs);
+    state.counters["constructs/s"] =
+        benchmark::Counter(static_cast<double>(d.constructs), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["allocations/layout"] =
+        static_cast<double>(allocations) / static_cast<double>(state.iterations());
+    state.counters["width"] = size.width;
+    state.counters["height"] = size.height;
+}
+
+// The floor: every node visited once with an explicit stack, its geometry
+// read, nothing measured.
+void BM_WalkFloor(benchmark::State& state) {
+    Diagram& d = diagram();
+    for (auto _ : state) {
+        long sum = 0;
+        forEachNode(
+            d.level,
+            [](ConstructNode* n, void* s) {
+                *static_cast<long*>(s) += n->views[0].height;
+                return 1;
+            },
+            &sum);
+        benchmark::DoNotOptimize(sum);
+    }
+    state.counters["constructs/s"] =
+        benchmark::Counter(static_cast<double>(d.constructs), benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_Paint(benchmark::State& state) {
+    Diagram& d = diagram();
+    if (layoutSegment(d.ctx, d.level) == LayoutResult::TooLarge)
+        state.SkipWithError("the segment does not fit");
+    const std::int32_t top = static_cast<std::int32_t>(state.range(0));
+    RecordingCanvas canvas(Rect{0, top, 1000, top + 800}, false);
+    PaintStats stats;
+    for (auto _ : state) {
+        canvas.drawCalls = 0;
+        benchmark::DoNotOptimize(paintSegment(d.ctx, canvas, d.level, &stats));
+    }
+    state.counters["canvas calls"] = canvas.drawCalls;
+    state.counters["constructs drawn"] = stats.constructs;
+}
+
+BENCHMARK(BM_Layout)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WalkFloor)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Paint)->Arg(0)->Arg(13000)->Arg(25000)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
