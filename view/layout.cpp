@@ -111,6 +111,13 @@ bool sizeNode(Pass& p, ConstructNode* n) {
     const Extent* K = m.keywordExtents;
     const Extent kw = K[keywordOf(n)];
     auto list = [&](Slot s) { return listExtent(c.view, childAt(n, s)); };
+    // The head's size as the text box, the body's as the inner region.
+    auto keep = [&](Extent head, Extent body) {
+        g.textWidth = head.width;
+        g.textHeight = head.height;
+        g.innerWidth = body.width;
+        g.innerHeight = body.height;
+    };
 
     std::int64_t w = 0;  // the box without the label row
     std::int64_t h = 0;
@@ -157,10 +164,7 @@ bool sizeNode(Pass& p, ConstructNode* n) {
             else if (row.head != Slot::None && !rest)
                 head = list(row.head);
             const Extent body = list(row.body);
-            g.textWidth = head.width;
-            g.textHeight = head.height;
-            g.innerWidth = body.width;
-            g.innerHeight = body.height;
+            keep(head, body);
             w = std::max(std::int64_t{kw.width} + head.width + N, std::int64_t{I} + body.width);
             h = std::int64_t{std::max({U, kw.height, head.height})} + body.height;
             break;
@@ -168,10 +172,7 @@ bool sizeNode(Pass& p, ConstructNode* n) {
         case Family::Closed: {
             const Extent head = list(row.head);
             const Extent body = list(row.body);
-            g.textWidth = head.width;
-            g.textHeight = head.height;
-            g.innerWidth = body.width;
-            g.innerHeight = body.height;
+            keep(head, body);
             w = std::max(std::int64_t{std::max(I, kw.width)} + head.width + N, std::int64_t{I} + body.width);
             h = std::int64_t{std::max({U, kw.height, head.height})} + body.height + U;
             break;
@@ -180,10 +181,7 @@ bool sizeNode(Pass& p, ConstructNode* n) {
             const Extent head = list(Slot::Head);
             const Extent body = list(Slot::Body);
             const Extent footer = list(Slot::Footer);
-            g.textWidth = head.width;
-            g.textHeight = head.height;
-            g.innerWidth = body.width;
-            g.innerHeight = body.height;
+            keep(head, body);
             g.auxWidth = footer.width;
             g.auxHeight = footer.height;
             w = std::max(
@@ -197,10 +195,7 @@ bool sizeNode(Pass& p, ConstructNode* n) {
             const Extent first = action ? Extent{0, 0} : list(Slot::Declarations);
             const Extent body = list(Slot::Body);
             const Extent closing = list(Slot::Closing);
-            g.textWidth = head.width;
-            g.textHeight = head.height;
-            g.innerWidth = body.width;
-            g.innerHeight = body.height;
+            keep(head, body);
             g.auxWidth = action ? closing.width : first.width;
             g.auxHeight = action ? closing.height : first.height;
             const std::int64_t lists = std::int64_t{I} + std::max({first.width, body.width, closing.width});

@@ -52,7 +52,8 @@ struct Painter {
 
     // A text that may hold line breaks, rewritten first.
     void drawText(const char* text, const Rect& box, std::int32_t textHeight, Colour colour) {
-        int length = static_cast<int>(std::strlen(text));
+        const void* end = std::memchr(text, 0, kTextWorkSize - 1);
+        int length = end ? static_cast<int>(static_cast<const char*>(end) - text) : kTextWorkSize - 1;
         if (hasLineBreaks(text, length)) {
             length = rewriteLineEnds(text, c.state->textWork, kTextWorkSize, &stats.loneCarriageReturns);
             text = c.state->textWork;

@@ -5,7 +5,9 @@
 #include <tuple>
 
 #include "core/diagram_file.h"
+#include "tests/generator/example_diagrams.h"
 #include "tests/view/view_helpers.h"
+#include "view/shapes.h"
 
 namespace {
 
@@ -94,7 +96,26 @@ ConstructNode* everyConstruct(DiagramDocument& doc) {
     return seq({head, iff, loopOr, rep, labelled, lines});
 }
 
+int collectLevels(ConstructNode* node, void* context) {
+    if (node->type == ConstructType::Level)
+        static_cast<std::vector<ConstructNode*>*>(context)->push_back(node);
+    return 1;
+}
+
 TEST_F(PainterTest, EveryEdgeIsDrawnOnce) {
+    // The example programs and the generator's golden diagrams, every
+    // segment of them, with construct numbers and labels.
+    std::vector<ConstructNode*> levels;
+    for (const auto& examples : {gen_test::pascalExamples(), gen_test::goldenDiagrams()})
+        for (const ExampleDiagram& example : examples) {
+            roots.push_back(example.build(doc));
+            forEachNode(roots.back(), collectLevels, &levels);
+        }
+    display.lineNumbers = true;
+    for (ConstructNode* level : levels) {
+        const RecordingCanvas canvas = paint(level);
+        EXPECT_EQ(overlappingLines(linesOf(canvas)), "") << displayText(childAt(level, Slot::Head));
+    }
     ConstructNode* level = segment(everyConstruct(doc), "every construct");
     for (const bool numbers : {false, true})
         for (const bool vertical : {false, true}) {
