@@ -10,22 +10,29 @@ namespace {
 
 class Lexical : public PascalTest {};
 
-TEST_F(Lexical, NestedAndMixedComments) {
-    // Nested (default): { a { b } c } is one comment.
-    EXPECT_EQ(parse("{ a { b } c } x;"), "\"{ a { b } c } x;\"");
-    EXPECT_EQ(errors, "");
-    options("NestedComments=no\r\n");
-    EXPECT_EQ(parse("{ a { b } c } x;"), "\"{ a { b } c } x;\"");  // "c }" is read as source
-    options("MixedComments=no\r\n");
-    // { ... *) does not end the comment: it runs to the "}".
-    EXPECT_EQ(parse("{ a *) b } x;"), "\"{ a *) b } x;\"");
-    EXPECT_EQ(parse("(* a } x; *) y;"), "\"(* a } x; *) y;\"");
-    options("MixedComments=yes\r\nNestedComments=no\r\n");
-    EXPECT_EQ(parse("(* a } x;"), "\"(* a } x;\"");
-    // A compiler directive does not nest.
-    options("");
-    EXPECT_EQ(parse("{$I { x} y;"), "\"{$I { x} y;\"");
-    EXPECT_EQ(errors, "");
+TEST_F(Lexical, NestedAndMixedCommentsDecideWhatIsSource) {
+    struct Case {
+        const char* options;
+        const char* source;
+        const char* shape;
+    };
+    const Case cases[] = {
+        // Nested (default): one comment; without nesting "if" is source.
+        {"", "{ a { b } if c then d; } x;", "\"{ a { b } if c then d; } x;\""},
+        {"NestedComments=no\r\n", "{ a { b } if c then d; } x;", "\"{ a { b }\" If<c><d;>- \"} x;\""},
+        // Mixed (default): "*)" ends a brace comment and "}" a parenthesis one.
+        {"", "{ a *) if c then d; } x;", "\"{ a *)\" If<c><d;>- \"} x;\""},
+        {"MixedComments=no\r\n", "{ a *) if c then d; } x;", "\"{ a *) if c then d; } x;\""},
+        {"", "(* a } if c then d; {*)} x;", "\"(* a }\" If<c><d; {*)>- \"} x;\""},
+        {"MixedComments=no\r\n", "(* a } if c then d; {*)} x;", "\"(* a } if c then d; {*)} x;\""},
+        // A compiler directive does not nest.
+        {"", "{$I { x} if c then d;", "\"{$I { x}\" If<c><d;>-"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.options) + c.source);
+        options(c.options);
+        EXPECT_EQ(parse(c.source), c.shape);
+    }
 }
 
 TEST_F(Lexical, CommentsAreKeptWithTheirStatementsAndBeforeStructures) {

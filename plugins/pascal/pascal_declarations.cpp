@@ -1,0 +1,364 @@
+// korrin-pas, the declarations: sections, routine headings and bodies, and
+// the sequence of declarations and statements they stand in.
+#include <cstdio>
+#include <cstring>
+
+#include "plugins/pascal/pascal_internal.h"
+
+namespace pascal_internal {
+
+namespace {
+
+// A section segment's name, by option.
+const char* sectionSegment(Parser& p, Word w) {
+    if (w == wVar && p.o.pushVar) return segmentName(p, kPasSegVariables);
+    if (w == wConst && p.o.pushConst) return segmentName(p, kPasSegConstants);
+    if (w == wType && p.o.pushType) return segmentName(p, kPasSegTypes);
+    return nullptr;
+}
+
+// CONST, TYPE, VAR, LABEL: the section as one text, up to the next word
+// that begins something else at nesting depth 0.
+void section(Parser& p) {
+    Nest nest(p);
+    Token& first = cur(p);
+    const Word kind = word(p, first);
+    const std::int32_t line = first.line;
+    flushComments(p, first);
+    const std::int64_t start = first.offset;
+    TextBuffer text = textBuffer(p);
+    Collect c{};
+    addToken(p, text, c, first);
+    advance(p);
+    int depth = 0;
+    int parens = 0;
+    int classParens = -1;  // "class(...)": a forward declaration when ";" follows the list
+    bool prevEquals = false, prevColon = false, prevOf = false, prevTo = false, prevPacked = false;
+    while (!p.stop) {
+        Token& t = cur(p);
+        if (isEof(t)) break;
+        const Word w = word(p, t);
+        const bool typeContext = prevEquals || prevColon || prevOf || prevTo;
+        if (depth == 0 && parens == 0 && w != wNone && (kSectionEnds & bit(w))) {
+            const bool procedureType = (kRoutineWords & bit(w)) && typeContext;
+            const bool interfaceType = w == wInterface && prevEquals;
+            if (!procedureType && !interfaceType) break;
+        }
+        if (depth == 0 && parens == 0 && w == wAsm && p.o.delphi) break;
+        if (depth == 0 && parens == 0 && w == wClass && in(p, ahead(p, 1), kRoutineWords)) break;
+        if (depth == 0 && parens == 0 && w == wException) break;
+        // Nesting of record, object, class and interface bodies.
+        if (w == wRecord) {
+            ++depth;
+        } else if ((w == wClass || w == wInterface || w == wDispinterface) && (prevEquals || prevPacked)) {
+            const Token& n = ahead(p, 1);
+            if (!isSymbol(n, ';') && !isWord(p, n, wOf)) {
+                ++depth;
+                if (isSymbol(n, '(')) classParens = parens;
+            }
+        } else if (w == wObject && !prevOf && (prevEquals || prevPacked || prevColon)) {
+            ++depth;
+        } else if (w == wEnd && depth > 0) {
+            --depth;
+        }
+        if (isSymbol(t, '(')) ++parens;
+        if (isSymbol(t, ')') && parens > 0) {
+            --parens;
+            if (parens == classParens) {
+                classParens = -1;
+                if (isSymbol(ahead(p, 1), ';') && depth > 0) --depth;
+            }
+        }
+        prevEquals = isSymbol(t, '=');
+        prevColon = isSymbol(t, ':');
+        prevOf = w == wOf;
+        prevTo = ordinaryWordIs(t, "TO");
+        prevPacked =
+            ordinaryWordIs(t, "PACKED") || ordinaryWordIs(t, "SEALED") || ordinaryWordIs(t, "ABSTRACT");
+        addToken(p, text, c, t);
+        advance(p);
+    }
+    addSameLineComments(p, text, c);
+    const char* segment = sectionSegment(p, kind);
+    if (segment) {
+        std::memmove(p.w->header, segment, std::strlen(segment) + 1);
+        levelStart(p, line, p.w->header, start);
+    }
+    element(p, kElementText, c.line, finishText(p, text, c));
+    if (segment) levelEnd(p);
+}
+
+// USES: the clause up to its ";".
+void usesClause(Parser& p) {
+    const std::int32_t line = cur(p).line;
+    if (!isName(p, ahead(p, 1))) error(p, line, kPasAfterUses);
+    simpleStatement(p);
+}
+
+bool isDirective(Parser& p, const Token& t) {
+    if (t.kind != Tok::Word) return false;
+    switch (t.word) {
+        case wFar:
+        case wNear:
+        case wExport:
+        case wInterrupt:
+        case wAssembler:
+        case wInline:
+            return true;
+        case wRegister:
+        case wPascal:
+        case wCdecl:
+        case wStdcall:
+        case wSafecall:
+            return p.o.delphi;
+        case wNone:
+            break;
+        default:
+            return false;
+    }
+    static constexpr const char* kDirectives[] = {
+        "FORWARD",     "EXTERNAL",     "OVERLOAD",   "OVERRIDE", "VIRTUAL", "DYNAMIC",      "ABSTRACT",
+        "REINTRODUCE", "STATIC",       "DEPRECATED", "PLATFORM", "VARARGS", "NOSTACKFRAME", "NORETURN",
+        "FINAL",       "EXPERIMENTAL", "WINAPI",     "MESSAGE",  "DISPID",  "PUBLIC",       "ALIAS",
+    };
+    for (const char* d : kDirectives)
+        if (ordinaryWordIs(t, d)) return true;
+    return false;
+}
+
+// Reads a routine heading with its directives into `text`; returns whether
+// it has a body (no FORWARD or EXTERNAL).
+bool heading(Parser& p, TextBuffer& text, Collect& c, int afterError) {
+    p.inHeading = true;
+    Token& first = cur(p);
+    const std::int32_t line = first.line;
+    addToken(p, text, c, first);
+    advance(p);
+    if (isWord(p, first, wClass)) {  // class procedure ...
+        addToken(p, text, c, cur(p));
+        advance(p);
+    }
+    // The name: the calling-convention words are names here.
+    const Word named = cur(p).kind == Tok::Word ? cur(p).word : wNone;
+    if (!isName(p, cur(p)) && !(named >= wRegister && named <= wSafecall)) error(p, line, afterError);
+    int parens = 0;
+    collect(p, text, c, [&](const Token& t) {
+        if (isSymbol(t, '(')) ++parens;
+        if (isSymbol(t, ')') && parens > 0) --parens;
+        return parens == 0 && (isSymbol(t, ';') || in(p, t, kHeadEnds));
+    });
+    bool body = true;
+    if (!isSymbol(cur(p), ';')) {
+        error(p, cur(p).line, afterError);
+        p.inHeading = false;
+        return body;
+    }
+    addToken(p, text, c, cur(p));
+    advance(p);
+    // Directives: word, arguments, ";".
+    while (!p.stop && isDirective(p, cur(p))) {
+        if (ordinaryWordIs(cur(p), "FORWARD") || ordinaryWordIs(cur(p), "EXTERNAL")) body = false;
+        collect(p, text, c, [&](const Token& t) {
+            return isSymbol(t, ';') || (in(p, t, kHeadEnds) && !isDirective(p, t));
+        });
+        if (!isSymbol(cur(p), ';')) break;
+        addToken(p, text, c, cur(p));
+        advance(p);
+    }
+    p.inHeading = false;
+    addSameLineComments(p, text, c);
+    return body;
+}
+
+void routine(Parser& p, Context ctx);
+
+// INLINE: a Frame around the procedure or function that follows; INLINE (
+// is inline code, a statement.
+void inlineRoutine(Parser& p, Context ctx) {
+    Token& next = ahead(p, 1);
+    if (isSymbol(next, '(')) {
+        simpleStatement(p);
+        return;
+    }
+    const std::int32_t line = cur(p).line;
+    if (!in(p, next, kRoutineWords) && !isWord(p, next, wClass)) {
+        error(p, line, kPasAfterInline);
+        consume(p);
+        return;
+    }
+    Nest nest(p);
+    flushComments(p, cur(p));
+    char head[8];
+    std::snprintf(head, sizeof head, "%.6s", cur(p).text.data);
+    advance(p);
+    openFrame(p, line, head, line);
+    routine(p, ctx);
+    closeFrame(p);
+}
+
+void routine(Parser& p, Context ctx) {
+    Nest nest(p);
+    Token& first = cur(p);
+    flushComments(p, first);
+    const Word kind = isWord(p, first, wClass) ? word(p, ahead(p, 1)) : word(p, first);
+    const std::int32_t line = first.line;
+    const std::int64_t start = first.offset;
+    const int afterError = kind == wProcedure ? kPasAfterProcedure : kPasAfterFunction;
+    TextBuffer text = textBuffer(p);
+    Collect c{};
+    const bool hasBody = heading(p, text, c, afterError) && ctx != Context::Interface;
+    const char* head = finishText(p, text, c);
+    if (!hasBody) {
+        element(p, kElementText, c.line, head);
+        return;
+    }
+    // The heading is needed twice (segment header and head).
+    std::memmove(p.w->header, head, std::strlen(head) + 1);
+    const std::int32_t type = kind == wProcedure                 ? kProcedure
+                              : kind == wFunction && p.functions ? kFunction
+                                                                 : kFrame;
+    const bool segment = !p.generated;
+    if (segment) levelStart(p, line, p.w->header, start);
+    openFrame(p, line, p.w->header, c.line, type);
+    {
+        Expect e(p, setOf(wBegin, wAsm));
+        items(p, Context::Routine, setOf(wBegin, wAsm));
+    }
+    if (in(p, cur(p), setOf(wBegin, wAsm))) {
+        const bool push = kind == wProcedure ? p.o.pushProcedureBody : p.o.pushFunctionBody;
+        const char* name =
+            push ? segmentName(p, kind == wProcedure ? kPasSegProcedureBody : kPasSegFunctionBody) : nullptr;
+        compoundFrame(p, ';', name, kPasEndExpected);
+    } else {
+        error(p, cur(p).line, kPasBeginExpected);
+    }
+    if (type == kFrame)
+        closeFrame(p);
+    else
+        closeSeq(p);
+    if (segment) levelEnd(p);
+}
+
+// A reserved word where nothing expects it.
+void misplaced(Parser& p) {
+    Token& t = cur(p);
+    int number = kPasReservedMisplaced;
+    switch (word(p, t)) {
+        case wEnd:
+            number = kPasEndMisplaced;
+            break;
+        case wThen:
+            number = kPasStrayThen;
+            break;
+        case wElse:
+            number = kPasStrayElse;
+            break;
+        case wDo:
+            number = kPasStrayDo;
+            break;
+        case wUntil:
+            number = kPasStrayUntil;
+            break;
+        case wOf:
+            number = kPasStrayOf;
+            break;
+        default:
+            break;
+    }
+    error(p, t.line, number);
+    consume(p);
+}
+
+}  // namespace
+
+// A sequence of declarations and statements up to a word of `stops` (not
+// consumed) or a closing word an enclosing structure waits for.
+void items(Parser& p, Context ctx, WordSet stops) {
+    Nest nest(p);
+    while (!p.stop) {
+        Token& t = cur(p);
+        if (isEof(t)) break;
+        const Word w = word(p, t);
+        if (w != wNone && (stops & bit(w))) {
+            flushComments(p, t);
+            break;
+        }
+        if (w != wNone && (p.expected & bit(w))) {
+            flushComments(p, t);
+            break;
+        }
+        if (isSymbol(t, ';')) {
+            consume(p);
+            continue;
+        }
+        switch (w) {
+            case wUses:
+                usesClause(p);
+                break;
+            case wConst:
+            case wType:
+            case wVar:
+            case wLabel:
+                if (ctx == Context::Statements)
+                    simpleStatement(p);  // an inline declaration
+                else
+                    section(p);
+                break;
+            case wProcedure:
+            case wFunction:
+            case wConstructor:
+            case wDestructor:
+                if (ctx == Context::Statements) error(p, t.line, kPasReservedMisplaced);
+                routine(p, ctx);
+                break;
+            case wClass:
+                if (in(p, ahead(p, 1), kRoutineWords))
+                    routine(p, ctx);
+                else
+                    simpleStatement(p);
+                break;
+            case wInline:
+                inlineRoutine(p, ctx);
+                break;
+            case wExports:
+                simpleStatement(p);
+                break;
+            case wBegin:
+            case wAsm:
+            case wIf:
+            case wWhile:
+            case wFor:
+            case wRepeat:
+            case wCase:
+            case wWith:
+            case wTry:
+            case wException:
+                statement(p);
+                break;
+            case wEnd:
+            case wThen:
+            case wElse:
+            case wDo:
+            case wUntil:
+            case wOf:
+            case wOtherwise:
+            case wExcept:
+            case wFinally:
+            case wProgram:
+            case wUnit:
+            case wLibrary:
+            case wPackage:
+            case wInterface:
+            case wImplementation:
+            case wInitialization:
+            case wFinalization:
+                misplaced(p);
+                break;
+            default:
+                simpleStatement(p);
+                break;
+        }
+    }
+}
+
+}  // namespace pascal_internal

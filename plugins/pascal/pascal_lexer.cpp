@@ -1,0 +1,592 @@
+// korrin-pas, the lexer: the source read block by block into a two-half
+// buffer (OEM blocks converted, Ctrl-Z ending the file), the options, the
+// messages, and the tokens with the whitespace and comments before each
+// (its gap). Structure comments are dropped; other comments are kept as
+// text.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "plugins/pascal/pascal_internal.h"
+
+namespace pascal_internal {
+namespace {
+
+// ---------------------------------------------------------------------------
+// Reserved words, in table order.
+
+constexpr const char* kReservedWords[] = {
+    "PROGRAM",
+    "USES",
+    "PROCEDURE",
+    "CONST",
+    "TYPE",
+    "VAR",
+    "BEGIN",
+    "END",
+    "IF",
+    "THEN",
+    "ELSE",
+    "WHILE",
+    "DO",
+    "FUNCTION",
+    "FOR",
+    "REPEAT",
+    "UNTIL",
+    "WITH",
+    "UNIT",
+    "INTERFACE",
+    "IMPLEMENTATION",
+    "CASE",
+    "OF",
+    "INLINE",
+    "EXCEPTION",
+    "PACKAGE",
+    "OBJECT",
+    "LIBRARY",
+    "EXPORTS",
+    "BODY",
+    "CONSTRUCTOR",
+    "DESTRUCTOR",
+    "RECORD",
+    "EXPORT",
+    "INTERRUPT",
+    "ASSEMBLER",
+    "FAR",
+    "LABEL",
+    "OTHERWISE",
+    "AND",
+    "OR",
+    "NEAR",
+    "ASM",
+    "CLASS",
+    "TRY",
+    "EXCEPT",
+    "FINALLY",
+    "REGISTER",
+    "PASCAL",
+    "CDECL",
+    "STDCALL",
+    "SAFECALL",
+    "DISPINTERFACE",
+    "ON",
+    "INITIALIZATION",
+    "FINALIZATION",
+    "=D=U=M=M=Y=",
+};
+static_assert(sizeof kReservedWords / sizeof kReservedWords[0] == wCount + 1);
+static_assert(wCount == 56);
+
+// A reserved word's length and its first two letters in one key, so that
+// the lookup compares whole words only where these agree.
+constexpr std::uint32_t wordKey(const char* upperText, int length) {
+    return static_cast<std::uint32_t>(length) << 16 | static_cast<unsigned char>(upperText[0]) << 8 |
+           static_cast<unsigned char>(upperText[1]);
+}
+constexpr int textLength(const char* text) {
+    int n = 0;
+    while (text[n]) ++n;
+    return n;
+}
+struct WordKeys {
+    std::uint32_t key[wCount];
+};
+constexpr WordKeys makeWordKeys() {
+    WordKeys keys{};
+    for (int i = 0; i < wCount; ++i) keys.key[i] = wordKey(kReservedWords[i], textLength(kReservedWords[i]));
+    return keys;
+}
+constexpr WordKeys kWordKeys = makeWordKeys();
+constexpr const char* kOptionKeys[] = {
+    "PushDownVar",
+    "PushDownConst",
+    "PushDownType",
+    "PushDownProcedurebody",
+    "PushDownFunctionbody",
+    "PushDownInterface",
+    "PushDownImplementation",
+    "PushDownInitialization",
+    "NestedComments",
+    "MixedComments",
+    "DelphiSupport",
+    "ExceptionToken",
+    "ECComment",
+};
+static_assert(sizeof kOptionKeys / sizeof kOptionKeys[0] == static_cast<int>(PascalOption::Count));
+
+// A boolean as the profile rules read it: yes/true/1, no/false/0.
+bool readBoolean(const PascalEnvironment& env, const char* path, PascalOption option, bool fallback) {
+    char value[20] = "";
+    if (env.option(env.context, path, pascalOptionKey(option), value, sizeof value) <= 0) return fallback;
+    for (char& c : value) c = upper(c);
+    if (!std::strcmp(value, "YES") || !std::strcmp(value, "TRUE") || !std::strcmp(value, "1")) return true;
+    if (!std::strcmp(value, "NO") || !std::strcmp(value, "FALSE") || !std::strcmp(value, "0")) return false;
+    return fallback;
+}
+
+}  // namespace
+
+void readOptions(const ParserBlock& block, const PascalEnvironment& env, Options& o) {
+    char path[kParserPathSize + 1];
+    const char* from = block.interfaceVersion >= kFirstConfigVersion ? block.configFile : block.settingsFile;
+    std::memcpy(path, from, kParserPathSize);
+    path[kParserPathSize] = 0;
+    if (!env.option) return;
+    o.pushVar = readBoolean(env, path, PascalOption::PushDownVar, false);
+    o.pushConst = readBoolean(env, path, PascalOption::PushDownConst, false);
+    o.pushType = readBoolean(env, path, PascalOption::PushDownType, false);
+    o.pushProcedureBody = readBoolean(env, path, PascalOption::PushDownProcedurebody, false);
+    o.pushFunctionBody = readBoolean(env, path, PascalOption::PushDownFunctionbody, false);
+    o.pushInterface = readBoolean(env, path, PascalOption::PushDownInterface, false);
+    o.pushImplementation = readBoolean(env, path, PascalOption::PushDownImplementation, false);
+    o.pushInitialization = readBoolean(env, path, PascalOption::PushDownInitialization, false);
+    o.nested = readBoolean(env, path, PascalOption::NestedComments, true);
+    o.mixed = readBoolean(env, path, PascalOption::MixedComments, true);
+    o.delphi = readBoolean(env, path, PascalOption::DelphiSupport, false);
+    o.exceptionToken = readBoolean(env, path, PascalOption::ExceptionToken, true);
+    char word[128] = "";
+    const int n = env.option(env.context, path, pascalOptionKey(PascalOption::ECComment), word, sizeof word);
+    if (n > 0 && n < static_cast<int>(sizeof word)) {
+        std::memcpy(o.ecComment, word, static_cast<std::size_t>(n) + 1);
+        o.ecLength = n;
+    }
+}
+
+void clearPushDown(Options& o) {
+    o.pushVar = o.pushConst = o.pushType = o.pushProcedureBody = o.pushFunctionBody = o.pushInterface =
+        o.pushImplementation = o.pushInitialization = false;
+}
+
+void* allocate(Parser& p, std::size_t size) {
+    void* block = p.env->allocate ? p.env->allocate(size) : std::calloc(1, size);
+    if (!block) p.outOfMemory = true;
+    return block;
+}
+
+void release(Parser& p, void* block) {
+    if (!block) return;
+    if (p.env->release)
+        p.env->release(block);
+    else
+        std::free(block);
+}
+
+// ---------------------------------------------------------------------------
+// Messages
+
+void error(Parser& p, std::int32_t line, int number) {
+    if (p.stop) return;
+    char text[400] = "";
+    char format[64] = "";
+    p.env->message(p.env->context, number, text, sizeof text);
+    if (p.env->message(p.env->context, kPasErrorLine, format, sizeof format) <= 0)
+        std::snprintf(format, sizeof format, "Line %%d: Error: %%s");
+    // The format is ours: "%d" then "%s".
+    std::snprintf(p.w->message, sizeof p.w->message, format, static_cast<int>(line), text);
+    ++p.errors;
+    if (p.block->errorCounter) ++*p.block->errorCounter;
+    if (p.block->parseError) p.block->parseError(line, p.w->message, 1);
+}
+
+const char* segmentName(Parser& p, int number) {
+    const int n = p.env->message(p.env->context, number, p.w->header, 256);
+    if (n <= 0) p.w->header[0] = 0;
+    return p.w->header;
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// Input
+
+// Makes characters up to pos + k available; false at the end of the file.
+bool fill(Parser& p, int k) {
+    while (p.pos + k >= p.len && !p.eof) {
+        if (p.pos > 0) {
+            std::memmove(p.w->input, p.w->input + p.pos, static_cast<std::size_t>(p.len - p.pos));
+            p.base += p.pos;
+            p.len -= p.pos;
+            p.pos = 0;
+        }
+        int room = kPascalBufferSize - p.len;
+        if (room > kPascalBlockSize) room = kPascalBlockSize;
+        char* at = p.w->input + p.len;
+        const std::int32_t n = p.env->read(p.env->context, at, room);
+        if (n <= 0) {
+            p.eof = true;
+            break;
+        }
+        std::int32_t got = n > room ? room : n;
+        if (const void* z = std::memchr(at, 26, static_cast<std::size_t>(got))) {
+            got = static_cast<std::int32_t>(static_cast<const char*>(z) - at);
+            p.eof = true;  // Ctrl-Z ends the file
+        }
+        if (got > 0 && p.block->charSet == kParseCharSetOem && p.env->oemToAnsi)
+            p.env->oemToAnsi(p.env->context, at, got);
+        p.len += got;
+    }
+    return p.pos + k < p.len;
+}
+
+inline int peek(Parser& p, int k = 0) {
+    if (p.pos + k >= p.len && !fill(p, k)) return -1;
+    return static_cast<unsigned char>(p.w->input[p.pos + k]);
+}
+
+// Consumes one character that is not a line end.
+inline void step(Parser& p) {
+    const char c = p.w->input[p.pos++];
+    p.column = c == '\t' ? (p.column / 8 + 1) * 8 : p.column + 1;
+}
+
+// Consumes a line end (CR, LF or CR LF) at the current position.
+void stepLine(Parser& p) {
+    const int c = peek(p);
+    ++p.pos;
+    if (c == '\r' && peek(p) == '\n') ++p.pos;
+    ++p.line;
+    p.column = 0;
+}
+
+inline bool isLineEnd(int c) {
+    return c == '\r' || c == '\n';
+}
+
+inline bool isLetter(int c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
+}
+
+inline bool isDigit(int c) {
+    return c >= '0' && c <= '9';
+}
+
+inline bool isHex(int c) {
+    return isDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Lexer
+
+Word lookupWord(const char* text, int n) {
+    if (n < 2 || n > 14) return wNone;
+    char u[16];
+    for (int i = 0; i < n; ++i) u[i] = upper(text[i]);
+    u[n] = 0;
+    const std::uint32_t key = wordKey(u, n);
+    for (int i = 0; i < wCount; ++i)
+        if (kWordKeys.key[i] == key && std::memcmp(kReservedWords[i], u, static_cast<std::size_t>(n)) == 0)
+            return static_cast<Word>(i);
+    return wNone;
+}
+
+namespace {
+
+// A brace comment at the current position that is a structure comment:
+// the character after "{ECComment:", or 0.
+int structureComment(Parser& p) {
+    const int n = p.o.ecLength;
+    if (n <= 0 || peek(p, n + 2) < 0) return 0;
+    for (int i = 0; i < n; ++i)
+        if (upper(static_cast<char>(peek(p, 1 + i))) != upper(p.o.ecComment[i])) return 0;
+    if (peek(p, n + 1) != ':') return 0;
+    return peek(p, n + 2);
+}
+
+// Skips a comment at the current position ({ or (* ), adding its text to
+// `gap` (null: dropped). Reports a comment not closed before the end.
+void skipComment(Parser& p, TextBuffer* gap) {
+    const std::int32_t startLine = p.line;
+    bool paren = peek(p) == '(';
+    auto keep = [&](int c) {
+        if (gap) gap->add(static_cast<char>(c));
+    };
+    keep(peek(p));
+    step(p);
+    if (paren) {
+        keep('*');
+        step(p);
+    }
+    const bool directive = peek(p) == '$';
+    const bool nests = p.o.nested && !directive;
+    int depth = 1;
+    for (;;) {
+        const int c = peek(p);
+        if (c < 0) {
+            error(p, startLine, kPasCommentEof);
+            return;
+        }
+        if (isLineEnd(c)) {
+            keep('\n');
+            stepLine(p);
+            continue;
+        }
+        if (c == '}' && (!paren || p.o.mixed)) {
+            keep(c);
+            step(p);
+            if (--depth == 0) return;
+            continue;
+        }
+        if (c == '*' && peek(p, 1) == ')' && (paren || p.o.mixed)) {
+            keep('*');
+            keep(')');
+            step(p);
+            step(p);
+            if (--depth == 0) return;
+            continue;
+        }
+        if (nests && c == '{' && (!paren || p.o.mixed)) {
+            ++depth;
+        } else if (nests && c == '(' && peek(p, 1) == '*' && (paren || p.o.mixed)) {
+            ++depth;
+            keep('(');
+            step(p);
+            keep('*');
+            step(p);
+            continue;
+        }
+        keep(c);
+        step(p);
+    }
+}
+
+// Reads the gap before the next token into t.
+void readGap(Parser& p, Token& t) {
+    t.gap.clear();
+    t.gapStart = 0;
+    t.gapSameLine = 0;
+    t.gapComment = false;
+    bool sameLine = true;
+    for (;;) {
+        const int c = peek(p);
+        if (c < 0) return;
+        if (isLineEnd(c)) {
+            t.gap.add('\n');
+            stepLine(p);
+            sameLine = false;
+            continue;
+        }
+        if (c == ' ' || c == '\t' || (c < 32 && c != 26)) {
+            t.gap.add(static_cast<char>(c));
+            step(p);
+            continue;
+        }
+        const bool brace = c == '{';
+        const bool paren = c == '(' && peek(p, 1) == '*';
+        const bool slashes = c == '/' && peek(p, 1) == '/';
+        if (!brace && !paren && !slashes) return;
+        if (brace) {
+            const int kind = structureComment(p);
+            if (kind == '(' || kind == ')') {
+                // Dropped with the rest of its line.
+                skipComment(p, nullptr);
+                while (peek(p) >= 0 && !isLineEnd(peek(p))) step(p);
+                continue;
+            }
+        }
+        if (!t.gapComment) {
+            t.gapComment = true;
+            t.gapLine = p.line;
+            t.gapColumn = p.column;
+        }
+        if (slashes) {
+            while (peek(p) >= 0 && !isLineEnd(peek(p))) {
+                t.gap.add(static_cast<char>(peek(p)));
+                step(p);
+            }
+        } else {
+            skipComment(p, &t.gap);
+        }
+        if (sameLine) t.gapSameLine = t.gap.length;
+    }
+}
+
+// Adds the character at the current position to the token text; reports a
+// token that outgrows its buffer once.
+inline void take(Parser& p, Token& t, bool& tooLong) {
+    if (t.text.length < t.text.capacity) {
+        t.text.data[t.text.length++] = p.w->input[p.pos];
+    } else if (!tooLong) {
+        tooLong = true;
+        error(p, t.line, kPasTokenTooLong);
+    }
+    step(p);
+}
+
+}  // namespace
+
+void readToken(Parser& p, Token& t) {
+    readGap(p, t);
+    t.text.clear();
+    t.word = wNone;
+    t.line = p.line;
+    t.column = p.column;
+    t.offset = offset(p);
+    const int c = peek(p);
+    bool tooLong = false;
+    if (c < 0) {
+        t.kind = Tok::Eof;
+    } else if (isLetter(c)) {
+        t.kind = Tok::Word;
+        while (isLetter(peek(p)) || isDigit(peek(p))) take(p, t, tooLong);
+        t.word = lookupWord(t.text.data, t.text.length);
+    } else if (isDigit(c) || (c == '$' && isHex(peek(p, 1))) ||
+               ((c == '&' || c == '%') && isDigit(peek(p, 1)))) {
+        t.kind = Tok::Number;
+        take(p, t, tooLong);
+        for (;;) {
+            const int d = peek(p);
+            if (isLetter(d) || isDigit(d)) {
+                const bool exponent = (d == 'e' || d == 'E') && (peek(p, 1) == '+' || peek(p, 1) == '-');
+                take(p, t, tooLong);
+                if (exponent) take(p, t, tooLong);
+            } else if (d == '.' && isDigit(peek(p, 1))) {
+                take(p, t, tooLong);
+            } else {
+                break;
+            }
+        }
+    } else if (c == '\'' || c == '#') {
+        t.kind = Tok::String;
+        // A run of quoted parts and character codes: 'a'#13'b'.
+        for (;;) {
+            const int d = peek(p);
+            if (d == '#') {
+                take(p, t, tooLong);
+                while (peek(p) == '$' || isHex(peek(p))) take(p, t, tooLong);
+                continue;
+            }
+            if (d != '\'') break;
+            const std::int32_t startLine = p.line;
+            take(p, t, tooLong);
+            for (;;) {
+                const int e = peek(p);
+                if (e < 0) {
+                    error(p, startLine, kPasStringEof);
+                    break;
+                }
+                if (isLineEnd(e)) {
+                    error(p, startLine, kPasStringExceedsLine);
+                    break;
+                }
+                take(p, t, tooLong);
+                if (e == '\'') {
+                    if (peek(p) != '\'') break;
+                    take(p, t, tooLong);
+                }
+            }
+            if (isLineEnd(peek(p)) || peek(p) < 0) break;
+        }
+    } else {
+        t.kind = Tok::Symbol;
+        take(p, t, tooLong);
+        const int d = peek(p);
+        if ((c == ':' && d == '=') || (c == '.' && d == '.') || (c == '<' && (d == '=' || d == '>')) ||
+            (c == '>' && d == '=') || (c == '(' && d == '.') || (c == '.' && d == ')'))
+            take(p, t, tooLong);
+        if (t.text.length == 1 && c == '(') {
+            ++p.parens;
+        } else if (t.text.length == 1 && c == ')') {
+            if (p.parens == 0)
+                error(p, t.line, kPasCloseBracket);
+            else
+                --p.parens;
+        }
+    }
+    t.text.data[t.text.length] = 0;
+    t.end = offset(p);
+    t.endLine = p.line;
+}
+
+// The token `k` places ahead of the current one.
+Token& ahead(Parser& p, int k) {
+    while (p.count <= k) {
+        Token& t = p.tok[(p.head + p.count) % kLookahead];
+        if (p.stop)
+            t.kind = Tok::Eof, t.word = wNone, t.text.clear(), t.gap.clear(), t.gapComment = false,
+            t.gapStart = 0;
+        else
+            readToken(p, t);
+        ++p.count;
+    }
+    return p.tok[(p.head + k) % kLookahead];
+}
+
+void advance(Parser& p) {
+    Token& t = cur(p);
+    if (t.kind != Tok::Eof) {
+        p.lastEnd = t.end;
+        p.lastLine = t.endLine;
+        p.lastSemicolon = isSymbol(t, ';');
+    }
+    p.head = (p.head + 1) % kLookahead;
+    --p.count;
+    ahead(p, 0);
+    if (p.stop) {
+        // Whatever was read ahead is dropped.
+        Token& n = cur(p);
+        n.kind = Tok::Eof;
+        n.word = wNone;
+    }
+}
+
+bool ordinaryWordIs(const Token& t, const char* upperText) {
+    const int n = static_cast<int>(std::strlen(upperText));
+    return t.kind == Tok::Word && t.text.length == n && equalNoCase(t.text.data, upperText, n);
+}
+
+// ---------------------------------------------------------------------------
+// The file
+
+// A version structure comment at the head of the file: skips it, the rest
+// of its line and the following line. Returns its line, or 0.
+std::int32_t versionComment(Parser& p) {
+    // Blanks and empty lines before it.
+    while (peek(p) == ' ' || peek(p) == '\t' || isLineEnd(peek(p))) {
+        if (isLineEnd(peek(p)))
+            stepLine(p);
+        else
+            step(p);
+    }
+    if (peek(p) != '{') return 0;
+    const int kind = structureComment(p);
+    if (kind != 'V' && kind != 'v') return 0;
+    const std::int32_t line = p.line;
+    skipComment(p, nullptr);
+    for (int skipped = 0; skipped < 2 && peek(p) >= 0; ++skipped) {
+        while (peek(p) >= 0 && !isLineEnd(peek(p))) step(p);
+        if (isLineEnd(peek(p))) stepLine(p);
+    }
+    return line;
+}
+
+bool prepare(Parser& p, ParserBlock* block, const PascalEnvironment& env) {
+    p.block = block;
+    p.env = &env;
+    p.w = static_cast<WorkArea*>(allocate(p, sizeof(WorkArea)));
+    if (!p.w) return false;
+    readOptions(*block, env, p.o);
+    p.functions = block->interfaceVersion >= kFirstFunctionVersion;
+    for (int i = 0; i < kLookahead; ++i) {
+        p.tok[i].text = TextBuffer{p.w->tokenText[i], 0, kPascalTokenLimit};
+        p.tok[i].gap = TextBuffer{p.w->tokenGap[i], 0, kPascalTextLimit};
+        p.tok[i].kind = Tok::Eof;
+    }
+    return true;
+}
+
+void finish(Parser& p) {
+    release(p, p.log);
+    release(p, p.w);
+    p.log = nullptr;
+    p.w = nullptr;
+}
+
+}  // namespace pascal_internal
+
+const char* pascalOptionKey(PascalOption option) {
+    const int i = static_cast<int>(option);
+    return i >= 0 && i < static_cast<int>(PascalOption::Count) ? pascal_internal::kOptionKeys[i] : "";
+}
