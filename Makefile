@@ -4,7 +4,7 @@ JOBS ?= 2
 FUZZ_SECONDS ?= 10
 BUILD := build
 
-.PHONY: all run test bootstrap native native-asan win64 win32 fuzz bench clean
+.PHONY: all run test bootstrap native native-asan win64 win32 fuzz bench corpus clean
 
 all: native win64
 
@@ -43,6 +43,10 @@ fuzz: bootstrap
 bench: bootstrap
 	$(call build_preset,bench)
 	@for b in $(BUILD)/bench/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+# The Pascal parser over a body of real code (Debian's Free Pascal sources).
+corpus: bootstrap
+	@scripts/pascal-corpus.sh
 
 clean:
 	rm -rf $(BUILD)
