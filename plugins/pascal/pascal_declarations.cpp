@@ -45,7 +45,8 @@ void section(Parser& p) {
             if (!procedureType && !interfaceType) break;
         }
         if (depth == 0 && parens == 0 && w == wAsm && p.o.delphi) break;
-        if (depth == 0 && parens == 0 && w == wClass && in(p, ahead(p, 1), kRoutineWords)) break;
+        if (depth == 0 && parens == 0 && w == wClass && !prevEquals && in(p, ahead(p, 1), kRoutineWords))
+            break;
         if (depth == 0 && parens == 0 && w == wException) break;
         // Nesting of record, object, class and interface bodies.
         if (w == wRecord) {
@@ -213,13 +214,13 @@ void routine(Parser& p, Context ctx) {
         return;
     }
     // The heading is needed twice (segment header and head).
-    std::memmove(p.w->header, head, std::strlen(head) + 1);
+    std::snprintf(p.w->header, sizeof p.w->header, "%s", head);
     const std::int32_t type = kind == wProcedure                 ? kProcedure
                               : kind == wFunction && p.functions ? kFunction
                                                                  : kFrame;
     const bool segment = !p.generated;
     if (segment) levelStart(p, line, p.w->header, start);
-    openFrame(p, line, p.w->header, c.line, type);
+    openFrame(p, line, head, c.line, type);
     {
         Expect e(p, setOf(wBegin, wAsm));
         items(p, Context::Routine, setOf(wBegin, wAsm));

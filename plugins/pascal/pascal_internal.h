@@ -136,28 +136,41 @@ struct Options {
     bool nested = true, mixed = true, delphi = false, exceptionToken = true;
     char ecComment[128] = "Korrin";
     int ecLength = 6;
+    char defines[1024] = "";  // the symbols defined before the source's own
 };
 
 // ---------------------------------------------------------------------------
 // Buffers of the work area
 
-// A text being collected: line ends as '\n', cut at kPascalTextLimit.
+struct Parser;
+
+// A text being collected: line ends as '\n'. A text over one of the
+// parser's stores grows as needed (up to kPascalMaxText characters); any
+// other is cut at its capacity.
 struct TextBuffer {
     char* data;
     int length;
     int capacity;
+    Parser* owner = nullptr;
+    int store = -1;  // the parser's store it lives in
     void clear() { length = 0; }
+    // Makes room for `more` characters; false when it cannot.
+    bool grow(int more);
     void add(char c) {
-        if (length < capacity) data[length++] = c;
+        if (length < capacity || grow(1)) data[length++] = c;
     }
     void add(const char* s, int n) {
-        if (n > capacity - length) n = capacity - length;
+        if (n > capacity - length && !grow(n)) n = capacity - length;
         if (n > 0) {
             std::memcpy(data + length, s, static_cast<std::size_t>(n));
             length += n;
         }
     }
 };
+
+// The longest text collected before the parse gives up (a comment or an
+// inactive conditional region of that size is no source).
+constexpr int kPascalMaxText = 8 * 1024 * 1024;
 
 enum class Tok : std::uint8_t { Eof, Word, Number, String, Symbol };
 
@@ -174,6 +187,13 @@ struct Token {
     int gapSameLine;                  // end of the comments that begin on the line the gap begins on
     bool gapComment;                  // the gap holds a comment
     std::int32_t gapLine, gapColumn;  // where its first comment begins
+    // Conditional compilation: the depth of open regions (counted in the
+    // alternatives the parse follows) at the token, the lowest depth in its
+    // gap and the gap offset right after the directive that first reached
+    // it (0: never below the depth at the gap's start), and whether the gap
+    // passed from one alternative of a region to another.
+    int cond, condLow, condLowAt;
+    bool condAlt;
 };
 
 constexpr int kLookahead = 3;
@@ -197,7 +217,13 @@ struct WorkArea {
     char text[kPascalTextLimit + 1];    // the text being collected
     char out[kPascalTextLimit + 1];     // a text as it is sent
     char header[kPascalTextLimit + 1];  // a segment header
-    char message[512];
+    char chunk[kPascalTextLimit + 1];   // one part of a text split for its length
+    char message[1024];
+    char include[kParserPathSize];  // the file named by the last include directive
+    struct Symbol {
+        char name[64];
+        std::int64_t value;
+    } symbols[512];  // symbols defined for conditional compilation
     SeqFrame frames[kPascalMaxNesting * 4 + 16];
 };
 
@@ -219,6 +245,19 @@ struct Parser {
     bool eof = false;
     std::int32_t line = 1, column = 0;
     int parens = 0;  // open parentheses seen by the lexer
+    int cond = 0;    // open conditional regions, in the alternatives followed
+    int symbolCount = 0;
+    bool macPascal = false;        // {$mode macpas}
+    std::int32_t includeLine = 0;  // of the last include directive (0: none)
+    bool textTooLong = false;      // a text outgrew kPascalMaxText
+
+    // Growable text stores: the collected text, the text as sent, the gaps.
+    enum { kStoreText, kStoreOut, kStoreGap, kStoreCount = kStoreGap + 3 };
+    struct Store {
+        char* data;
+        int capacity;
+        bool heap;
+    } store[kStoreCount] = {};
 
     // Tokens
     Token tok[kLookahead];
@@ -227,6 +266,7 @@ struct Parser {
     std::int64_t lastEnd = 0;
     std::int32_t lastLine = 1;
     bool lastSemicolon = false;  // the token taken last was ";"
+    int lastCond = 0;            // the conditional depth at the token taken last
 
     // Writer
     int depth = 0;  // frames in use
@@ -244,6 +284,7 @@ struct Parser {
     bool outOfMemory = false;
     bool writeFailed = false;
     std::uint32_t errors = 0;
+    std::uint32_t warnings = 0;
     char footer[8] = "";  // the footer text "end" with what follows it
 };
 
@@ -263,6 +304,11 @@ void* allocate(Parser& p, std::size_t size);
 void release(Parser& p, void* block);
 // Reports message `number` at `line` as an error.
 void error(Parser& p, std::int32_t line, int number);
+// Warns that a text was split for its length.
+void splitWarning(Parser& p, std::int32_t line);
+// Reports the missing part `missing` (a message number) as a warning: it is
+// taken to be in the file of the last include directive.
+void includeWarning(Parser& p, std::int32_t line, int missing);
 // The text of message `number` (a segment name), in the work area.
 const char* segmentName(Parser& p, int number);
 // The reserved word `text` (n characters) spells, or wNone.
@@ -273,6 +319,7 @@ void readToken(Parser& p, Token& t);
 Token& ahead(Parser& p, int k);
 // Takes the current token.
 void advance(Parser& p);
+
 // A version structure comment at the head of the file: skips it, the rest
 // of its line and the following line. Returns its line, or 0.
 std::int32_t versionComment(Parser& p);
@@ -390,6 +437,9 @@ const char* closeFrameWithEnd(Parser& p, char follow, int missing);
 void flushComments(Parser& p, Token& t);
 // Consumes the current token, sending its comments first.
 void consume(Parser& p);
+// The gap of `t` up to offset `at` as a text of its own into the open
+// sequence; the rest of the gap stays with the token.
+void flushGapPart(Parser& p, Token& t, int at);
 
 // ---------------------------------------------------------------------------
 // Parser (pascal_statements.cpp, pascal_declarations.cpp, pascal_parser.cpp)

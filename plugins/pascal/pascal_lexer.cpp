@@ -3,6 +3,7 @@
 // messages, and the tokens with the whitespace and comments before each
 // (its gap). Structure comments are dropped; other comments are kept as
 // text.
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -111,6 +112,7 @@ constexpr const char* kOptionKeys[] = {
     "DelphiSupport",
     "ExceptionToken",
     "ECComment",
+    "Defines",
 };
 static_assert(sizeof kOptionKeys / sizeof kOptionKeys[0] == static_cast<int>(PascalOption::Count));
 
@@ -150,6 +152,7 @@ void readOptions(const ParserBlock& block, const PascalEnvironment& env, Options
         std::memcpy(o.ecComment, word, static_cast<std::size_t>(n) + 1);
         o.ecLength = n;
     }
+    env.option(env.context, path, pascalOptionKey(PascalOption::Defines), o.defines, sizeof o.defines);
 }
 
 void clearPushDown(Options& o) {
@@ -174,18 +177,45 @@ void release(Parser& p, void* block) {
 // ---------------------------------------------------------------------------
 // Messages
 
-void error(Parser& p, std::int32_t line, int number) {
+namespace {
+
+// Sends message `number` (its "%s" and "%d" filled from `args`) as an
+// error or warning line.
+void report(Parser& p, std::int32_t line, int number, bool isError, ...) {
     if (p.stop) return;
+    std::va_list args;
+    va_start(args, isError);
     char text[400] = "";
+    char filled[700] = "";
     char format[64] = "";
     p.env->message(p.env->context, number, text, sizeof text);
-    if (p.env->message(p.env->context, kPasErrorLine, format, sizeof format) <= 0)
-        std::snprintf(format, sizeof format, "Line %%d: Error: %%s");
+    std::vsnprintf(filled, sizeof filled, text, args);
+    va_end(args);
+    const int lineFormat = isError ? kPasErrorLine : kPasWarningLine;
+    if (p.env->message(p.env->context, lineFormat, format, sizeof format) <= 0)
+        std::snprintf(format, sizeof format, isError ? "Line %%d: Error: %%s" : "Line %%d: Warning: %%s");
     // The format is ours: "%d" then "%s".
-    std::snprintf(p.w->message, sizeof p.w->message, format, static_cast<int>(line), text);
-    ++p.errors;
-    if (p.block->errorCounter) ++*p.block->errorCounter;
+    std::snprintf(p.w->message, sizeof p.w->message, format, static_cast<int>(line), filled);
+    std::uint32_t* counter = isError ? p.block->errorCounter : p.block->warningCounter;
+    ++(isError ? p.errors : p.warnings);
+    if (counter) ++*counter;
     if (p.block->parseError) p.block->parseError(line, p.w->message, 1);
+}
+
+}  // namespace
+
+void error(Parser& p, std::int32_t line, int number) {
+    report(p, line, number, true);
+}
+
+void splitWarning(Parser& p, std::int32_t line) {
+    report(p, line, kPasTextSplit, false, kPascalTextLimit);
+}
+
+void includeWarning(Parser& p, std::int32_t line, int missing) {
+    char part[400] = "";
+    p.env->message(p.env->context, missing, part, sizeof part);
+    report(p, line, kPasPartInInclude, false, part, p.w->include);
 }
 
 const char* segmentName(Parser& p, int number) {
@@ -352,12 +382,343 @@ void skipComment(Parser& p, TextBuffer* gap) {
     }
 }
 
+// ---------------------------------------------------------------------------
+// Conditional compilation
+
+enum class Dir { Other, If, Else, ElseIf, End, Define, Undef, Setc, Mode, Include };
+
+// A compiler directive: its kind and its argument (blanks around dropped).
+struct Directive {
+    Dir kind = Dir::Other;
+    char name[16] = "";
+    const char* arg = "";
+    int argLength = 0;
+};
+
+// The directive that `comment` (a whole comment, n characters) holds.
+Directive parseDirective(const char* comment, int n) {
+    Directive d;
+    int i = comment[0] == '{' ? 1 : 2;
+    int end = comment[0] == '{' ? n - 1 : n - 2;
+    if (i >= n || comment[i] != '$') return d;
+    ++i;
+    int k = 0;
+    while (i < end && (isLetter(static_cast<unsigned char>(comment[i])) || isDigit(comment[i]))) {
+        if (k < 15) d.name[k++] = upper(comment[i]);
+        ++i;
+    }
+    d.name[k] = 0;
+    while (i < end && (comment[i] == ' ' || comment[i] == '\t' || comment[i] == '\n')) ++i;
+    while (end > i && (comment[end - 1] == ' ' || comment[end - 1] == '\t' || comment[end - 1] == '\n'))
+        --end;
+    d.arg = comment + i;
+    d.argLength = end > i ? end - i : 0;
+    static constexpr struct {
+        const char* name;
+        Dir kind;
+    } kKinds[] = {
+        {"IFDEF", Dir::If},      {"IFNDEF", Dir::If},      {"IF", Dir::If},           {"IFC", Dir::If},
+        {"IFOPT", Dir::If},      {"ELSE", Dir::Else},      {"ELSEC", Dir::Else},      {"ELSEIF", Dir::ElseIf},
+        {"ELIFC", Dir::ElseIf},  {"ENDIF", Dir::End},      {"ENDC", Dir::End},        {"IFEND", Dir::End},
+        {"DEFINE", Dir::Define}, {"DEFINEC", Dir::Define}, {"UNDEF", Dir::Undef},     {"SETC", Dir::Setc},
+        {"MODE", Dir::Mode},     {"I", Dir::Include},      {"INCLUDE", Dir::Include},
+    };
+    for (const auto& kind : kKinds)
+        if (!std::strcmp(d.name, kind.name)) d.kind = kind.kind;
+    return d;
+}
+
+// The symbol table: a defined symbol has a value (1 for {$define}).
+WorkArea::Symbol* findSymbol(Parser& p, const char* name, int n) {
+    for (int i = 0; i < p.symbolCount; ++i) {
+        WorkArea::Symbol& s = p.w->symbols[i];
+        if (static_cast<int>(std::strlen(s.name)) == n && equalNoCase(s.name, name, n)) return &s;
+    }
+    return nullptr;
+}
+
+void defineSymbol(Parser& p, const char* name, int n, std::int64_t value) {
+    if (n <= 0 || n >= static_cast<int>(sizeof p.w->symbols[0].name)) return;
+    WorkArea::Symbol* s = findSymbol(p, name, n);
+    if (!s) {
+        if (p.symbolCount >= static_cast<int>(sizeof p.w->symbols / sizeof p.w->symbols[0])) return;
+        s = &p.w->symbols[p.symbolCount++];
+        for (int i = 0; i < n; ++i) s->name[i] = upper(name[i]);
+        s->name[n] = 0;
+    }
+    s->value = value;
+}
+
+void undefineSymbol(Parser& p, const char* name, int n) {
+    WorkArea::Symbol* s = findSymbol(p, name, n);
+    if (s) *s = p.w->symbols[--p.symbolCount];
+}
+
+// The expressions of {$if}, {$ifc}, {$elseif}, {$setc}: defined(X),
+// defined X, undefined X, not, and, or, comparisons, numbers, TRUE, FALSE
+// and symbols (their value, 0 when undefined). Anything else counts as 0:
+// every alternative of a region is kept either way, only which one gives
+// the structure depends on it.
+struct Expression {
+    Parser& p;
+    const char* s;
+    int n;
+    int i = 0;
+
+    void blanks() {
+        while (i < n && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n')) ++i;
+    }
+    // The next word (letters, digits, "_"); its length, 0 if none.
+    int word(const char*& at) {
+        blanks();
+        at = s + i;
+        int k = 0;
+        while (i + k < n && (isLetter(static_cast<unsigned char>(s[i + k])) || isDigit(s[i + k]))) ++k;
+        return k;
+    }
+    bool keyword(const char* upperText) {
+        const char* at;
+        const int save = i;
+        const int k = word(at);
+        if (k == static_cast<int>(std::strlen(upperText)) && equalNoCase(at, upperText, k)) {
+            i += k;
+            return true;
+        }
+        i = save;
+        return false;
+    }
+    bool symbol(const char* text) {
+        blanks();
+        const int k = static_cast<int>(std::strlen(text));
+        if (i + k <= n && !std::strncmp(s + i, text, static_cast<std::size_t>(k))) {
+            i += k;
+            return true;
+        }
+        return false;
+    }
+    // A symbol's name, in parentheses or not.
+    bool defined() {
+        const bool paren = symbol("(");
+        const char* at;
+        const int k = word(at);
+        i += k;
+        if (paren) symbol(")");
+        return findSymbol(p, at, k) != nullptr;
+    }
+    std::int64_t primary() {
+        if (symbol("(")) {
+            const std::int64_t v = orTerm();
+            symbol(")");
+            return v;
+        }
+        if (keyword("NOT")) return !primary();
+        if (keyword("DEFINED")) return defined();
+        if (keyword("UNDEFINED")) return !defined();
+        if (keyword("TRUE")) return 1;
+        if (keyword("FALSE")) return 0;
+        blanks();
+        if (i < n && (isDigit(s[i]) || s[i] == '$')) {
+            const bool hex = s[i] == '$';
+            std::int64_t v = 0;
+            for (i += hex ? 1 : 0; i < n && (hex ? isHex(s[i]) : isDigit(s[i])); ++i)
+                v = v * (hex ? 16 : 10) + (isDigit(s[i]) ? s[i] - '0' : (upper(s[i]) - 'A' + 10));
+            return v;
+        }
+        const char* at;
+        const int k = word(at);
+        if (k == 0) {
+            if (i < n) ++i;  // something we do not read
+            return 0;
+        }
+        i += k;
+        if (symbol("(")) {  // declared(x), sizeof(x), ...: not known here
+            for (int depth = 1; i < n && depth > 0; ++i) depth += s[i] == '(' ? 1 : s[i] == ')' ? -1 : 0;
+            return 0;
+        }
+        const WorkArea::Symbol* found = findSymbol(p, at, k);
+        return found ? found->value : 0;
+    }
+    std::int64_t compare() {
+        const std::int64_t a = primary();
+        if (symbol("<=")) return a <= primary();
+        if (symbol(">=")) return a >= primary();
+        if (symbol("<>")) return a != primary();
+        if (symbol("=")) return a == primary();
+        if (symbol("<")) return a < primary();
+        if (symbol(">")) return a > primary();
+        return a;
+    }
+    std::int64_t andTerm() {
+        std::int64_t v = compare();
+        while (keyword("AND")) v = compare() && v;
+        return v;
+    }
+    std::int64_t orTerm() {
+        std::int64_t v = andTerm();
+        while (keyword("OR")) v = andTerm() || v;
+        return v;
+    }
+};
+
+// Whether the alternative a directive of kind If or ElseIf opens is taken.
+bool selects(Parser& p, const Directive& d) {
+    if (!std::strcmp(d.name, "IFOPT")) return false;
+    Expression e{p, d.arg, d.argLength};
+    if (!std::strcmp(d.name, "IFDEF")) return e.defined();
+    if (!std::strcmp(d.name, "IFNDEF")) return !e.defined();
+    return e.orTerm() != 0;
+}
+
+// Reads the source of alternatives not taken, as written, into `gap` up to
+// the directive that ends them: with `toEnd` the region's end, otherwise
+// also an alternative that is taken. Returns the kind of that directive
+// (Else for an alternative taken; Other at the end of the file).
+Dir skipInactive(Parser& p, TextBuffer& gap, std::int32_t openLine, bool toEnd) {
+    int nest = 0;
+    for (;;) {
+        const int c = peek(p);
+        if (c < 0) {
+            error(p, openLine, kPasOpenCondition);
+            return Dir::Other;
+        }
+        if (isLineEnd(c)) {
+            gap.add('\n');
+            stepLine(p);
+            continue;
+        }
+        if (c == '{' || (c == '(' && peek(p, 1) == '*')) {
+            const int start = gap.length;
+            const bool isDirective = peek(p, c == '{' ? 1 : 2) == '$';
+            skipComment(p, &gap);
+            if (!isDirective || p.stop) continue;
+            const Directive d = parseDirective(gap.data + start, gap.length - start);
+            if (d.kind == Dir::If) {
+                ++nest;
+            } else if (d.kind == Dir::End) {
+                if (nest-- == 0) return Dir::End;
+            } else if (nest == 0 && !toEnd &&
+                       (d.kind == Dir::Else || (d.kind == Dir::ElseIf && selects(p, d)))) {
+                return Dir::Else;
+            }
+            continue;
+        }
+        if (c == '/' && peek(p, 1) == '/') {
+            while (peek(p) >= 0 && !isLineEnd(peek(p))) {
+                gap.add(static_cast<char>(peek(p)));
+                step(p);
+            }
+            continue;
+        }
+        if (c == '\'') {
+            gap.add('\'');
+            step(p);
+            while (peek(p) >= 0 && !isLineEnd(peek(p))) {
+                const int e = peek(p);
+                gap.add(static_cast<char>(e));
+                step(p);
+                if (e == '\'') break;
+            }
+            continue;
+        }
+        gap.add(static_cast<char>(c));
+        step(p);
+    }
+}
+
+// A region's depth went down in the gap of t: remember the lowest point.
+void lowered(Parser& p, Token& t) {
+    if (p.cond < t.condLow) {
+        t.condLow = p.cond;
+        t.condLowAt = t.gap.length;
+    }
+}
+
+// Acts on the directive in the comment the gap of t holds from `start` on
+// (begun on `line`).
+void directive(Parser& p, Token& t, int start, std::int32_t line) {
+    const Directive d = parseDirective(t.gap.data + start, t.gap.length - start);
+    switch (d.kind) {
+        case Dir::If:
+            if (selects(p, d)) {
+                ++p.cond;
+            } else if (skipInactive(p, t.gap, line, false) == Dir::Else) {
+                ++p.cond;
+                t.condAlt = true;
+            }
+            break;
+        case Dir::Else:
+        case Dir::ElseIf:
+            // The alternative followed ends: the others are text.
+            if (p.cond == 0) break;
+            skipInactive(p, t.gap, line, true);
+            --p.cond;
+            t.condAlt = true;
+            lowered(p, t);
+            break;
+        case Dir::End:
+            if (p.cond == 0) break;
+            --p.cond;
+            lowered(p, t);
+            break;
+        case Dir::Define:
+        case Dir::Undef:
+        case Dir::Setc: {
+            Expression e{p, d.arg, d.argLength};
+            const char* name;
+            const int k = e.word(name);
+            e.i += k;
+            if (d.kind == Dir::Undef)
+                undefineSymbol(p, name, k);
+            else if (e.symbol(":=") || (d.kind == Dir::Setc && e.symbol("=")))
+                defineSymbol(p, name, k, e.orTerm());
+            else
+                defineSymbol(p, name, k, 1);
+            break;
+        }
+        case Dir::Mode:
+            if (d.argLength >= 6 && equalNoCase(d.arg, "MACPAS", 6)) p.macPascal = true;
+            break;
+        case Dir::Include:
+            // {$I+} and {$I-} are switches, {$I %DATE%} a text.
+            if (d.argLength > 0 && d.arg[0] != '+' && d.arg[0] != '-' && d.arg[0] != '%') {
+                std::snprintf(p.w->include, sizeof p.w->include, "%.*s", d.argLength, d.arg);
+                p.includeLine = line;
+            }
+            break;
+        case Dir::Other:
+            break;
+    }
+}
+
+// The symbols of the Defines option: names separated by ";", "," or
+// blanks, each with "=value" where it has one.
+void defineOptionSymbols(Parser& p) {
+    const char* s = p.o.defines;
+    while (*s) {
+        while (*s == ';' || *s == ',' || *s == ' ' || *s == '\t') ++s;
+        const char* name = s;
+        while (*s && *s != ';' && *s != ',' && *s != ' ' && *s != '\t' && *s != '=') ++s;
+        const int k = static_cast<int>(s - name);
+        std::int64_t value = 1;
+        if (*s == '=') {
+            const char* v = ++s;
+            while (*s && *s != ';' && *s != ',' && *s != ' ' && *s != '\t') ++s;
+            Expression e{p, v, static_cast<int>(s - v)};
+            value = e.orTerm();
+        }
+        defineSymbol(p, name, k, value);
+    }
+}
+
 // Reads the gap before the next token into t.
 void readGap(Parser& p, Token& t) {
     t.gap.clear();
     t.gapStart = 0;
     t.gapSameLine = 0;
     t.gapComment = false;
+    t.condLow = p.cond;
+    t.condLowAt = 0;
+    t.condAlt = false;
     bool sameLine = true;
     for (;;) {
         const int c = peek(p);
@@ -397,7 +758,11 @@ void readGap(Parser& p, Token& t) {
                 step(p);
             }
         } else {
+            const int start = t.gap.length;
+            const std::int32_t line = p.line;
+            const bool isDirective = peek(p, brace ? 1 : 2) == '$';
             skipComment(p, &t.gap);
+            if (isDirective && !p.stop) directive(p, t, start, line);
         }
         if (sameLine) t.gapSameLine = t.gap.length;
     }
@@ -419,6 +784,7 @@ inline void take(Parser& p, Token& t, bool& tooLong) {
 
 void readToken(Parser& p, Token& t) {
     readGap(p, t);
+    t.cond = p.cond;
     t.text.clear();
     t.word = wNone;
     t.line = p.line;
@@ -506,7 +872,7 @@ Token& ahead(Parser& p, int k) {
         Token& t = p.tok[(p.head + p.count) % kLookahead];
         if (p.stop)
             t.kind = Tok::Eof, t.word = wNone, t.text.clear(), t.gap.clear(), t.gapComment = false,
-            t.gapStart = 0;
+            t.gapStart = 0, t.cond = t.condLow = p.cond, t.condLowAt = 0;
         else
             readToken(p, t);
         ++p.count;
@@ -520,6 +886,7 @@ void advance(Parser& p) {
         p.lastEnd = t.end;
         p.lastLine = t.endLine;
         p.lastSemicolon = isSymbol(t, ';');
+        p.lastCond = t.cond;
     }
     p.head = (p.head + 1) % kLookahead;
     --p.count;
@@ -569,15 +936,21 @@ bool prepare(Parser& p, ParserBlock* block, const PascalEnvironment& env) {
     if (!p.w) return false;
     readOptions(*block, env, p.o);
     p.functions = block->interfaceVersion >= kFirstFunctionVersion;
+    p.store[Parser::kStoreText] = {p.w->text, kPascalTextLimit, false};
+    p.store[Parser::kStoreOut] = {p.w->out, kPascalTextLimit, false};
     for (int i = 0; i < kLookahead; ++i) {
+        p.store[Parser::kStoreGap + i] = {p.w->tokenGap[i], kPascalTextLimit, false};
         p.tok[i].text = TextBuffer{p.w->tokenText[i], 0, kPascalTokenLimit};
-        p.tok[i].gap = TextBuffer{p.w->tokenGap[i], 0, kPascalTextLimit};
+        p.tok[i].gap = TextBuffer{p.w->tokenGap[i], 0, kPascalTextLimit, &p, Parser::kStoreGap + i};
         p.tok[i].kind = Tok::Eof;
     }
+    defineOptionSymbols(p);
     return true;
 }
 
 void finish(Parser& p) {
+    for (Parser::Store& s : p.store)
+        if (s.heap) release(p, s.data);
     release(p, p.log);
     release(p, p.w);
     p.log = nullptr;

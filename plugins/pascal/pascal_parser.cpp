@@ -68,9 +68,24 @@ void openUnitFrame(Parser& p, int afterError, int headerError) {
     openFrame(p, line, finishText(p, text, c), c.line);
 }
 
+// A part of a program or unit that is not there: an error, or a warning
+// when an include directive came before (the part is taken to be in the
+// file it names).
+void missingPart(Parser& p, std::int32_t line, int missing) {
+    if (p.includeLine)
+        includeWarning(p, line, missing);
+    else
+        error(p, line, missing);
+}
+
 // Closes the Frame of a program, unit or library with its footer "end.".
 void finalEnd(Parser& p, int missing) {
     const std::int32_t line = cur(p).line;
+    if (!isWord(p, cur(p), wEnd)) {
+        missingPart(p, line, missing);
+        closeFrame(p);
+        return;
+    }
     const char* footer = closeFrameWithEnd(p, '.', missing);
     if (footer && footer[3] != '.') error(p, line, kPasFinalDot);
 }
@@ -116,7 +131,7 @@ void program(Parser& p) {
     if (isWord(p, cur(p), wBegin))
         mainBlock(p, kPasSegProgramBody, 0, !p.generated);
     else
-        error(p, cur(p).line, kPasBeginExpected);
+        missingPart(p, cur(p).line, kPasBeginExpected);
     finalEnd(p, kPasEndDotExpected);
 }
 
@@ -134,7 +149,7 @@ void unit(Parser& p) {
         unitPart(p, Context::Interface, p.o.pushInterface ? segmentName(p, kPasSegInterface) : nullptr,
                  kParts);
     } else {
-        error(p, cur(p).line, kPasNoInterface);
+        missingPart(p, cur(p).line, kPasNoInterface);
     }
     if (isWord(p, cur(p), wImplementation)) {
         const std::int32_t at = cur(p).line;
@@ -142,8 +157,9 @@ void unit(Parser& p) {
                  p.o.pushImplementation ? segmentName(p, kPasSegImplementation) : nullptr,
                  setOf(wInitialization, wFinalization, wBegin, wEnd));
         if (isEof(cur(p))) error(p, at, kPasAfterImplementation);
-    } else {
-        error(p, cur(p).line, kPasNoImplementation);
+    } else if (!(p.macPascal && isWord(p, cur(p), wEnd))) {
+        // A Mac Pascal unit may end after its interface part.
+        missingPart(p, cur(p).line, kPasNoImplementation);
     }
     if (isWord(p, cur(p), wInitialization)) {
         const std::int32_t at = cur(p).line;
@@ -203,7 +219,7 @@ void package(Parser& p) {
     const bool body = isWord(p, ahead(p, 1), wBody);
     openUnitFrame(p, kPasPackageHeader, kPasPackageHeader);
     const bool segment = !p.generated;
-    const int first = body ? kPasSegImplementation : kPasSegPackageInterface;
+    const int first = body ? kPasSegImplementation : kPasSegSpecification;
     if (segment) levelStart(p, cur(p).line, segmentName(p, first), cur(p).offset);
     {
         const WordSet stops = body ? setOf(wBegin, wEnd) : bit(wEnd);

@@ -74,6 +74,9 @@ enum PascalMessage : int {
     kPasStringExceedsLine = 15300,
     kPasCloseBracket = 15400,
     kPasTokenTooLong = 15500,
+    kPasTextSplit = 15600,      // warning: "%d" the construct text limit
+    kPasPartInInclude = 15700,  // warning: "%s" the missing part's message, "%s" the include
+    kPasOpenCondition = 15800,
 
     kPasErrorLine = 17000,    // "Line %d: Error: %s"
     kPasWarningLine = 17100,  // "Line %d: Warning: %s"
@@ -89,7 +92,7 @@ enum PascalMessage : int {
     kPasSegInitialization = 18800,
     kPasSegInitFinal = 18900,
     kPasSegDefinition = 19000,
-    kPasSegPackageInterface = 19100,
+    kPasSegSpecification = 19100,
 };
 
 // Option keys of section ParseOptions.
@@ -107,6 +110,7 @@ enum class PascalOption : int {
     DelphiSupport,
     ExceptionToken,
     ECComment,
+    Defines,  // symbols defined for conditional compilation: "A;B;C=2"
     Count
 };
 // The key text of an option ("PushDownVar", ...).
@@ -135,7 +139,7 @@ std::uint32_t pascalParse(ParserBlock* block, const PascalEnvironment& env);
 constexpr int kPascalBlockSize = 14993;   // bytes read at a time
 constexpr int kPascalBufferSize = 29988;  // the two-half input buffer
 constexpr int kPascalTokenLimit = 4096;   // characters of one token
-constexpr int kPascalTextLimit = 29987;   // characters of one construct text (longer ones are cut)
+constexpr int kPascalTextLimit = 29987;   // characters of one construct text (longer ones are split)
 constexpr int kPascalMaxNesting = 1000;   // structures open inside each other
 
 // The portable table of the texts (pascal_messages.def), for native builds:

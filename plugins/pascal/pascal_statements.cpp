@@ -43,13 +43,33 @@ bool headText(Parser& p, Word until, WordSet stops, Collect& c, TextBuffer& text
     return true;
 }
 
-// The body of a structure: one statement; a compound statement gives its
-// statements. `closing` are the words that may follow the body.
+// One statement where its first token begins a conditional region (the
+// token before the branch stands outside it): the region counts as the
+// statement. The alternatives followed give constructs, the others and
+// the directives texts, up to and including the directive that closes the
+// region, so that the branch compiles with and without each symbol.
+void regionContent(Parser& p, int outside) {
+    for (bool first = true; !p.stop; first = false) {
+        Token& t = cur(p);
+        if (!first && t.condLow <= outside) {
+            flushGapPart(p, t, t.condLowAt);
+            return;
+        }
+        if (isEof(t) || in(p, t, kClosers | p.expected)) return;
+        if (isSymbol(t, ';'))
+            consume(p);
+        else
+            statement(p);
+    }
+}
+
 // The content of an open branch sequence: the statements of a compound
-// statement, or one statement.
+// statement, or one statement (a conditional region counts as one).
 void branchContent(Parser& p) {
     Token& t = cur(p);
-    if (isWord(p, t, wBegin)) {
+    if (t.cond > p.lastCond) {
+        regionContent(p, p.lastCond);
+    } else if (isWord(p, t, wBegin)) {
         consume(p);
         {
             Expect e(p, bit(wEnd));

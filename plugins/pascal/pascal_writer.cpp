@@ -35,9 +35,38 @@ bool hasComment(const Token& t) {
     return from < to;
 }
 
-// The collector's buffer lives in the work area.
+bool TextBuffer::grow(int more) {
+    if (!owner || store < 0 || owner->stop) return false;
+    Parser& p = *owner;
+    const std::int64_t need = static_cast<std::int64_t>(length) + more;
+    if (need > kPascalMaxText) {
+        if (!p.textTooLong) {
+            p.textTooLong = true;
+            error(p, p.line, kPasTokenTooLong);
+        }
+        return false;
+    }
+    std::int64_t size = static_cast<std::int64_t>(capacity) * 2;
+    if (size < need) size = need;
+    if (size > kPascalMaxText) size = kPascalMaxText;
+    char* grown = static_cast<char*>(allocate(p, static_cast<std::size_t>(size) + 1));
+    if (!grown) {
+        p.stop = true;
+        return false;
+    }
+    if (length > 0) std::memcpy(grown, data, static_cast<std::size_t>(length));
+    Parser::Store& home = p.store[store];
+    if (home.heap) release(p, home.data);
+    home = {grown, static_cast<int>(size), true};
+    data = grown;
+    capacity = static_cast<int>(size);
+    return true;
+}
+
+// The collector's buffer: one of the parser's stores.
 TextBuffer textBuffer(Parser& p) {
-    return TextBuffer{p.w->text, 0, kPascalTextLimit};
+    const Parser::Store& s = p.store[Parser::kStoreText];
+    return TextBuffer{s.data, 0, s.capacity, &p, Parser::kStoreText};
 }
 
 // Adds a token (with the gap before it) to the collected text: the first
@@ -79,14 +108,11 @@ void addGapComments(Parser& p, TextBuffer& text, Collect& c, Token& t) {
     t.gapComment = false;
 }
 
-// After a text that ended with a token on some line: comments that begin on
-// that line still belong to it.
-void addSameLineComments(Parser& p, TextBuffer& text, Collect& c) {
-    Token& t = ahead(p, 0);
-    if (!c.started || t.gapStart != 0 || t.gapSameLine == 0) return;
-    text.add(t.gap.data, t.gapSameLine);
-    t.gapStart = t.gapSameLine;
-    // Is any comment left in the gap?
+namespace {
+
+// After a part of the gap of the current token was taken: whether a
+// comment is left in it, and where that begins.
+void restOfGap(Parser& p, Token& t) {
     int from, to;
     gapComments(t, from, to);
     bool comment = false;
@@ -106,12 +132,21 @@ void addSameLineComments(Parser& p, TextBuffer& text, Collect& c) {
     }
 }
 
+}  // namespace
+
+void addSameLineComments(Parser& p, TextBuffer& text, Collect& c) {
+    Token& t = ahead(p, 0);
+    if (!c.started || t.gapStart != 0 || t.gapSameLine == 0) return;
+    text.add(t.gap.data, t.gapSameLine);
+    t.gapStart = t.gapSameLine;
+    restOfGap(p, t);
+}
+
 // The collected text as it is sent: CR LF between lines, trailing blanks
 // removed, and the lines after the first lose the indentation of the first.
 const char* finishText(Parser& p, const TextBuffer& text, const Collect& c) {
-    char* out = p.w->out;
-    int n = 0;
-    const int limit = kPascalTextLimit;
+    const Parser::Store& store = p.store[Parser::kStoreOut];
+    TextBuffer out{store.data, 0, store.capacity, &p, Parser::kStoreOut};
     int i = 0;
     bool first = true;
     while (i <= text.length) {
@@ -129,22 +164,17 @@ const char* finishText(Parser& p, const TextBuffer& text, const Collect& c) {
         }
         int t = e;
         while (t > b && (text.data[t - 1] == ' ' || text.data[t - 1] == '\t')) --t;
-        if (!first) {
-            if (n + 2 > limit) break;
-            out[n++] = '\r';
-            out[n++] = '\n';
-        }
-        int m = t - b;
-        if (m > limit - n) m = limit - n;
-        std::memcpy(out + n, text.data + b, static_cast<std::size_t>(m > 0 ? m : 0));
-        n += m > 0 ? m : 0;
+        if (!first) out.add("\r\n", 2);
+        out.add(text.data + b, t - b);
         first = false;
         i = e + 1;
     }
     // Trailing empty lines.
-    while (n >= 2 && out[n - 1] == '\n' && out[n - 2] == '\r') n -= 2;
-    out[n] = 0;
-    return out;
+    while (out.length >= 2 && out.data[out.length - 1] == '\n' && out.data[out.length - 2] == '\r')
+        out.length -= 2;
+    if (out.length >= out.capacity) out.length = out.capacity;  // cut: the text outgrew kPascalMaxText
+    out.data[out.length] = 0;
+    return out.data;
 }
 
 // Removes one pair of parentheses that encloses the whole condition.
@@ -239,9 +269,50 @@ bool pushFrame(Parser& p, const SeqFrame& f) {
     return true;
 }
 
+namespace {
+
+// A text longer than a construct takes: consecutive texts, split at line
+// ends (at a blank, or anywhere, in a line that is itself too long).
+void splitText(Parser& p, std::int32_t line, const char* text, std::size_t length) {
+    splitWarning(p, line);
+    while (length > 0 && !p.stop) {
+        std::size_t n = length;
+        std::size_t next = length;
+        if (n > static_cast<std::size_t>(kPascalTextLimit)) {
+            n = kPascalTextLimit;
+            while (n > 0 && !(text[n - 1] == '\r' && text[n] == '\n')) --n;
+            if (n > 0) {
+                next = n + 1;
+                --n;
+            } else {
+                n = kPascalTextLimit;
+                while (n > 1 && text[n - 1] != ' ' && text[n - 1] != '\t') --n;
+                if (n <= 1) n = kPascalTextLimit;
+                next = n;
+            }
+        }
+        std::memcpy(p.w->chunk, text, n);
+        p.w->chunk[n] = 0;
+        element(p, kElementText, line, p.w->chunk);
+        for (std::size_t k = 0; k < next; ++k)
+            if (text[k] == '\n') ++line;
+        text += next;
+        length -= next;
+    }
+}
+
+}  // namespace
+
 void element(Parser& p, std::int32_t type, std::int32_t line, const char* text, std::int32_t par1,
              std::int32_t par2) {
     if (p.stop) return;
+    if (type == kElementText && text && text != p.w->chunk) {
+        const std::size_t length = std::strlen(text);
+        if (length > static_cast<std::size_t>(kPascalTextLimit)) {
+            splitText(p, line, text, length);
+            return;
+        }
+    }
     if (p.logging) {
         logOp(p, LogOp::Element, type, line, par1, par2, text);
     } else if (p.block->writeElement) {
@@ -396,6 +467,16 @@ void flushComments(Parser& p, Token& t) {
     Collect c{};
     addToken(p, text, c, t, false);
     element(p, kElementText, c.line, finishText(p, text, c));
+}
+
+void flushGapPart(Parser& p, Token& t, int at) {
+    if (at <= t.gapStart) return;
+    const int length = t.gap.length;
+    t.gap.length = at;
+    flushComments(p, t);
+    t.gap.length = length;
+    t.gapStart = at;
+    restOfGap(p, t);
 }
 
 // Consumes the current token, sending its comments first.

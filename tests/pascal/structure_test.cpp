@@ -116,7 +116,7 @@ TEST_F(Structure, LibraryAndPackages) {
               "Frame<library L;>[Seg<Definition>[Seg<procedure P; stdcall;>[Procedure<procedure P; stdcall;>"
               "[Frame<begin>-<end;>]]] Seg<Initialization>[Frame<begin>--]]<end.>");
     EXPECT_EQ(parse("package K;\r\nrequires rtl;\r\nend."),
-              "Frame<package K;>[Seg<Package interface>[\"requires rtl;\"]]<end.>");
+              "Frame<package K;>[Seg<Specification>[\"requires rtl;\"]]<end.>");
     EXPECT_EQ(parse("package body K;\r\nvar x: integer;\r\nbegin\r\n  x := 1;\r\nend;"),
               "Frame<package body K;>[Seg<Implementation>[\"var x: integer;\"] "
               "Seg<Initialization>[Frame<begin><x := 1;>-]]<end;>");
