@@ -70,7 +70,8 @@ void section(Parser& p) {
                 if (isSymbol(ahead(p, 1), ';') && depth > 0) --depth;
             }
         }
-        prevEquals = isSymbol(t, '=');
+        // "generic T<A>=class": the lexer reads ">=" as one symbol.
+        prevEquals = isSymbol(t, '=') || (t.kind == Tok::Symbol && !std::strcmp(t.text.data, ">="));
         prevColon = isSymbol(t, ':');
         prevOf = w == wOf;
         prevTo = ordinaryWordIs(t, "TO");
@@ -118,9 +119,13 @@ bool isDirective(Parser& p, const Token& t) {
             return false;
     }
     static constexpr const char* kDirectives[] = {
-        "FORWARD",     "EXTERNAL",     "OVERLOAD",   "OVERRIDE", "VIRTUAL", "DYNAMIC",      "ABSTRACT",
-        "REINTRODUCE", "STATIC",       "DEPRECATED", "PLATFORM", "VARARGS", "NOSTACKFRAME", "NORETURN",
-        "FINAL",       "EXPERIMENTAL", "WINAPI",     "MESSAGE",  "DISPID",  "PUBLIC",       "ALIAS",
+        "FORWARD",      "EXTERNAL",     "OVERLOAD",   "OVERRIDE",      "VIRTUAL",        "DYNAMIC",
+        "ABSTRACT",     "REINTRODUCE",  "STATIC",     "DEPRECATED",    "PLATFORM",       "VARARGS",
+        "NOSTACKFRAME", "NORETURN",     "FINAL",      "EXPERIMENTAL",  "WINAPI",         "MESSAGE",
+        "DISPID",       "PUBLIC",       "ALIAS",      "SYSCALL",       "INTERNPROC",     "COMPILERPROC",
+        "LOCAL",        "MWPASCAL",     "SOFTFLOAT",  "VECTORCALL",    "HARDFLOAT",      "SAVEREGISTERS",
+        "OLDFPCCALL",   "IOCHECK",      "ENUMERATOR", "UNIMPLEMENTED", "MS_ABI_DEFAULT", "SYSV_ABI_DEFAULT",
+        "MS_ABI_CDECL", "WEAKEXTERNAL", "CBLOCK",     "INTERNCONST",   "NODEFAULT",      "DEFAULT",
     };
     for (const char* d : kDirectives)
         if (ordinaryWordIs(t, d)) return true;
@@ -135,13 +140,17 @@ bool heading(Parser& p, TextBuffer& text, Collect& c, int afterError) {
     const std::int32_t line = first.line;
     addToken(p, text, c, first);
     advance(p);
+    bool isOperator = ordinaryWordIs(first, "OPERATOR");
     if (isWord(p, first, wClass)) {  // class procedure ...
+        isOperator = ordinaryWordIs(cur(p), "OPERATOR");
         addToken(p, text, c, cur(p));
         advance(p);
     }
     // The name: the calling-convention words are names here.
     const Word named = cur(p).kind == Tok::Word ? cur(p).word : wNone;
-    if (!isName(p, cur(p)) && !(named >= wRegister && named <= wSafecall)) error(p, line, afterError);
+    // An operator's name is its symbol or word.
+    if (!isOperator && !isName(p, cur(p)) && !(named >= wRegister && named <= wSafecall))
+        error(p, line, afterError);
     int parens = 0;
     collect(p, text, c, [&](const Token& t) {
         if (isSymbol(t, '(')) ++parens;
@@ -158,7 +167,10 @@ bool heading(Parser& p, TextBuffer& text, Collect& c, int afterError) {
     advance(p);
     // Directives: word, arguments, ";".
     while (!p.stop && isDirective(p, cur(p))) {
-        if (ordinaryWordIs(cur(p), "FORWARD") || ordinaryWordIs(cur(p), "EXTERNAL")) body = false;
+        if (ordinaryWordIs(cur(p), "FORWARD") || ordinaryWordIs(cur(p), "EXTERNAL") ||
+            ordinaryWordIs(cur(p), "SYSCALL") || ordinaryWordIs(cur(p), "INTERNPROC") ||
+            ordinaryWordIs(cur(p), "WEAKEXTERNAL"))
+            body = false;
         collect(p, text, c, [&](const Token& t) {
             return isSymbol(t, ';') || (in(p, t, kHeadEnds) && !isDirective(p, t));
         });
@@ -201,7 +213,9 @@ void routine(Parser& p, Context ctx) {
     Nest nest(p);
     Token& first = cur(p);
     flushComments(p, first);
-    const Word kind = isWord(p, first, wClass) ? word(p, ahead(p, 1)) : word(p, first);
+    // An operator is a function.
+    const Token& named = isWord(p, first, wClass) ? ahead(p, 1) : first;
+    const Word kind = ordinaryWordIs(named, "OPERATOR") ? wFunction : word(p, named);
     const std::int32_t line = first.line;
     const std::int64_t start = first.offset;
     const int afterError = kind == wProcedure ? kPasAfterProcedure : kPasAfterFunction;
@@ -313,7 +327,7 @@ void items(Parser& p, Context ctx, WordSet stops) {
                 routine(p, ctx);
                 break;
             case wClass:
-                if (in(p, ahead(p, 1), kRoutineWords))
+                if (in(p, ahead(p, 1), kRoutineWords) || ordinaryWordIs(ahead(p, 1), "OPERATOR"))
                     routine(p, ctx);
                 else
                     simpleStatement(p);
@@ -356,7 +370,10 @@ void items(Parser& p, Context ctx, WordSet stops) {
                 misplaced(p);
                 break;
             default:
-                simpleStatement(p);
+                if (isOperatorHead(p, ctx, t))
+                    routine(p, ctx);
+                else
+                    statement(p);
                 break;
         }
     }

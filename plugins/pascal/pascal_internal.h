@@ -248,6 +248,7 @@ struct Parser {
     int cond = 0;    // open conditional regions, in the alternatives followed
     int symbolCount = 0;
     bool macPascal = false;        // {$mode macpas}
+    bool afterDot = false;         // the token read last was "."
     std::int32_t includeLine = 0;  // of the last include directive (0: none)
     bool textTooLong = false;      // a text outgrew kPascalMaxText
 
@@ -287,6 +288,9 @@ struct Parser {
     std::uint32_t warnings = 0;
     char footer[8] = "";  // the footer text "end" with what follows it
 };
+
+// Where a sequence of declarations and statements stands.
+enum class Context { Top, Program, Routine, Interface, Implementation, Statements };
 
 // ---------------------------------------------------------------------------
 // Lexer (pascal_lexer.cpp)
@@ -373,6 +377,10 @@ inline bool isName(const Parser& p, const Token& t) {
 
 // An ordinary word that reads `upperText` (upper case).
 bool ordinaryWordIs(const Token& t, const char* upperText);
+// "operator" heading an operator declaration (not in a statement part).
+inline bool isOperatorHead(Parser& p, Context ctx, const Token& t) {
+    return ctx != Context::Statements && ordinaryWordIs(t, "OPERATOR") && !isSymbol(ahead(p, 1), ';');
+}
 
 // ---------------------------------------------------------------------------
 // Texts and the writer (pascal_writer.cpp)
@@ -443,8 +451,6 @@ void flushGapPart(Parser& p, Token& t, int at);
 
 // ---------------------------------------------------------------------------
 // Parser (pascal_statements.cpp, pascal_declarations.cpp, pascal_parser.cpp)
-
-enum class Context { Top, Program, Routine, Interface, Implementation, Statements };
 
 // Counts the structures open inside each other; too many stop the parse.
 struct Nest {

@@ -676,7 +676,14 @@ void directive(Parser& p, Token& t, int start, std::int32_t line) {
             break;
         }
         case Dir::Mode:
+            // The dialect decides whether comments nest.
             if (d.argLength >= 6 && equalNoCase(d.arg, "MACPAS", 6)) p.macPascal = true;
+            if ((d.argLength >= 6 && equalNoCase(d.arg, "OBJFPC", 6)) ||
+                (d.argLength == 3 && equalNoCase(d.arg, "FPC", 3)))
+                p.o.nested = true;
+            if ((d.argLength >= 6 && equalNoCase(d.arg, "DELPHI", 6)) ||
+                (d.argLength == 2 && equalNoCase(d.arg, "TP", 2)))
+                p.o.nested = false;
             break;
         case Dir::Include:
             // {$I+} and {$I-} are switches, {$I %DATE%} a text.
@@ -794,10 +801,13 @@ void readToken(Parser& p, Token& t) {
     bool tooLong = false;
     if (c < 0) {
         t.kind = Tok::Eof;
-    } else if (isLetter(c)) {
+    } else if (isLetter(c) || (c == '&' && isLetter(peek(p, 1)))) {
+        // "&begin" and a word after "." (a field, "x.end") are no reserved
+        // words.
         t.kind = Tok::Word;
+        take(p, t, tooLong);
         while (isLetter(peek(p)) || isDigit(peek(p))) take(p, t, tooLong);
-        t.word = lookupWord(t.text.data, t.text.length);
+        if (c != '&' && !p.afterDot) t.word = lookupWord(t.text.data, t.text.length);
     } else if (isDigit(c) || (c == '$' && isHex(peek(p, 1))) ||
                ((c == '&' || c == '%') && isDigit(peek(p, 1)))) {
         t.kind = Tok::Number;
@@ -862,6 +872,7 @@ void readToken(Parser& p, Token& t) {
         }
     }
     t.text.data[t.text.length] = 0;
+    p.afterDot = isSymbol(t, '.');
     t.end = offset(p);
     t.endLine = p.line;
 }
@@ -910,6 +921,9 @@ bool ordinaryWordIs(const Token& t, const char* upperText) {
 // A version structure comment at the head of the file: skips it, the rest
 // of its line and the following line. Returns its line, or 0.
 std::int32_t versionComment(Parser& p) {
+    // A UTF-8 byte order mark is no text.
+    if (peek(p) == 0xEF && peek(p, 1) == 0xBB && peek(p, 2) == 0xBF)
+        for (int i = 0; i < 3; ++i) ++p.pos;
     // Blanks and empty lines before it.
     while (peek(p) == ' ' || peek(p) == '\t' || isLineEnd(peek(p))) {
         if (isLineEnd(peek(p)))

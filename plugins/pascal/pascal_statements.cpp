@@ -318,6 +318,25 @@ void compoundFrame(Parser& p, char footerFollow, const char* segment, int missin
         items(p, Context::Statements, bit(wEnd));
     }
     if (segment) levelEnd(p);
+    if (assembler && isWord(p, cur(p), wEnd) && isSymbol(ahead(p, 1), '[')) {
+        // "end ['eax', 'ebx'];": the registers the assembler block uses.
+        closeSeq(p);
+        const std::int32_t endLine = cur(p).line;
+        TextBuffer text = textBuffer(p);
+        Collect c{};
+        bool closed = false;
+        collect(p, text, c, [&](const Token& x) {
+            const bool stop = closed;
+            closed = closed || isSymbol(x, ']');
+            return stop;
+        });
+        if (isSymbol(cur(p), footerFollow)) {
+            addToken(p, text, c, cur(p));
+            advance(p);
+        }
+        textSeq(p, kFrame, kSlotFooter, finishText(p, text, c), endLine);
+        return;
+    }
     const char* footer = closeFrameWithEnd(p, footerFollow, missingEnd);
     if (footer && footerFollow == ';' && footer[3] != ';' && !p.stop && !isEof(cur(p)) &&
         !isSymbol(cur(p), '.') && !in(p, cur(p), kClosers | setOf(wInitialization, wFinalization)))
@@ -404,6 +423,18 @@ void exceptionBlock(Parser& p) {
 
 // A statement in a statement sequence or as the body of a structure.
 void statement(Parser& p) {
+    // Labels ("done:", "10:"), each a text of its own before the statement.
+    while (!p.stop && (isName(p, cur(p)) || cur(p).kind == Tok::Number) && isSymbol(ahead(p, 1), ':')) {
+        TextBuffer text = textBuffer(p);
+        Collect c{};
+        for (int i = 0; i < 2; ++i) {
+            addToken(p, text, c, cur(p));
+            advance(p);
+        }
+        addSameLineComments(p, text, c);
+        element(p, kElementText, c.line, finishText(p, text, c));
+        if (isEof(cur(p)) || isSymbol(cur(p), ';') || in(p, cur(p), kClosers)) return;
+    }
     Token& t = cur(p);
     switch (word(p, t)) {
         case wBegin:
