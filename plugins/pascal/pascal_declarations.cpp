@@ -39,14 +39,23 @@ void section(Parser& p) {
         if (isEof(t)) break;
         const Word w = word(p, t);
         const bool typeContext = prevEquals || prevColon || prevOf || prevTo;
-        if (depth == 0 && parens == 0 && w != wNone && (kSectionEnds & bit(w))) {
+        // A word before ":" or "," is a name being declared ("Package: T;").
+        const bool declared = isSymbol(ahead(p, 1), ':') || isSymbol(ahead(p, 1), ',');
+        if (depth == 0 && parens == 0 && w != wNone && (kSectionEnds & bit(w)) && !declared) {
             const bool procedureType = (kRoutineWords & bit(w)) && typeContext;
             const bool interfaceType = w == wInterface && prevEquals;
             if (!procedureType && !interfaceType) break;
         }
         if (depth == 0 && parens == 0 && w == wAsm && p.o.delphi) break;
-        if (depth == 0 && parens == 0 && w == wClass && !prevEquals && in(p, ahead(p, 1), kRoutineWords))
+        if (depth == 0 && parens == 0 && w == wClass && !prevEquals &&
+            (in(p, ahead(p, 1), kRoutineWords) || ordinaryWordIs(ahead(p, 1), "OPERATOR")))
             break;
+        if (depth == 0 && parens == 0 && !typeContext && ordinaryWordIs(t, "OPERATOR")) {
+            const Token& n = ahead(p, 1);
+            if (!isSymbol(n, ':') && !isSymbol(n, ',') && !isSymbol(n, '=') && !isSymbol(n, ';') &&
+                !isSymbol(n, ')'))
+                break;
+        }
         if (depth == 0 && parens == 0 && w == wException) break;
         // Nesting of record, object, class and interface bodies.
         if (w == wRecord) {
@@ -165,13 +174,18 @@ bool heading(Parser& p, TextBuffer& text, Collect& c, int afterError) {
     }
     addToken(p, text, c, cur(p));
     advance(p);
-    // Directives: word, arguments, ";".
-    while (!p.stop && isDirective(p, cur(p))) {
-        if (ordinaryWordIs(cur(p), "FORWARD") || ordinaryWordIs(cur(p), "EXTERNAL") ||
-            ordinaryWordIs(cur(p), "SYSCALL") || ordinaryWordIs(cur(p), "INTERNPROC") ||
-            ordinaryWordIs(cur(p), "WEAKEXTERNAL"))
-            body = false;
+    // Directives: word, arguments, ";"; or a list in brackets
+    // ("[external name 'x'];").
+    auto bodiless = [](const Token& t) {
+        return ordinaryWordIs(t, "FORWARD") || ordinaryWordIs(t, "EXTERNAL") ||
+               ordinaryWordIs(t, "SYSCALL") || ordinaryWordIs(t, "INTERNPROC") ||
+               ordinaryWordIs(t, "WEAKEXTERNAL");
+    };
+    while (!p.stop && (isDirective(p, cur(p)) || isSymbol(cur(p), '['))) {
+        const bool list = isSymbol(cur(p), '[');
         collect(p, text, c, [&](const Token& t) {
+            if (bodiless(t)) body = false;
+            if (list) return isSymbol(t, ';') || isEof(t);
             return isSymbol(t, ';') || (in(p, t, kHeadEnds) && !isDirective(p, t));
         });
         if (!isSymbol(cur(p), ';')) break;
@@ -359,10 +373,19 @@ void items(Parser& p, Context ctx, WordSet stops) {
             case wOtherwise:
             case wExcept:
             case wFinally:
+                misplaced(p);
+                break;
             case wProgram:
             case wUnit:
             case wLibrary:
             case wPackage:
+                // Only the file's first word: elsewhere a name ("package := p;").
+                if (ahead(p, 1).kind == Tok::Symbol && !isSymbol(ahead(p, 1), ';')) {
+                    statement(p);
+                    break;
+                }
+                misplaced(p);
+                break;
             case wInterface:
             case wImplementation:
             case wInitialization:
