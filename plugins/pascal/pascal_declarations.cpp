@@ -66,6 +66,17 @@ void section(Parser& p) {
                 ++depth;
                 if (isSymbol(n, '(')) classParens = parens;
             }
+        } else if (w == wNone && prevEquals &&
+                   (ordinaryWordIs(t, "OBJCCLASS") || ordinaryWordIs(t, "OBJCPROTOCOL") ||
+                    ordinaryWordIs(t, "OBJCCATEGORY") || ordinaryWordIs(t, "CPPCLASS"))) {
+            // Objective-Pascal and C++ classes; "= objcclass;" and
+            // "= objcclass external;" declare them ahead.
+            const Token& n = ahead(p, 1);
+            const bool ahead2 = ordinaryWordIs(n, "EXTERNAL") && isSymbol(ahead(p, 2), ';');
+            if (!isSymbol(n, ';') && !ahead2) {
+                ++depth;
+                if (isSymbol(n, '(')) classParens = parens;
+            }
         } else if (w == wObject && !prevOf && (prevEquals || prevPacked || prevColon)) {
             ++depth;
         } else if (w == wEnd && depth > 0) {
@@ -306,7 +317,10 @@ void items(Parser& p, Context ctx, WordSet stops) {
     Nest nest(p);
     while (!p.stop) {
         Token& t = cur(p);
-        if (isEof(t)) break;
+        if (isEof(t)) {
+            flushComments(p, t);  // where they stand, not after the structure
+            break;
+        }
         const Word w = word(p, t);
         if (w != wNone && (stops & bit(w))) {
             flushComments(p, t);

@@ -137,6 +137,9 @@ void restOfGap(Parser& p, Token& t) {
 void addSameLineComments(Parser& p, TextBuffer& text, Collect& c) {
     Token& t = ahead(p, 0);
     if (!c.started || t.gapStart != 0 || t.gapSameLine == 0) return;
+    // A directive there that closes a conditional region the text stands
+    // in belongs to the enclosing structure.
+    if (t.condLow < p.lastCond && t.condLowAt <= t.gapSameLine) return;
     text.add(t.gap.data, t.gapSameLine);
     t.gapStart = t.gapSameLine;
     restOfGap(p, t);
