@@ -32,13 +32,21 @@ void section(Parser& p) {
     advance(p);
     int depth = 0;
     int parens = 0;
-    int classParens = -1;  // "class(...)": a forward declaration when ";" follows the list
+    int classParens = -1;      // "class(...)": a forward declaration when ";" follows the list
+    bool objcHeading = false;  // between "= objcclass" and its body or ";"
     bool prevEquals = false, prevColon = false, prevOf = false, prevTo = false, prevPacked = false;
     while (!p.stop) {
         Token& t = cur(p);
         if (isEof(t)) break;
         const Word w = word(p, t);
         const bool typeContext = prevEquals || prevColon || prevOf || prevTo;
+        if (objcHeading && parens == 0 && !isSymbol(t, '(') && !ordinaryWordIs(t, "EXTERNAL") &&
+            !ordinaryWordIs(t, "NAME") && t.kind != Tok::String && !ordinaryWordIs(t, "OBJCCLASS") &&
+            !ordinaryWordIs(t, "OBJCPROTOCOL") && !ordinaryWordIs(t, "OBJCCATEGORY") &&
+            !ordinaryWordIs(t, "CPPCLASS")) {
+            objcHeading = false;
+            if (!isSymbol(t, ';')) ++depth;
+        }
         // A word before ":" or "," is a name being declared ("Package: T;").
         const bool declared = isSymbol(ahead(p, 1), ':') || isSymbol(ahead(p, 1), ',');
         if (depth == 0 && parens == 0 && w != wNone && (kSectionEnds & bit(w)) && !declared) {
@@ -69,14 +77,9 @@ void section(Parser& p) {
         } else if (w == wNone && prevEquals &&
                    (ordinaryWordIs(t, "OBJCCLASS") || ordinaryWordIs(t, "OBJCPROTOCOL") ||
                     ordinaryWordIs(t, "OBJCCATEGORY") || ordinaryWordIs(t, "CPPCLASS"))) {
-            // Objective-Pascal and C++ classes; "= objcclass;" and
-            // "= objcclass external;" declare them ahead.
-            const Token& n = ahead(p, 1);
-            const bool ahead2 = ordinaryWordIs(n, "EXTERNAL") && isSymbol(ahead(p, 2), ';');
-            if (!isSymbol(n, ';') && !ahead2) {
-                ++depth;
-                if (isSymbol(n, '(')) classParens = parens;
-            }
+            // Objective-Pascal and C++ classes: a body follows the heading
+            // unless ";" ends it ("= objcclass external name 'X';").
+            objcHeading = true;
         } else if (w == wObject && !prevOf && (prevEquals || prevPacked || prevColon)) {
             ++depth;
         } else if (w == wEnd && depth > 0) {

@@ -73,12 +73,13 @@ bool haveFreePascal() {
     return std::system("fpc -iV > /dev/null 2>&1") == 0;
 }
 
-// Compiles `source` in the test's directory as `name` and runs it; the
-// program's output.
-std::string compileAndRun(gen_test::TempDir& dir, const std::string& source, const std::string& name) {
+// Compiles `source` in the test's directory as `name` (with the compiler's
+// `flags`) and runs it; the program's output.
+std::string compileAndRun(gen_test::TempDir& dir, const std::string& source, const std::string& name,
+                          const std::string& flags = "") {
     gen_test::writeFile(dir.file(name + ".pp"), source);
-    const std::string compile =
-        "cd '" + dir.path() + "' && fpc -v0 -o" + name + ".bin " + name + ".pp > " + name + ".log 2>&1";
+    const std::string compile = "cd '" + dir.path() + "' && fpc -v0 " + flags + " -o" + name + ".bin " +
+                                name + ".pp > " + name + ".log 2>&1";
     if (std::system(compile.c_str()) != 0)
         return "compile failed:\n" + gen_test::readFile(dir.file(name + ".log"));
     const std::string run = "cd '" + dir.path() + "' && ./" + name + ".bin > " + name + ".txt 2>&1";
@@ -131,6 +132,23 @@ TEST_F(Corpus, RoundTripThroughTheCompiler) {
         EXPECT_EQ(second.find("{Korrin:("), std::string::npos);
         const std::string third = generateFrom(second, program.name + "3");
         EXPECT_EQ(withoutStamp(third), withoutStamp(second));
+    }
+}
+
+// A program with conditional regions where one statement is expected and
+// around routine heads, converted once: compiled with and without its
+// symbol, the generated source does what the original does.
+TEST_F(Corpus, ConditionalProgramRunsAlikeWithAndWithoutItsSymbol) {
+    if (!haveFreePascal()) GTEST_SKIP() << "fpc (Debian package fp-compiler) is not installed";
+    const std::string original = source("conditional.pas");
+    const std::string generated = generateFrom(original, "conditional1");
+    ASSERT_NE(generated, "") << errors;
+    EXPECT_EQ(errors, "");
+    for (const char* flags : {"", "-dQuick"}) {
+        SCOPED_TRACE(flags);
+        const std::string expected = compileAndRun(dir, original, "conditional_orig", flags);
+        ASSERT_EQ(expected.find("failed"), std::string::npos) << expected;
+        EXPECT_EQ(compileAndRun(dir, generated, "conditional_gen", flags), expected) << generated;
     }
 }
 #endif

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
 #include "tests/pascal/pascal_helpers.h"
 
@@ -31,6 +32,22 @@ TEST_F(Dll, ImportsAProgramThroughTheLibrary) {
 TEST_F(Dll, MessagesComeFromItsOwnStringTable) {
     EXPECT_EQ(import("a;\r\nend;\r\nb := 'x\r\n"), nullptr);
     EXPECT_EQ(errors, "Line 2: Error: END misplaced\r\nLine 3: Error: String constant exceeds line\r\n");
+}
+
+TEST_F(Dll, LongTextsAndConditionalRegionsThroughTheLibrary) {
+    // A comment longer than a construct takes arrives whole, in two texts.
+    const std::string comment = "{" + std::string(20000, 'a') + "\r\n" + std::string(20000, 'b') + "}";
+    ConstructNode* root = import(comment + "\r\nx;\r\n{$ifdef A} y; {$else} z; {$endif}\r\n");
+    ASSERT_NE(root, nullptr) << errors;
+    EXPECT_EQ(errors,
+              "Line 1: Warning: Text longer than 29987 characters continued in the next construct\r\n");
+    const ConstructNode* first = levelInfoOf(root)->body;
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(first->next, nullptr);
+    EXPECT_EQ(std::string(textOf(first)), "{" + std::string(20000, 'a'));
+    EXPECT_EQ(std::string(textOf(first->next)), std::string(20000, 'b') + "}\r\nx;");
+    // The alternative not taken stays as text; the region's end follows it.
+    EXPECT_EQ(brief(first->next->next), "\"{$ifdef A} y; {$else} z;\" \"{$endif}\"");
 }
 
 TEST_F(Dll, RefusesOtherVersions) {

@@ -89,6 +89,17 @@ TEST(Lexer, TokensCommentsAndMessages) {
         {"{$I { x} y // z\nw", "", "<{$I { x}> y <// z> /2 w", ""},
         // Structure comments go with the rest of their line.
         {"{Korrin:( seg} rest\nx {Korrin:) end}\ny", "", "/2 x /3 y", ""},
+        // Conditional compilation: the alternatives not taken are gap text.
+        {"{$ifdef A} x {$else} y {$endif} z", "", "<{$ifdef A} x {$else}> y <{$endif}> z", ""},
+        {"{$ifdef A} x {$else} y {$endif} z", "Defines=A;", "<{$ifdef A}> x <{$else} y {$endif}> z", ""},
+        {"{$define B}{$if defined(B) and not defined(C)} p {$endif}", "",
+         "<{$define B}{$if defined(B) and not "
+         "defined(C)}> p",
+         ""},
+        {"(*$IFC V > 1*) a (*$ELIFC V = 1*) b (*$ENDC*)", "Defines=V=1;",
+         "<(*$IFC V > 1*) a (*$ELIFC V = 1*)> b", ""},
+        {"{$ifdef A}\n x", "", "",
+         "Line 1: Error: Conditional compilation region not closed ({$ENDIF} expected)\n"},
         // Messages with their lines.
         {"a := 'open\nb", "", "a := 'open /2 b", "Line 1: Error: String constant exceeds line\n"},
         {"x)\n{ open", "", "x )",
