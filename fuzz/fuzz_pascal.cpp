@@ -4,7 +4,8 @@
 // Input: byte 0 and byte 1 choose the options, the rest is the source.
 //   byte 0 bit 0: OEM character set       bit 1: NestedComments
 //          bit 2: MixedComments           bit 3: DelphiSupport
-//          bit 4: ExceptionToken          bit 5: German texts
+//          bit 4: ExceptionToken          bit 5: German texts, Defines A;B=2
+//                                         (else FPC only)
 //          bit 6: every PushDown option   bit 7: ECComment "X" instead of the default
 //   byte 1: each bit one PushDown option (with byte 0 bit 6 clear)
 // A source the parser accepts gives a tree the editor reads back whole.
@@ -38,6 +39,7 @@ const char* option(const char* key) {
     if (!std::strcmp(key, "DelphiSupport")) return flag(g_mode & 8);
     if (!std::strcmp(key, "ExceptionToken")) return flag(g_mode & 16);
     if (!std::strcmp(key, "ECComment")) return (g_mode & 128) ? "X" : nullptr;
+    if (!std::strcmp(key, "Defines")) return (g_mode & 32) ? "A;B=2;FPC" : "FPC";
     const char* pushes[] = {
         "PushDownVar",          "PushDownConst",     "PushDownType",           "PushDownProcedurebody",
         "PushDownFunctionbody", "PushDownInterface", "PushDownImplementation", "PushDownInitialization"};

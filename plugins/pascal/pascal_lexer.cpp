@@ -181,7 +181,7 @@ namespace {
 
 // Sends message `number` (its "%s" and "%d" filled from `args`) as an
 // error or warning line.
-void report(Parser& p, std::int32_t line, int number, bool isError, ...) {
+void report(Parser& p, std::int32_t line, int number, int isError, ...) {
     if (p.stop) return;
     std::va_list args;
     va_start(args, isError);

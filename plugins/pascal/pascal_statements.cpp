@@ -63,6 +63,22 @@ void regionContent(Parser& p, int outside) {
     }
 }
 
+// The statements of a compound statement (at its BEGIN) without a Frame of
+// their own; `missingEnd`: report a missing END.
+void compoundContent(Parser& p, bool missingEnd) {
+    consume(p);
+    {
+        Expect e(p, bit(wEnd));
+        items(p, Context::Statements, bit(wEnd));
+    }
+    if (isWord(p, cur(p), wEnd)) {
+        flushComments(p, cur(p));
+        advance(p);
+    } else if (missingEnd) {
+        error(p, cur(p).line, kPasEndExpected);
+    }
+}
+
 // The content of an open branch sequence: the statements of a compound
 // statement, or one statement (a conditional region counts as one).
 void branchContent(Parser& p) {
@@ -70,17 +86,7 @@ void branchContent(Parser& p) {
     if (t.cond > p.lastCond) {
         regionContent(p, p.lastCond);
     } else if (isWord(p, t, wBegin)) {
-        consume(p);
-        {
-            Expect e(p, bit(wEnd));
-            items(p, Context::Statements, bit(wEnd));
-        }
-        if (isWord(p, cur(p), wEnd)) {
-            flushComments(p, cur(p));
-            advance(p);
-        } else {
-            error(p, cur(p).line, kPasEndExpected);
-        }
+        compoundContent(p, true);
     } else if (!isEof(t) && !isSymbol(t, ';') && !in(p, t, kClosers)) {
         statement(p);
     }
@@ -231,18 +237,8 @@ void caseStatement(Parser& p) {
     if (in(p, cur(p), setOf(wElse, wOtherwise))) {
         flushComments(p, cur(p));
         advance(p);
-        if (isWord(p, cur(p), wBegin)) {
-            // A compound statement as the whole rest branch gives its statements.
-            consume(p);
-            {
-                Expect x(p, bit(wEnd));
-                items(p, Context::Statements, bit(wEnd));
-            }
-            if (isWord(p, cur(p), wEnd)) {
-                flushComments(p, cur(p));
-                advance(p);
-            }
-        }
+        // A compound statement as the whole rest branch gives its statements.
+        if (isWord(p, cur(p), wBegin)) compoundContent(p, false);
         items(p, Context::Statements, bit(wEnd));
     }
     closeSeq(p);
