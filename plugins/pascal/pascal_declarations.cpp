@@ -151,7 +151,8 @@ bool isDirective(Parser& p, const Token& t) {
         "MS_ABI_CDECL", "WEAKEXTERNAL", "CBLOCK",     "INTERNCONST",   "NODEFAULT",      "DEFAULT",
     };
     for (const char* d : kDirectives)
-        if (ordinaryWordIs(t, d)) return true;
+        if (t.text.length == static_cast<int>(std::strlen(d)) && equalNoCase(t.text.data, d, t.text.length))
+            return true;
     return false;
 }
 

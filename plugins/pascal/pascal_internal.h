@@ -251,6 +251,7 @@ struct Parser {
     bool afterDot = false;         // the token read last was "."
     std::int32_t includeLine = 0;  // of the last include directive (0: none)
     bool textTooLong = false;      // a text outgrew kPascalMaxText
+    int outLength = 0;             // of the text finishText made last
 
     // Growable text stores: the collected text, the text as sent, the gaps.
     enum { kStoreText, kStoreOut, kStoreGap, kStoreCount = kStoreGap + 3 };
@@ -376,7 +377,11 @@ inline bool isName(const Parser& p, const Token& t) {
 }
 
 // An ordinary word that reads `upperText` (upper case).
-bool ordinaryWordIs(const Token& t, const char* upperText);
+template <std::size_t N>
+inline bool ordinaryWordIs(const Token& t, const char (&upperText)[N]) {
+    constexpr int n = static_cast<int>(N) - 1;
+    return t.kind == Tok::Word && t.text.length == n && equalNoCase(t.text.data, upperText, n);
+}
 // "operator" heading an operator declaration (not in a statement part).
 inline bool isOperatorHead(Parser& p, Context ctx, const Token& t) {
     return ctx != Context::Statements && ordinaryWordIs(t, "OPERATOR") && !isSymbol(ahead(p, 1), ';');

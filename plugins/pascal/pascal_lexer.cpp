@@ -259,13 +259,13 @@ bool fill(Parser& p, int k) {
     return p.pos + k < p.len;
 }
 
-inline int peek(Parser& p, int k = 0) {
+[[gnu::always_inline]] inline int peek(Parser& p, int k = 0) {
     if (p.pos + k >= p.len && !fill(p, k)) return -1;
     return static_cast<unsigned char>(p.w->input[p.pos + k]);
 }
 
 // Consumes one character that is not a line end.
-inline void step(Parser& p) {
+[[gnu::always_inline]] inline void step(Parser& p) {
     const char c = p.w->input[p.pos++];
     p.column = c == '\t' ? (p.column / 8 + 1) * 8 : p.column + 1;
 }
@@ -300,7 +300,9 @@ inline bool isHex(int c) {
 // ---------------------------------------------------------------------------
 // Lexer
 
-Word lookupWord(const char* text, int n) {
+namespace {
+
+inline Word findWord(const char* text, int n) {
     if (n < 2 || n > 14) return wNone;
     char u[16];
     for (int i = 0; i < n; ++i) u[i] = upper(text[i]);
@@ -310,6 +312,12 @@ Word lookupWord(const char* text, int n) {
         if (kWordKeys.key[i] == key && std::memcmp(kReservedWords[i], u, static_cast<std::size_t>(n)) == 0)
             return static_cast<Word>(i);
     return wNone;
+}
+
+}  // namespace
+
+Word lookupWord(const char* text, int n) {
+    return findWord(text, n);
 }
 
 namespace {
@@ -777,7 +785,7 @@ void readGap(Parser& p, Token& t) {
 
 // Adds the character at the current position to the token text; reports a
 // token that outgrows its buffer once.
-inline void take(Parser& p, Token& t, bool& tooLong) {
+[[gnu::always_inline]] inline void take(Parser& p, Token& t, bool& tooLong) {
     if (t.text.length < t.text.capacity) {
         t.text.data[t.text.length++] = p.w->input[p.pos];
     } else if (!tooLong) {
@@ -807,7 +815,7 @@ void readToken(Parser& p, Token& t) {
         t.kind = Tok::Word;
         take(p, t, tooLong);
         while (isLetter(peek(p)) || isDigit(peek(p))) take(p, t, tooLong);
-        if (c != '&' && !p.afterDot) t.word = lookupWord(t.text.data, t.text.length);
+        if (c != '&' && !p.afterDot) t.word = findWord(t.text.data, t.text.length);
     } else if (isDigit(c) || (c == '$' && isHex(peek(p, 1))) ||
                ((c == '&' || c == '%') && isDigit(peek(p, 1)))) {
         t.kind = Tok::Number;
@@ -908,11 +916,6 @@ void advance(Parser& p) {
         n.kind = Tok::Eof;
         n.word = wNone;
     }
-}
-
-bool ordinaryWordIs(const Token& t, const char* upperText) {
-    const int n = static_cast<int>(std::strlen(upperText));
-    return t.kind == Tok::Word && t.text.length == n && equalNoCase(t.text.data, upperText, n);
 }
 
 // ---------------------------------------------------------------------------

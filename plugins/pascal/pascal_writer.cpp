@@ -177,6 +177,7 @@ const char* finishText(Parser& p, const TextBuffer& text, const Collect& c) {
         out.length -= 2;
     if (out.length >= out.capacity) out.length = out.capacity;  // cut: the text outgrew kPascalMaxText
     out.data[out.length] = 0;
+    p.outLength = out.length;
     return out.data;
 }
 
@@ -309,7 +310,8 @@ void splitText(Parser& p, std::int32_t line, const char* text, std::size_t lengt
 void element(Parser& p, std::int32_t type, std::int32_t line, const char* text, std::int32_t par1,
              std::int32_t par2) {
     if (p.stop) return;
-    if (type == kElementText && text && text != p.w->chunk) {
+    // Only a text finishText made can be longer than a construct takes.
+    if (type == kElementText && text == p.store[Parser::kStoreOut].data && p.outLength > kPascalTextLimit) {
         const std::size_t length = std::strlen(text);
         if (length > static_cast<std::size_t>(kPascalTextLimit)) {
             splitText(p, line, text, length);
