@@ -85,11 +85,11 @@ constexpr WordSet setOf(W... words) {
 }
 
 // Words that end the text of a statement (they begin or close a structure).
+// The words that begin a file (program, unit, ...) are names anywhere else.
 constexpr WordSet kStatementEnds =
     setOf(wEnd, wElse, wUntil, wExcept, wFinally, wThen, wDo, wOf, wIf, wWhile, wFor, wRepeat, wCase, wWith,
           wBegin, wTry, wAsm, wProcedure, wFunction, wConstructor, wDestructor, wConst, wType, wVar, wLabel,
-          wUses, wProgram, wUnit, wLibrary, wPackage, wInterface, wImplementation, wInitialization,
-          wFinalization, wOtherwise);
+          wUses, wInterface, wImplementation, wInitialization, wFinalization, wOtherwise);
 // Words that end a heading or the text between a structure keyword and its
 // partner (FOR ... DO): the same without the declaration words, which may
 // stand in parameter lists and loop heads.

@@ -818,15 +818,21 @@ void readToken(Parser& p, Token& t) {
         if (c != '&' && !p.afterDot) t.word = findWord(t.text.data, t.text.length);
     } else if (isDigit(c) || (c == '$' && isHex(peek(p, 1))) ||
                ((c == '&' || c == '%') && isDigit(peek(p, 1)))) {
+        // Digits (hexadecimal after "$"), a fraction, an exponent; a letter
+        // after a number begins the next token ("0then").
         t.kind = Tok::Number;
+        const bool hex = c == '$';
         take(p, t, tooLong);
         for (;;) {
             const int d = peek(p);
-            if (isLetter(d) || isDigit(d)) {
-                const bool exponent = (d == 'e' || d == 'E') && (peek(p, 1) == '+' || peek(p, 1) == '-');
+            const int e = peek(p, 1);
+            if (isDigit(d) || (hex && isHex(d))) {
                 take(p, t, tooLong);
-                if (exponent) take(p, t, tooLong);
-            } else if (d == '.' && isDigit(peek(p, 1))) {
+            } else if (!hex && (d == 'e' || d == 'E') &&
+                       (isDigit(e) || ((e == '+' || e == '-') && isDigit(peek(p, 2))))) {
+                take(p, t, tooLong);
+                if (!isDigit(e)) take(p, t, tooLong);
+            } else if (d == '.' && isDigit(e)) {
                 take(p, t, tooLong);
             } else {
                 break;

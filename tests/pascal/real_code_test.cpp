@@ -141,6 +141,7 @@ TEST_F(RealCode, Dialects) {
          "assembler;>[Procedure<procedure A; assembler;>[Frame<asm><nop><end ['eax'];>]]",
          ""},
         {"", "\xef\xbb\xbfx := r.&end;", "\"x := r.&end;\"", ""},
+        {"", "if assigned(Package) then x; if r<>0then y;", "If<assigned(Package)><x;>- If<r<>0><y;>-", ""},
     };
     check(cases);
 }
