@@ -472,6 +472,7 @@ struct Expression {
     const char* s;
     int n;
     int i = 0;
+    int depth = 0;
 
     void blanks() {
         while (i < n && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n')) ++i;
@@ -514,6 +515,16 @@ struct Expression {
         return findSymbol(p, at, k) != nullptr;
     }
     std::int64_t primary() {
+        // Nesting deeper than any real condition: the rest is not read.
+        if (++depth > 64) {
+            i = n;
+            return 0;
+        }
+        const std::int64_t v = operand();
+        --depth;
+        return v;
+    }
+    std::int64_t operand() {
         if (symbol("(")) {
             const std::int64_t v = orTerm();
             symbol(")");
