@@ -821,8 +821,8 @@ void readToken(Parser& p, Token& t) {
     if (c < 0) {
         t.kind = Tok::Eof;
     } else if (isLetter(c) || (c == '&' && isLetter(peek(p, 1)))) {
-        // "&begin" and a word after "." (a field, "x.end") are no reserved
-        // words.
+        // "&begin" and a word after "." (a field, "x.end") or "@" (an
+        // address, an assembler label "@End") are no reserved words.
         t.kind = Tok::Word;
         take(p, t, tooLong);
         while (isLetter(peek(p)) || isDigit(peek(p))) take(p, t, tooLong);
@@ -897,7 +897,7 @@ void readToken(Parser& p, Token& t) {
         }
     }
     t.text.data[t.text.length] = 0;
-    p.afterDot = isSymbol(t, '.');
+    p.afterDot = isSymbol(t, '.') || isSymbol(t, '@');
     t.end = offset(p);
     t.endLine = p.line;
 }

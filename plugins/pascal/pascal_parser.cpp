@@ -45,7 +45,8 @@ bool unitHeading(Parser& p, TextBuffer& text, Collect& c, int afterError, int he
         addToken(p, text, c, cur(p));
         advance(p);
     }
-    if (!isName(p, cur(p))) error(p, line, afterError);
+    // The name may be any word ("unit export;").
+    if (cur(p).kind != Tok::Word || in(p, cur(p), kHeadEnds)) error(p, line, afterError);
     collect(p, text, c, [&](const Token& t) { return isSymbol(t, ';') || (in(p, t, kHeadEnds)); });
     if (!isSymbol(cur(p), ';')) {
         if (headerError) error(p, cur(p).line, headerError);

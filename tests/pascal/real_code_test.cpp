@@ -119,6 +119,14 @@ TEST_F(RealCode, Dialects) {
          "Frame<program P;>[\"label 1, done;\" Seg<Program body>[Frame<begin>[If<a>[\"1:\" \"done:\" "
          "\"b;\"]-]-]]<end.>",
          ""},
+        {"",
+         "unit export;\r\ninterface\r\nimplementation\r\nprocedure P; assembler;\r\nasm\r\n  jmp "
+         "@End\r\n@End:\r\nend;"
+         "\r\nend.",
+         "Frame<unit export;>[Frame<interface>-- Frame<implementation>[Seg<procedure P; "
+         "assembler;>[Procedure<procedure "
+         "P; assembler;>[Frame<asm><jmp @End|@End:><end;>]]]-]<end.>",
+         ""},
         {"", "unit Foo.Bar;\r\ninterface\r\nuses System.SysUtils;\r\nimplementation\r\nend.",
          "Frame<unit Foo.Bar;>[Frame<interface><uses System.SysUtils;>- Frame<implementation>--]<end.>", ""},
         {"",
