@@ -97,10 +97,7 @@ std::string tempPath(const char* name) {
 }
 
 std::string configPath() {
-    std::string here = __FILE__;
-    here = here.substr(0, here.find_last_of("/\\"));
-    here = here.substr(0, here.find_last_of("/\\"));
-    return here + "/examples/pascal.cfg";
+    return std::string(KORRIN_SOURCE_DIR) + "/examples/pascal.cfg";
 }
 
 void fixedNow(GenTime* t) {

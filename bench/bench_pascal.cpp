@@ -22,9 +22,12 @@
 namespace {
 
 std::string corpusFile(const char* name) {
-    std::string here = __FILE__;
-    here = here.substr(0, here.find_last_of("/\\"));
-    std::ifstream in(here + "/../tests/pascal/corpus/" + name, std::ios::binary);
+    const std::string path = std::string(KORRIN_SOURCE_DIR) + "/tests/pascal/corpus/" + name;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "bench_pascal: cannot read %s\n", path.c_str());
+        std::exit(1);
+    }
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
@@ -44,7 +47,6 @@ const std::string& source() {
         if (end != std::string::npos) s[end + 3] = ';';
         piece += s;
     }
-    if (piece.empty()) piece = "x := 1;\r\n";
     while (text.size() < 50u * 1024 * 1024) text += piece;
     return text;
 }
