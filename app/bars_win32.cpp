@@ -85,10 +85,6 @@ void refreshBar(HWND bar, const Bar& table) {
     }
 }
 
-bool isTextInputCommand(unsigned command) {
-    return command >= 2370 && command <= 2383;
-}
-
 LRESULT CALLBACK ToolboxWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND:
@@ -303,7 +299,7 @@ bool createToolbar() {
         CreateWindowExA(0, TOOLBARCLASSNAMEA, nullptr, style, 0, 0, 0, 0, g_frame.frame,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kToolbarId)), g_frame.instance, nullptr);
     if (!bar) return false;
-    if (!fillBar(bar, g_toolbar, kToolbarTable, kToolbarImages)) {
+    if (!fillBar(bar, g_toolbar, IDR_TOOLBAR, IDB_TOOLBAR)) {
         DestroyWindow(bar);
         return false;
     }
@@ -344,7 +340,7 @@ void createToolbox(const SettingsRect* rect) {
     HWND bar = CreateWindowExA(0, TOOLBARCLASSNAMEA, nullptr, barStyle, 0, 0, kToolboxColumns * 23 + 2, 400,
                                window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kToolboxBarId)),
                                g_frame.instance, nullptr);
-    if (!bar || !fillBar(bar, g_toolbox, kToolboxTable, kToolboxImages)) {
+    if (!bar || !fillBar(bar, g_toolbox, IDR_TOOLBOX, IDB_TOOLBOX)) {
         DestroyWindow(window);
         return;
     }
@@ -388,7 +384,7 @@ void createToolbox(const SettingsRect* rect) {
     if (y < screen.top) y = screen.top;
     SetWindowPos(window, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
     // Insertion mode is off: "Quit insert mode" is the pressed button.
-    SendMessageA(bar, TB_CHECKBUTTON, 8600, MAKELPARAM(TRUE, 0));
+    SendMessageA(bar, TB_CHECKBUTTON, CMD_QUIT_INSERT_MODE, MAKELPARAM(TRUE, 0));
     refreshBar(bar, g_toolbox);
     if (IsWindowVisible(g_frame.frame)) ShowWindow(window, SW_SHOWNOACTIVATE);
     g_frameSettings.window.toolWindows[static_cast<int>(ToolWindow::ToolBox)] =

@@ -1,8 +1,9 @@
 // The command vocabulary of the editor and the one dispatch table.
 //
 // Every menu item, accelerator, bar button and context-menu entry is a
-// numbered command. Each command belongs to an owner, the part of the editor
-// that carries it out; the dispatch table holds one handler per owner. A
+// numbered command, named in resources/commands.def (CMD_FILE_SAVE ...).
+// Each command belongs to an owner, the part of the editor that carries it
+// out; the dispatch table holds one handler per owner. A
 // command whose owner has no handler is not available: the frame greys its
 // menu item and bar button, and a request for it does nothing. The frame
 // installs its own handler at start; the other owners are installed by
@@ -13,6 +14,8 @@
 
 #include <cstddef>
 #include <cstdint>
+
+#include "resources/commands.h"
 
 enum class CommandOwner : std::uint8_t {
     frame,          // the frame itself: options, windows, help, exit, recent files
@@ -59,9 +62,9 @@ enum CommandFlags : unsigned {
     kIntoCurrentWindow = 0x10,  // open: into the current window (a document in it is closed first)
     kClearReadOnly = 0x20,      // save: clear the document's read-only mark first
     kReadOnly = 0x40,           // open: read-only
-    kRecreateFont = 0x80,       // 2273/2274: re-create the font (settings changed)
-    kBatchConversion = 0x100,   // 2245: the batch conversion of the command line
-    kCheckOnDisk = 0x200,       // 2205: check the open documents for changes on disk
+    kRecreateFont = 0x80,       // screen and printer font: re-create the font (settings changed)
+    kBatchConversion = 0x100,   // generate all: the batch conversion of the command line
+    kCheckOnDisk = 0x200,       // open: check the open documents for changes on disk
 };
 
 // A command with what it acts on. `path` names a file to act on without a
@@ -98,8 +101,8 @@ unsigned commandMemoryNeeded(unsigned command);
 
 // The frame's dispatch: the memory guard with `freeKb`, then the route.
 // After the command, a lack of memory (the guard, or a job that ran out and
-// raised the job-cancelled flag) is reported once with 20067 and the flags
-// are cleared.
+// raised the job-cancelled flag) is reported once with IDS_OUT_OF_MEMORY
+// and the flags are cleared.
 DispatchResult dispatchCommand(const CommandRequest& request, std::uint64_t freeKb);
 
 // ---------------------------------------------------------------------------
@@ -110,17 +113,19 @@ struct StatusHelp {
     StatusHelpKind kind;
     unsigned id;  // string id, or the add-in command
 };
-// `embedded`: the current document is embedded in a container.
+// The help the command table names for `item`; Save of a document embedded
+// in a container (`embedded`) has a text of its own, the add-in's items
+// take theirs from the add-in.
 StatusHelp statusHelpFor(unsigned item, bool embedded);
 
-// ---------------------------------------------------------------------------
-// The commands of the main menu resource, in menu order (popups left out;
-// the dynamic parts - Execute programs, MDI list, recent files, add-in
-// commands - too).
-const std::uint16_t* mainMenuCommands(std::size_t* count);
+// Whether `command` is one of the text-input commands (the bars and the
+// context menu of an edit in progress).
+constexpr bool isTextInputCommand(unsigned command) {
+    return command >= CMD_TEXT_DELETE && command <= CMD_TEXT_HELP_ON_WORD;
+}
 
-// Menu ranges filled at run time.
-constexpr unsigned kExecuteFirst = 9000, kExecuteLast = 9039;
-constexpr unsigned kWindowListFirst = 8500;
-constexpr unsigned kRecentOpenFirst = 8300, kRecentInsertFirst = 8400, kHelpFileFirst = 8450;
-constexpr unsigned kAddInFirst = 9501, kAddInLast = 9598, kAddInEmpty = 9599;
+// ---------------------------------------------------------------------------
+// The commands of the main menu resource (resources/main_menu.def), in menu
+// order (popups left out; the dynamic parts - Execute programs, MDI list,
+// recent files, add-in commands - too).
+const std::uint16_t* mainMenuCommands(std::size_t* count);

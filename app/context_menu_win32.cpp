@@ -1,6 +1,6 @@
 // Context menus and the thread's hooks: the mouse hook turns right-button
-// presses into the context-menu commands 9901-9904, the keyboard hook takes
-// Alt+Backspace in text fields, the message-filter hook F1 in menus.
+// presses into the context-menu commands (CMD_CONTEXT_*), the keyboard hook
+// takes Alt+Backspace in text fields, the message-filter hook F1 in menus.
 #include <cstdio>
 #include <cstring>
 
@@ -35,19 +35,20 @@ unsigned contextMenuFor(HWND window) {
     if (!window || !g_frame.client) return 0;
     if (g_frame.textEditMode == 2 && g_frame.editWindow && IsWindowVisible(g_frame.editWindow) &&
         isWithin(window, g_frame.editWindow))
-        return kContextTextInput;
-    if (window == g_frame.client) return kContextClient;
+        return CMD_CONTEXT_TEXT_INPUT;
+    if (window == g_frame.client) return CMD_CONTEXT_CLIENT;
     // A diagram window: a child of the MDI client, or a window inside one.
     for (HWND w = window; w; w = GetParent(w)) {
         if (GetParent(w) == g_frame.client) {
             if (IsIconic(w) || g_frame.textEditMode != 0) return 0;
-            return kContextDiagram;
+            return CMD_CONTEXT_DIAGRAM;
         }
     }
     for (ToolWindow which : {ToolWindow::Overview, ToolWindow::Levellist, ToolWindow::Printgrid,
                              ToolWindow::Result, ToolWindow::ToolBox})
-        if (isWithin(window, toolWindow(which))) return kContextToolWindows;
-    if (isWithin(window, g_frame.toolbar) || isWithin(window, g_frame.statusBar)) return kContextToolWindows;
+        if (isWithin(window, toolWindow(which))) return CMD_CONTEXT_TOOL_WINDOWS;
+    if (isWithin(window, g_frame.toolbar) || isWithin(window, g_frame.statusBar))
+        return CMD_CONTEXT_TOOL_WINDOWS;
     return 0;
 }
 
@@ -72,7 +73,7 @@ LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
     // Alt+Backspace in a text field undoes the text input.
     bool down = (lParam & 0x80000000) == 0;
     if (code == HC_ACTION && wParam == VK_BACK && (lParam & 0x20000000) && g_frame.textEditMode != 0) {
-        if (down) PostMessageA(g_frame.frame, WM_COMMAND, 2374, 0);
+        if (down) PostMessageA(g_frame.frame, WM_COMMAND, CMD_TEXT_UNDO, 0);
         return 1;
     }
     return CallNextHookEx(g_keyboardHook, code, wParam, lParam);
@@ -111,7 +112,7 @@ void appendItem(HMENU popup, const ContextEntry& entry, bool& lastWasSeparator, 
 void loadContextMenus() {
     for (int i = 0; i < kContextMenuCount; ++i) {
         g_frame.contextCounts[i] = 0;
-        unsigned id = kContextDiagram + static_cast<unsigned>(i);
+        unsigned id = CMD_CONTEXT_DIAGRAM + static_cast<unsigned>(i);
         HRSRC found = FindResourceA(g_frame.instance, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));
         HGLOBAL loaded = found ? LoadResource(g_frame.instance, found) : nullptr;
         const void* data = loaded ? LockResource(loaded) : nullptr;
@@ -143,7 +144,7 @@ UINT helpOnMenuItemMessage() {
 }
 
 void showContextMenu(unsigned command) {
-    int index = static_cast<int>(command) - static_cast<int>(kContextDiagram);
+    int index = static_cast<int>(command) - static_cast<int>(CMD_CONTEXT_DIAGRAM);
     if (index < 0 || index >= kContextMenuCount) return;
     POINT at;
     if (g_press.valid) {

@@ -53,14 +53,14 @@ std::string commandText(HGLOBAL block) {
 void carryOut(const DdeRequest& request) {
     if (request.open) {
         CommandRequest open;
-        open.command = 2205;
+        open.command = CMD_FILE_OPEN;
         open.path = request.path;
         open.flags = isEmptyUntitledWindow(activeDiagramWindow()) ? kIntoCurrentWindow : kIntoNewWindow;
         runCommand(open);
     }
     if (request.line > 0) {
         CommandRequest line;
-        line.command = 6300;
+        line.command = CMD_VIEW_LINE;
         line.number = request.line;
         routeCommand(line);
     }

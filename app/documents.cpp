@@ -21,8 +21,6 @@ namespace {
 
 OpenDiagram* g_diagrams = nullptr;
 
-constexpr unsigned kCmdNewSegment = 3050;  // the template of a top segment
-
 // A diagram file "<name>.vrd" beside `path` (the extension replaced).
 void nativeNameOf(const char* path, char* out, std::size_t size) {
     char ext[16];
@@ -75,7 +73,7 @@ bool chooseFile(PathPair pair, bool save, unsigned filterId, char* path, std::si
 
 ConstructNode* emptyTopSegment(DiagramDocument* document) {
     CurrentDocumentScope scope(document);
-    return newConstruct(document, kCmdNewSegment);
+    return newConstruct(document, CMD_INSERT_SEGMENT);
 }
 
 // After an open: a converted source or transfer file becomes a new diagram

@@ -67,11 +67,11 @@ bool isSeparatorAt(HMENU menu, int position) {
 // The recently opened files sit in the File menu before Exit, set off by a
 // separator; the recently inserted files close the Insert menu.
 void rebuildOpenList() {
-    HMENU file = popupById(kPopupFile);
+    HMENU file = popupById(IDM_POPUP_FILE);
     if (!file) return;
-    for (unsigned id = kRecentOpenFirst; id < kRecentOpenFirst + kRecentMax; ++id)
+    for (unsigned id = CMD_RECENT_OPEN_FIRST; id < CMD_RECENT_OPEN_FIRST + kRecentMax; ++id)
         DeleteMenu(file, id, MF_BYCOMMAND);
-    int exitAt = positionOf(file, 2280);
+    int exitAt = positionOf(file, CMD_FILE_EXIT);
     if (exitAt < 0) return;
     if (exitAt >= 2 && isSeparatorAt(file, exitAt - 1) && isSeparatorAt(file, exitAt - 2)) {
         DeleteMenu(file, static_cast<UINT>(exitAt - 1), MF_BYPOSITION);
@@ -82,16 +82,16 @@ void rebuildOpenList() {
         char text[kSettingsPathSize + 16];
         if (recentMenuText(g_frame.recent.open, k, text, sizeof text) <= 0) break;
         InsertMenuA(file, static_cast<UINT>(exitAt + added), MF_BYPOSITION | MF_STRING,
-                    kRecentOpenFirst + static_cast<unsigned>(k), text);
+                    CMD_RECENT_OPEN_FIRST + static_cast<unsigned>(k), text);
         ++added;
     }
     if (added) InsertMenuA(file, static_cast<UINT>(exitAt + added), MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
 }
 
 void rebuildInsertList() {
-    HMENU insert = popupById(kPopupInsert);
+    HMENU insert = popupById(IDM_POPUP_INSERT);
     if (!insert) return;
-    for (unsigned id = kRecentInsertFirst; id < kRecentInsertFirst + kRecentMax; ++id)
+    for (unsigned id = CMD_RECENT_INSERT_FIRST; id < CMD_RECENT_INSERT_FIRST + kRecentMax; ++id)
         DeleteMenu(insert, id, MF_BYCOMMAND);
     int last = GetMenuItemCount(insert) - 1;
     if (last >= 0 && isSeparatorAt(insert, last)) DeleteMenu(insert, static_cast<UINT>(last), MF_BYPOSITION);
@@ -99,11 +99,11 @@ void rebuildInsertList() {
         char text[kSettingsPathSize + 16];
         if (recentMenuText(g_frame.recent.insert, k, text, sizeof text) <= 0) break;
         if (k == 0) AppendMenuA(insert, MF_SEPARATOR, 0, nullptr);
-        AppendMenuA(insert, MF_STRING, kRecentInsertFirst + static_cast<unsigned>(k), text);
+        AppendMenuA(insert, MF_STRING, CMD_RECENT_INSERT_FIRST + static_cast<unsigned>(k), text);
     }
 }
 
-// 6405: closes the active diagram window until a close is refused or only
+// CMD_WINDOW_CLOSE_ALL: closes the active diagram window until a close is refused or only
 // the empty untitled window is left.
 bool closeAllWindows() {
     for (int guard = 0; guard < 10000; ++guard) {
@@ -153,7 +153,7 @@ LRESULT onCreate(HWND window) {
     g_frame.menu = GetMenu(window);
     CLIENTCREATESTRUCT create{};
     create.hWindowMenu = g_frame.menu ? GetSubMenu(g_frame.menu, kWindowMenuPosition) : nullptr;
-    create.idFirstChild = kWindowListFirst;
+    create.idFirstChild = CMD_WINDOW_LIST_FIRST;
     g_frame.client =
         CreateWindowExA(WS_EX_CLIENTEDGE, "MDICLIENT", nullptr,
                         WS_CHILD | WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL | WS_VISIBLE, 0, 0, 0, 0, window,
@@ -200,7 +200,7 @@ void onMenuSelect(WPARAM wParam, LPARAM lParam) {
         info.fMask = MIIM_ID;
         if (menu && GetMenuItemInfoA(menu, item, TRUE, &info)) {
             HRSRC found =
-                FindResourceA(g_frame.instance, MAKEINTRESOURCEA(kPopupHelpTable), MAKEINTRESOURCEA(10));
+                FindResourceA(g_frame.instance, MAKEINTRESOURCEA(IDR_POPUP_HELP), MAKEINTRESOURCEA(10));
             HGLOBAL loaded = found ? LoadResource(g_frame.instance, found) : nullptr;
             const void* data = loaded ? LockResource(loaded) : nullptr;
             if (data) {
@@ -225,7 +225,7 @@ void onDropFiles(HDROP drop) {
         char path[MAX_PATH];
         if (!DragQueryFileA(drop, i, path, sizeof path)) continue;
         CommandRequest open;
-        open.command = 2205;
+        open.command = CMD_FILE_OPEN;
         open.path = path;
         open.flags = isEmptyUntitledWindow(activeDiagramWindow()) ? kIntoCurrentWindow : kIntoNewWindow;
         runCommand(open);
@@ -240,27 +240,27 @@ void onBatchMessage(unsigned command, unsigned flags, const char* path) {
     request.command = command;
     request.flags = kFromBatch | flags;
     request.path = path && path[0] ? path : nullptr;
-    if (command == 2225) {
+    if (command == CMD_FILE_PRINT) {
         request.number = static_cast<long>(g_startup.printScope);
         request.text = g_startup.printerDevice[0] ? g_startup.printerDevice : nullptr;
     }
     if (runCommand(request) != DispatchResult::done && g_frame.exitCode == 0)
         g_frame.exitCode = kExitCodeFailed;
-    PostMessageA(g_frame.frame, WM_COMMAND, 2280, 0);
+    PostMessageA(g_frame.frame, WM_COMMAND, CMD_FILE_EXIT, 0);
 }
 
 bool onRegisteredMessage(UINT message, WPARAM wParam) {
     const FrameMessages& m = g_frame.messages;
     if (message == m.printExit) {
-        onBatchMessage(2225, 0, nullptr);
+        onBatchMessage(CMD_FILE_PRINT, 0, nullptr);
     } else if (message == m.generateExit) {
-        onBatchMessage(2235, 0, g_startup.actionPath);
+        onBatchMessage(CMD_FILE_GENERATE, 0, g_startup.actionPath);
     } else if (message == m.generateAllExit) {
-        onBatchMessage(2245, 0, nullptr);
+        onBatchMessage(CMD_FILE_GENERATE_ALL, 0, nullptr);
     } else if (message == m.saveExit) {
-        onBatchMessage(2210, kClearReadOnly, g_startup.actionPath);
+        onBatchMessage(CMD_FILE_SAVE, kClearReadOnly, g_startup.actionPath);
     } else if (message == m.exportExit) {
-        onBatchMessage(2250, 0, g_startup.actionPath);
+        onBatchMessage(CMD_FILE_EXPORT, 0, g_startup.actionPath);
     } else if (message == m.endInit) {
         g_settingsSnapshot = g_frameSettings.window;
         g_frame.started = true;
@@ -291,7 +291,7 @@ void toggleStatusBar() {
 }
 
 void setRecentOpenRequest(CommandRequest& open, const char* path) {
-    open.command = 2205;
+    open.command = CMD_FILE_OPEN;
     open.path = path;
     HWND active = activeDiagramWindow();
     if (isEmptyUntitledWindow(active))
@@ -418,57 +418,58 @@ DispatchResult runCommand(const CommandRequest& request) {
 }
 
 bool commandEnabled(unsigned command) {
-    if (command == kAddInEmpty || !commandAvailable(command)) return false;
+    if (command == CMD_ADDIN_EMPTY || !commandAvailable(command)) return false;
     const WindowSettings& w = g_frameSettings.window;
     switch (command) {
-        case 2275:
-        case 5505:
+        case CMD_FILE_SHORT_INFO:
+        case CMD_FILE_SHORT_INFO_COMPANION:
             return false;  // short information and its companion come with their dialogs
-        case 7520:
+        case CMD_OPTIONS_STATUS_BAR:
             return !g_frame.toolbarFailed;
-        case 7525:
+        case CMD_OPTIONS_PAGE_NUMBERS:
             return w.statusBar && !g_frame.toolbarFailed;
-        case 2260:
-        case 7530:
+        case CMD_FILE_TRANSFER:
+        case CMD_OPTIONS_FILE_TRANSFER:
             return g_frame.fileTransferAvailable;
-        case 6320:
-        case 6330:
-        case 7540:
+        case CMD_VIEW_DEFINITION:
+        case CMD_VIEW_REFERENCES:
+        case CMD_OPTIONS_PROJECT:
             return g_frame.browserActive;
         default:
             break;
     }
-    if (command >= kRecentOpenFirst && command < kRecentOpenFirst + kRecentMax)
-        return recentEntry(g_frame.recent.open, static_cast<int>(command - kRecentOpenFirst)) != nullptr;
-    if (command >= kRecentInsertFirst && command < kRecentInsertFirst + kRecentMax)
-        return recentEntry(g_frame.recent.insert, static_cast<int>(command - kRecentInsertFirst)) != nullptr;
+    if (command >= CMD_RECENT_OPEN_FIRST && command < CMD_RECENT_OPEN_FIRST + kRecentMax)
+        return recentEntry(g_frame.recent.open, static_cast<int>(command - CMD_RECENT_OPEN_FIRST)) != nullptr;
+    if (command >= CMD_RECENT_INSERT_FIRST && command < CMD_RECENT_INSERT_FIRST + kRecentMax)
+        return recentEntry(g_frame.recent.insert, static_cast<int>(command - CMD_RECENT_INSERT_FIRST)) !=
+               nullptr;
     return true;
 }
 
 bool commandChecked(unsigned command) {
     const WindowSettings& w = g_frameSettings.window;
     switch (command) {
-        case 7100:
+        case CMD_OPTIONS_REPEAT:
             return w.repeat;
-        case 7300:
+        case CMD_OPTIONS_NEW_WINDOW_ON_OPEN:
             return w.fileInSepWnd;
-        case 7400:
+        case CMD_OPTIONS_NEW_WINDOW_ON_VIEW:
             return w.segInSepWnd;
-        case 7701:
+        case CMD_OPTIONS_TOOL_BAR:
             return w.toolBar && !g_frame.toolbarFailed;
-        case 7702:
+        case CMD_OPTIONS_TOOLBOX:
             return g_frame.toolbox != nullptr;
-        case 7520:
+        case CMD_OPTIONS_STATUS_BAR:
             return w.statusBar;
-        case 7525:
+        case CMD_OPTIONS_PAGE_NUMBERS:
             return w.statusPages;
-        case 7500:
+        case CMD_OPTIONS_OVERVIEW:
             return toolWindowOpen(ToolWindow::Overview);
-        case 7505:
+        case CMD_OPTIONS_PAGE_PREVIEW:
             return toolWindowOpen(ToolWindow::Printgrid);
-        case 7510:
+        case CMD_OPTIONS_STRUCTURE_LIST:
             return toolWindowOpen(ToolWindow::Levellist);
-        case 2270:
+        case CMD_OPTIONS_RESULT_FILE:
             return toolWindowOpen(ToolWindow::Result);
         default:
             return false;
@@ -486,7 +487,7 @@ void updateMenuStates(HMENU popup) {
         }
         UINT id = GetMenuItemID(popup, i);
         if (id == 0 || id == static_cast<UINT>(-1)) continue;
-        if (id >= kWindowListFirst && id <= kWindowListFirst + 9) continue;  // the MDI window list
+        if (id >= CMD_WINDOW_LIST_FIRST && id <= CMD_WINDOW_LIST_LAST) continue;  // the MDI window list
         if (!findCommand(id)) continue;
         EnableMenuItem(popup, static_cast<UINT>(i),
                        MF_BYPOSITION | (commandEnabled(id) ? MF_ENABLED : MF_GRAYED));
@@ -499,56 +500,56 @@ bool frameCommand(const CommandRequest& request) {
     WindowSettings& w = g_frameSettings.window;
     unsigned command = request.command;
     switch (command) {
-        case 2280:
+        case CMD_FILE_EXIT:
             PostMessageA(g_frame.frame, WM_CLOSE, 0, 0);
             return true;
-        case 2382:
+        case CMD_TEXT_HELP:
             // Help on editing: F1 to the frame.
             PostMessageA(g_frame.frame, WM_KEYDOWN, VK_F1, 1);
             return true;
-        case 6401:
+        case CMD_WINDOW_TILE_HORIZONTALLY:
             SendMessageA(g_frame.client, WM_MDITILE, MDITILE_HORIZONTAL, 0);
             return true;
-        case 6402:
+        case CMD_WINDOW_TILE_VERTICALLY:
             SendMessageA(g_frame.client, WM_MDITILE, MDITILE_VERTICAL, 0);
             return true;
-        case 6403:
+        case CMD_WINDOW_CASCADE:
             SendMessageA(g_frame.client, WM_MDICASCADE, 0, 0);
             return true;
-        case 6404:
+        case CMD_WINDOW_CLOSE:
             if (HWND active = activeDiagramWindow()) SendMessageA(active, WM_CLOSE, 0, 0);
             return true;
-        case 6405:
+        case CMD_WINDOW_CLOSE_ALL:
             return closeAllWindows();
-        case 6406:
+        case CMD_WINDOW_ARRANGE_ICONS:
             SendMessageA(g_frame.client, WM_MDIICONARRANGE, 0, 0);
             return true;
-        case 7100:
+        case CMD_OPTIONS_REPEAT:
             w.repeat = !w.repeat;
             return true;
-        case 7300:
+        case CMD_OPTIONS_NEW_WINDOW_ON_OPEN:
             w.fileInSepWnd = !w.fileInSepWnd;
             return true;
-        case 7400:
+        case CMD_OPTIONS_NEW_WINDOW_ON_VIEW:
             w.segInSepWnd = !w.segInSepWnd;
             return true;
-        case 7701:
+        case CMD_OPTIONS_TOOL_BAR:
             if (g_frame.toolbarFailed) return false;
             w.toolBar = !w.toolBar;
             layoutFrame();
             return true;
-        case 7702:
+        case CMD_OPTIONS_TOOLBOX:
             toggleToolbox();
             return true;
-        case 7520:
+        case CMD_OPTIONS_STATUS_BAR:
             toggleStatusBar();
             return true;
-        case 7525:
+        case CMD_OPTIONS_PAGE_NUMBERS:
             w.statusPages = !w.statusPages;
             diagnosticsLine("printer layout outdated");
             refreshBars();
             return true;
-        case 8600:
+        case CMD_QUIT_INSERT_MODE:
             resetHelpContext();
             if (HWND overview = reinterpret_cast<HWND>(w.toolWindows[static_cast<int>(ToolWindow::Overview)]);
                 overview && GetCapture() == overview) {
@@ -557,20 +558,20 @@ bool frameCommand(const CommandRequest& request) {
                 edit(request);  // the pending mouse mode or text-edit mode ends
             }
             return true;
-        case 8601:
+        case CMD_DEFAULT_ACTION:
             if (GetActiveWindow() != g_frame.frame || g_frame.modalDepth > 0) return false;
             if (CommandHandler edit = commandRoute(CommandOwner::edit)) return edit(request);
             return false;
-        case 8605:
+        case CMD_LAYOUT_TOOLBAR:
             layoutFrame();
             return true;
-        case 8606:
+        case CMD_LAYOUT_TOOLBOX:
             if (g_frame.toolbox) {
                 toggleToolbox();
                 toggleToolbox();
             }
             return true;
-        case 8620:
+        case CMD_ACTIVATION_CHECK:
             if (!IsWindowEnabled(g_frame.frame) || IsIconic(g_frame.frame)) {
                 g_frame.activationPending = true;
                 return true;
@@ -583,15 +584,17 @@ bool frameCommand(const CommandRequest& request) {
         default:
             break;
     }
-    if ((command >= 8101 && command <= 8108) || command == 8150 || command == 8160 || command == 8170 ||
-        (command >= kHelpFileFirst && command < kHelpFileFirst + kRecentMax))
+    if ((command >= CMD_HELP_CONTENTS && command <= CMD_HELP_USING_HELP) || command == CMD_HELP_ON_TEXT ||
+        command == CMD_HELP_ABOUT || command == CMD_HELP_SYSTEM_INFO ||
+        (command >= CMD_HELP_FILE_FIRST && command < CMD_HELP_FILE_FIRST + kRecentMax))
         return helpCommand(command);
-    if (command >= kContextDiagram && command <= kContextTextInput) {
+    if (command >= CMD_CONTEXT_DIAGRAM && command <= CMD_CONTEXT_TEXT_INPUT) {
         showContextMenu(command);
         return true;
     }
-    if (command >= kRecentOpenFirst && command < kRecentOpenFirst + kRecentMax) {
-        const char* path = recentEntry(g_frame.recent.open, static_cast<int>(command - kRecentOpenFirst));
+    if (command >= CMD_RECENT_OPEN_FIRST && command < CMD_RECENT_OPEN_FIRST + kRecentMax) {
+        const char* path =
+            recentEntry(g_frame.recent.open, static_cast<int>(command - CMD_RECENT_OPEN_FIRST));
         if (!path) return false;
         char copy[kSettingsPathSize];
         std::snprintf(copy, sizeof copy, "%s", path);
@@ -599,13 +602,14 @@ bool frameCommand(const CommandRequest& request) {
         setRecentOpenRequest(open, copy);
         return routeCommand(open) == DispatchResult::done;
     }
-    if (command >= kRecentInsertFirst && command < kRecentInsertFirst + kRecentMax) {
-        const char* path = recentEntry(g_frame.recent.insert, static_cast<int>(command - kRecentInsertFirst));
+    if (command >= CMD_RECENT_INSERT_FIRST && command < CMD_RECENT_INSERT_FIRST + kRecentMax) {
+        const char* path =
+            recentEntry(g_frame.recent.insert, static_cast<int>(command - CMD_RECENT_INSERT_FIRST));
         if (!path) return false;
         char copy[kSettingsPathSize];
         std::snprintf(copy, sizeof copy, "%s", path);
         CommandRequest insert;
-        insert.command = 5500;
+        insert.command = CMD_INSERT_FILE;
         insert.path = copy;
         return routeCommand(insert) == DispatchResult::done;
     }
@@ -626,7 +630,7 @@ LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
             return 0;
         case WM_SIZE:
             if (g_frame.activationPending && wParam != SIZE_MINIMIZED)
-                PostMessageA(window, WM_COMMAND, 8620, 0);
+                PostMessageA(window, WM_COMMAND, CMD_ACTIVATION_CHECK, 0);
             layoutFrame();
             return 0;
         case WM_PAINT:
@@ -656,22 +660,22 @@ LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         case WM_WININICHANGE: {
             const char* section = reinterpret_cast<const char*>(lParam);
             if (section && (lstrcmpiA(section, "PrinterPorts") == 0 || lstrcmpiA(section, "windows") == 0))
-                routeCommand(CommandRequest{2274, kRecreateFont});
+                routeCommand(CommandRequest{CMD_FILE_PRINTER_FONT, kRecreateFont});
             break;
         }
         case WM_DEVMODECHANGE:
-            routeCommand(CommandRequest{2274, kRecreateFont});
+            routeCommand(CommandRequest{CMD_FILE_PRINTER_FONT, kRecreateFont});
             break;
         case WM_FONTCHANGE:
-            routeCommand(CommandRequest{2274, kRecreateFont});
-            routeCommand(CommandRequest{2273, kRecreateFont});
+            routeCommand(CommandRequest{CMD_FILE_PRINTER_FONT, kRecreateFont});
+            routeCommand(CommandRequest{CMD_FILE_SCREEN_FONT, kRecreateFont});
             break;
         case WM_ACTIVATEAPP:
             if (wParam) {
                 if (!IsWindowEnabled(window) || IsIconic(window))
                     g_frame.activationPending = true;
                 else if (g_frame.started)
-                    PostMessageA(window, WM_COMMAND, 8620, 0);
+                    PostMessageA(window, WM_COMMAND, CMD_ACTIVATION_CHECK, 0);
             }
             break;
         case kMsgEnsureDiagramWindow:
@@ -693,14 +697,14 @@ LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         case WM_CHAR:
             if (((wParam == '\r' && !(GetKeyState(VK_CONTROL) & 0x8000)) || wParam == '\n') &&
                 LOWORD(lParam) <= 1) {
-                SendMessageA(window, WM_COMMAND, 8601, 0);
+                SendMessageA(window, WM_COMMAND, CMD_DEFAULT_ACTION, 0);
                 return 0;
             }
             break;
         case WM_COMMAND: {
             unsigned id = LOWORD(wParam);
-            if (id >= kWindowListFirst && id <= kWindowListFirst + 9) break;  // the MDI window list
-            if (!findCommand(id)) break;                                      // system and child commands
+            if (id >= CMD_WINDOW_LIST_FIRST && id <= CMD_WINDOW_LIST_LAST) break;  // the MDI window list
+            if (!findCommand(id)) break;  // system and child commands
             onCommand(wParam, lParam);
             return 0;
         }

@@ -44,7 +44,7 @@ struct FrameMessages {
     UINT appTerm;          // "AppTermMsg"
 };
 
-constexpr int kContextMenuCount = 4;  // 9901-9904
+constexpr int kContextMenuCount = CMD_CONTEXT_TEXT_INPUT - CMD_CONTEXT_DIAGRAM + 1;
 constexpr int kMaxContextEntries = 64;
 constexpr int kRegistrationStrings = 38;  // 1800-1837
 
@@ -177,8 +177,8 @@ int statusBarHeight();
 void loadContextMenus();
 bool installHooks();
 void removeHooks();
-// Commands 9901-9904: the popup at the position of the last right-button
-// press (or at the cursor).
+// The context-menu commands (CMD_CONTEXT_*): the popup at the position of
+// the last right-button press (or at the cursor).
 void showContextMenu(unsigned command);
 // Posted to the frame by F1 in a menu: wParam = the highlighted item.
 UINT helpOnMenuItemMessage();
@@ -255,7 +255,7 @@ void installCommandRoutes();
 // After the frame exists and the settings are read: the parts get the
 // frame window and the file settings (backup names, network drives).
 void connectPartsToFrame();
-// Command 7570 "Configuration file...": the file chosen through the host's
+// Command CMD_OPTIONS_CONFIGURATION "Configuration file...": the file chosen through the host's
 // file dialog, the menu captions applied with defaults. Ready for the
 // configuration route; not installed yet.
 bool configurationFileCommand(const CommandRequest& request);

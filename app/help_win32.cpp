@@ -9,20 +9,21 @@
 #include "config/profile.h"
 #include "core/host.h"
 #include "platform/platform.h"
+#include "resources/resource_ids.h"
 #include "resources/strings.h"
 
 namespace {
 
-constexpr unsigned kDefaultHelpCommand = 8101;
+constexpr unsigned kDefaultHelpCommand = CMD_HELP_CONTENTS;
 constexpr unsigned kDefaultHelpContext = 10102;
-constexpr int kAboutTitle = 101, kAboutVersion = 102;
 
 struct HelpTopic {
     unsigned command;
     unsigned context;
 };
 constexpr HelpTopic kHelpTopics[] = {
-    {8103, 12010}, {8104, 12003}, {8105, 12009}, {8106, 12011}, {8107, 12007}, {8108, 12012},
+    {CMD_HELP_HOW_TO_USE, 12010}, {CMD_HELP_PROCEDURES, 12003}, {CMD_HELP_KEYBOARD, 12009},
+    {CMD_HELP_COMMANDS, 12011},   {CMD_HELP_GLOSSARY, 12007},   {CMD_HELP_USING_HELP, 12012},
 };
 
 // WinHelp with the failure message; a help file that is not there counts
@@ -53,7 +54,7 @@ bool helpFileEntry(int k, char* file, int size) {
     return entry && splitHelpEntry(entry, text, sizeof text, file, size);
 }
 
-// 8150: one help file is searched at once; several are offered in a menu.
+// CMD_HELP_ON_TEXT: one help file is searched at once; several are offered in a menu.
 bool helpOnSelectedText() {
     int count = 0;
     char file[kSettingsPathSize];
@@ -65,7 +66,7 @@ bool helpOnSelectedText() {
         char text[kSettingsPathSize];
         const char* entry = recentEntry(g_frame.recent.help, k);
         if (entry && splitHelpEntry(entry, text, sizeof text, file, sizeof file))
-            AppendMenuA(popup, MF_STRING, kHelpFileFirst + static_cast<unsigned>(k), text);
+            AppendMenuA(popup, MF_STRING, CMD_HELP_FILE_FIRST + static_cast<unsigned>(k), text);
     }
     POINT at;
     GetCursorPos(&at);
@@ -79,8 +80,8 @@ bool helpOnSelectedText() {
 INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG:
-            SetDlgItemTextA(dialog, kAboutTitle, g_strings.title);
-            SetDlgItemTextA(dialog, kAboutVersion, g_strings.version);
+            SetDlgItemTextA(dialog, IDC_ABOUT_TITLE, g_strings.title);
+            SetDlgItemTextA(dialog, IDC_ABOUT_VERSION, g_strings.version);
             return TRUE;
         case WM_COMMAND:
             if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
@@ -135,27 +136,27 @@ bool systemInfoAvailable() {
 
 bool helpCommand(unsigned command) {
     switch (command) {
-        case 8101:
+        case CMD_HELP_CONTENTS:
             return callHelp(g_frame.helpFile, HELP_FINDER, 0);
-        case 8102:
+        case CMD_HELP_INDEX:
             return callHelp(g_frame.helpFile, HELP_PARTIALKEY, reinterpret_cast<ULONG_PTR>(""));
-        case 8150:
+        case CMD_HELP_ON_TEXT:
             return helpOnSelectedText();
-        case 8160:
+        case CMD_HELP_ABOUT:
             ++g_frame.modalDepth;
-            DialogBoxParamA(g_frame.instance, MAKEINTRESOURCEA(8160), g_frame.frame, AboutDlgProc, 0);
+            DialogBoxParamA(g_frame.instance, MAKEINTRESOURCEA(IDD_ABOUT), g_frame.frame, AboutDlgProc, 0);
             --g_frame.modalDepth;
             return true;
-        case 8170:
+        case CMD_HELP_SYSTEM_INFO:
             return runSystemInfo();
         default:
             break;
     }
     for (const HelpTopic& topic : kHelpTopics)
         if (topic.command == command) return callHelp(g_frame.helpFile, HELP_CONTEXT, topic.context);
-    if (command >= kHelpFileFirst && command < kHelpFileFirst + kRecentMax) {
+    if (command >= CMD_HELP_FILE_FIRST && command < CMD_HELP_FILE_FIRST + kRecentMax) {
         char file[kSettingsPathSize];
-        return helpFileEntry(static_cast<int>(command - kHelpFileFirst), file, sizeof file) &&
+        return helpFileEntry(static_cast<int>(command - CMD_HELP_FILE_FIRST), file, sizeof file) &&
                searchHelpFile(file);
     }
     return false;

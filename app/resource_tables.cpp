@@ -10,7 +10,7 @@ constexpr std::uint16_t BAR_SEPARATOR = kBarSeparator;
 constexpr BarButton kToolbar[] = {
 #define TOOLBAR_BUTTON(image, command, style, tip) {image, command, kBarStateEnabled, style, tip},
 #define TOOLBOX_BUTTON(image, command, style, tip)
-#include "app/bar_buttons.def"
+#include "resources/bar_buttons.def"
 #undef TOOLBAR_BUTTON
 #undef TOOLBOX_BUTTON
 };
@@ -18,7 +18,7 @@ constexpr BarButton kToolbar[] = {
 constexpr BarButton kToolbox[] = {
 #define TOOLBAR_BUTTON(image, command, style, tip)
 #define TOOLBOX_BUTTON(image, command, style, tip) {image, command, kBarStateEnabled, style, tip},
-#include "app/bar_buttons.def"
+#include "resources/bar_buttons.def"
 #undef TOOLBAR_BUTTON
 #undef TOOLBOX_BUTTON
 };
@@ -30,7 +30,7 @@ struct MenuEntry {
 
 constexpr MenuEntry kContext[] = {
 #define CONTEXT_ITEM(menu, command, extra, flags) {menu, {command, extra, flags}},
-#include "app/context_menus.def"
+#include "resources/context_menus.def"
 #undef CONTEXT_ITEM
 };
 
@@ -50,10 +50,10 @@ constexpr auto contextOf() {
     return table;
 }
 
-constexpr auto kContext9901 = contextOf<kContextDiagram>();
-constexpr auto kContext9902 = contextOf<kContextToolWindows>();
-constexpr auto kContext9903 = contextOf<kContextClient>();
-constexpr auto kContext9904 = contextOf<kContextTextInput>();
+constexpr auto kContextDiagram = contextOf<CMD_CONTEXT_DIAGRAM>();
+constexpr auto kContextToolWindows = contextOf<CMD_CONTEXT_TOOL_WINDOWS>();
+constexpr auto kContextClient = contextOf<CMD_CONTEXT_CLIENT>();
+constexpr auto kContextTextInput = contextOf<CMD_CONTEXT_TEXT_INPUT>();
 
 std::uint16_t read16(std::span<const std::uint8_t> data, std::size_t at) {
     return static_cast<std::uint16_t>(data[at] | data[at + 1] << 8);
@@ -89,17 +89,17 @@ int readContextEntries(std::span<const std::uint8_t> data, ContextEntry* out, in
 unsigned contextSubmenuPopup(std::uint16_t code) {
     switch (code) {
         case kContextEnclose:
-            return kPopupEnclose;
+            return IDM_POPUP_ENCLOSE;
         case kContextClipboard:
-            return kPopupClipboard;
+            return IDM_POPUP_CLIPBOARD;
         default:
             return 0;
     }
 }
 
 unsigned popupHelpString(std::span<const std::uint8_t> data, unsigned popupId) {
-    if (popupId < kFirstPopupId) return 0;
-    std::size_t at = static_cast<std::size_t>(popupId - kFirstPopupId) * 2;
+    if (popupId < IDM_POPUP_FILE) return 0;
+    std::size_t at = static_cast<std::size_t>(popupId - IDM_POPUP_FILE) * 2;
     if (at + 2 > data.size()) return 0;
     return read16(data, at);
 }
@@ -114,14 +114,14 @@ std::span<const BarButton> toolboxButtons() {
 
 std::span<const ContextEntry> contextEntries(unsigned menu) {
     switch (menu) {
-        case kContextDiagram:
-            return kContext9901.items;
-        case kContextToolWindows:
-            return kContext9902.items;
-        case kContextClient:
-            return kContext9903.items;
-        case kContextTextInput:
-            return kContext9904.items;
+        case CMD_CONTEXT_DIAGRAM:
+            return kContextDiagram.items;
+        case CMD_CONTEXT_TOOL_WINDOWS:
+            return kContextToolWindows.items;
+        case CMD_CONTEXT_CLIENT:
+            return kContextClient.items;
+        case CMD_CONTEXT_TEXT_INPUT:
+            return kContextTextInput.items;
         default:
             return {};
     }

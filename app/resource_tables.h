@@ -1,7 +1,8 @@
 // The binary tables of the frame's resources and their readers: the bar
-// buttons (RCDATA 27000 tool bar, 27001 toolbox), the context menus (RCDATA
-// 9901-9904) and the popup help (RCDATA 10050). The tables are written in
-// app/*.def, which the resource script and this code share.
+// buttons (RCDATA IDR_TOOLBAR, IDR_TOOLBOX), the context menus (RCDATA
+// CMD_CONTEXT_*) and the popup help (RCDATA IDR_POPUP_HELP). The tables are
+// written in resources/*.def, which the resource script and this code
+// share; the ids are those of resources/resource_ids.h.
 //
 // Portable: the readers take the resource bytes (little-endian) and never
 // read past them.
@@ -11,17 +12,9 @@
 #include <cstdint>
 #include <span>
 
-constexpr unsigned kToolbarTable = 27000, kToolboxTable = 27001;
-constexpr unsigned kToolbarImages = 27010, kToolboxImages = 27011;
-constexpr unsigned kContextDiagram = 9901, kContextToolWindows = 9902, kContextClient = 9903,
-                   kContextTextInput = 9904;
-constexpr unsigned kPopupHelpTable = 10050;
+#include "resources/commands.h"
+#include "resources/resource_ids.h"
 
-// Popups of the main menu carry these ids.
-constexpr unsigned kFirstPopupId = 10051;
-constexpr unsigned kPopupFile = 10051, kPopupExecute = 10052, kPopupProperties = 10053, kPopupEdit = 10054,
-                   kPopupEnclose = 10055, kPopupClipboard = 10059, kPopupInsert = 10060, kPopupAddIn = 10062,
-                   kPopupWindow = 10064;
 // The position of the Window popup in the menu bar (the MDI window list).
 constexpr int kWindowMenuPosition = 6;
 
@@ -61,7 +54,7 @@ int readContextEntries(std::span<const std::uint8_t> data, ContextEntry* out, in
 unsigned contextSubmenuPopup(std::uint16_t code);
 
 // The string id of the help text for popup `popupId`, from the 16-bit
-// string ids of RCDATA 10050 (0 = none).
+// string ids of RCDATA IDR_POPUP_HELP (0 = none).
 unsigned popupHelpString(std::span<const std::uint8_t> data, unsigned popupId);
 
 // The tables as the .def files define them (for checks).

@@ -12,7 +12,6 @@
 
 #include "app/documents.h"
 #include "app/frame_win32.h"
-#include "app/settings_dialog_ids.h"
 #include "app/settings_dialog_win32.h"
 #include "config/language_config.h"
 #include "config/menu_captions_win32.h"
@@ -25,6 +24,7 @@
 #include "import/parser_import.h"
 #include "import/transfer_export.h"
 #include "platform/platform.h"
+#include "resources/dialog_ids.h"
 #include "resources/strings.h"
 
 namespace {
@@ -142,21 +142,21 @@ void reloaded(DiagramDocument* document) {
 
 bool documentCommand(const CommandRequest& request) {
     switch (request.command) {
-        case 2200: {
+        case CMD_FILE_NEW: {
             OpenDiagram* diagram = newDiagram();
             return diagram && createDiagramWindow(diagram);
         }
-        case 2205:
+        case CMD_FILE_OPEN:
             return openCommand(request);
-        case 2207:
+        case CMD_FILE_CLOSE:
             if (HWND active = activeDiagramWindow()) {
                 SendMessageA(active, WM_CLOSE, 0, 0);
                 return !IsWindow(active);
             }
             return false;
-        case 5500:
+        case CMD_INSERT_FILE:
             return insertCommand(request);
-        case 8620:
+        case CMD_ACTIVATION_CHECK:
             // Files changed on disk by other programs since they were read.
             for (OpenDiagram* d = firstDiagram(); d; d = d->next) checkChangedOnActivate(&d->document);
             return true;
@@ -170,11 +170,11 @@ bool documentCommand(const CommandRequest& request) {
 
 bool saveCommand(const CommandRequest& request) {
     int ok = 0;
-    if (request.command == 2222) {
+    if (request.command == CMD_FILE_SAVE_ALL) {
         ok = saveAllDiagrams();
     } else if (OpenDiagram* diagram = activeDiagram()) {
         if (request.flags & kClearReadOnly) diagram->document.ownFile.readOnly = false;
-        if (request.command == 2210 && request.path) {
+        if (request.command == CMD_FILE_SAVE && request.path) {
             // A batch target: saved there; it becomes the diagram's file.
             char full[kPathSize];
             qualifiedPath(request.path, full);
@@ -185,7 +185,7 @@ bool saveCommand(const CommandRequest& request) {
                 ok = saveDocument(&diagram->document, full, false) == SaveResult::Saved;
             }
         } else {
-            ok = saveDiagram(diagram, request.command == 2220);
+            ok = saveDiagram(diagram, request.command == CMD_FILE_SAVE_AS);
         }
         if (ok) noteRecentFile(false, diagram->document.ownFile.path);
     }
@@ -295,7 +295,7 @@ bool generateAllCommand(const CommandRequest& request) {
 }
 
 bool generatorCommand(const CommandRequest& request) {
-    if (request.command == kCmdGenerateAll) return generateAllCommand(request);
+    if (request.command == CMD_FILE_GENERATE_ALL) return generateAllCommand(request);
     OpenDiagram* diagram = activeDiagram();
     if (!diagram) return false;
     const bool fromBatch = (request.flags & kFromBatch) != 0;
@@ -307,7 +307,7 @@ bool generatorCommand(const CommandRequest& request) {
     } else if (fromBatch) {
         batchMode = true;
     }
-    const int command = request.command == 2240 ? kCmdGenerateAs : kCmdGenerate;
+    const int command = request.command == CMD_FILE_GENERATE_AS ? CMD_FILE_GENERATE_AS : CMD_FILE_GENERATE;
     return generate(&diagram->document, command, batchMode, g_frame.saveAfterGen, &diagram->generateTarget) ==
            1;
 }
@@ -398,7 +398,7 @@ bool mainWindowVisible() {
 }  // namespace
 
 bool configurationFileCommand(const CommandRequest& request) {
-    if (request.command != 7570) return false;
+    if (request.command != CMD_OPTIONS_CONFIGURATION) return false;
     // A pristine copy of the menu restores captions the new file leaves out.
     HMENU fresh = LoadMenuA(g_frame.instance, g_strings.menuName);
     Win32MenuCaptions captions(g_frame.menu, fresh);
@@ -454,7 +454,7 @@ void installCommandRoutes() {
     // Not available yet - each waits for its part:
     //   layout         layout, screen and printer font
     //   view           segment windows, navigation, overview, structure list
-    //   edit           construct editing and insertion, default action 8601
+    //   edit           construct editing and insertion, default action CMD_DEFAULT_ACTION
     //   undo           undo of the last change
     //   clipboard      cut, copy and paste of constructs
     //   text           text editing in constructs, editors

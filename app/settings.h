@@ -13,7 +13,7 @@
 //                    parsed), settingsFileName, loadSettings, loadRecentFiles,
 //                    loadWindowPlacement
 //   end of start-up  g_settingsSnapshot = g_frameSettings.window
-//   command 7600     saveSettingsCommand
+//   command CMD_OPTIONS_SAVE_SETTINGS     saveSettingsCommand
 //   WM_CLOSE         askSaveSettingsAtExit (false = the close is cancelled)
 //   WM_DESTROY       saveWindowPlacement, saveRecentFiles
 //
@@ -278,7 +278,7 @@ void initSaveSettingsRequest(const FrameSettings& settings, SaveSettingsRequest&
 int writeSettings(FrameSettings& settings, const SaveSettingsRequest& request, const char* iniFile,
                   const SettingsHooks& hooks);
 
-// Command 7600: dialog 559 through hooks.chooseSaveSettings, the writes,
+// Command CMD_OPTIONS_SAVE_SETTINGS: dialog 559 through hooks.chooseSaveSettings, the writes,
 // the changed flag cleared and `snapshot` replaced; a failed write shows
 // 20048 with the file name once. Returns 1 when saved, 0 when cancelled.
 int saveSettingsCommand(FrameSettings& settings, WindowSettings& snapshot, const char* iniFile,

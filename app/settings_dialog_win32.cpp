@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/settings_dialog_ids.h"
+#include "resources/dialog_ids.h"
 
 namespace {
 

@@ -18,7 +18,6 @@ constexpr char kMagicPath[] = "magic_path";
 constexpr char kFileTransferLibrary[] = "KORRIN-FTL.DLL";
 constexpr int kFileTransferVersion = 10017;
 constexpr char kCtl3dLibrary[] = "CTL3D32.DLL";
-constexpr unsigned kLanguageResource = 1000;
 constexpr int kEnglish = 44, kGerman = 49;
 
 using GetFtDllVersionProc = int(WINAPI*)();
@@ -52,7 +51,7 @@ bool registerClasses(bool platform4) {
     frame.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS | CS_BYTEALIGNCLIENT;
     frame.lpfnWndProc = FrameWndProc;
     frame.hInstance = instance;
-    frame.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(100));
+    frame.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_FRAME));
     frame.hCursor = LoadCursor(nullptr, IDC_ARROW);
     frame.lpszMenuName = g_strings.menuName;
     frame.lpszClassName = g_strings.frameClass;
@@ -71,7 +70,7 @@ bool registerClasses(bool platform4) {
     WNDCLASSA child = frame;
     child.lpfnWndProc = KivMDIChildWndProc;
     child.cbWndExtra = 4;
-    child.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(200));
+    child.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_DIAGRAM));
     child.lpszMenuName = nullptr;
     child.lpszClassName = g_strings.childClass;
     return RegisterClassA(&child) != 0;
@@ -118,7 +117,7 @@ void findModuleNames() {
 
 void applyLanguageResource() {
     int language = kGerman;
-    HRSRC found = FindResourceA(g_frame.instance, MAKEINTRESOURCEA(kLanguageResource), MAKEINTRESOURCEA(10));
+    HRSRC found = FindResourceA(g_frame.instance, MAKEINTRESOURCEA(IDR_LANGUAGE), MAKEINTRESOURCEA(10));
     HGLOBAL loaded = found ? LoadResource(g_frame.instance, found) : nullptr;
     const void* data = loaded ? LockResource(loaded) : nullptr;
     if (data && SizeofResource(g_frame.instance, found) >= 4) std::memcpy(&language, data, 4);
@@ -181,8 +180,8 @@ void startFileTransfer() {
         SetErrorMode(oldMode);
     }
     if (!library) {
-        DeleteMenu(g_frame.menu, 2260, MF_BYCOMMAND);
-        DeleteMenu(g_frame.menu, 7530, MF_BYCOMMAND);
+        DeleteMenu(g_frame.menu, CMD_FILE_TRANSFER, MF_BYCOMMAND);
+        DeleteMenu(g_frame.menu, CMD_OPTIONS_FILE_TRANSFER, MF_BYCOMMAND);
         return;
     }
     auto version = procedure<GetFtDllVersionProc>(library, "GetFtDllVersion");
@@ -243,13 +242,13 @@ void startBrowser() {
         readProfileBool(IDS_KEY_BROWSERSUPPORTDEF, IDS_SEC_SETTINGS, g_settingsFile, 0) != 0;
     g_frame.browserReferences =
         readProfileBool(IDS_KEY_BROWSERSUPPORTREF, IDS_SEC_SETTINGS, g_settingsFile, 0) != 0;
-    if (!g_frame.browserDefinition) DeleteMenu(g_frame.menu, 6320, MF_BYCOMMAND);
-    if (!g_frame.browserReferences) DeleteMenu(g_frame.menu, 6330, MF_BYCOMMAND);
+    if (!g_frame.browserDefinition) DeleteMenu(g_frame.menu, CMD_VIEW_DEFINITION, MF_BYCOMMAND);
+    if (!g_frame.browserReferences) DeleteMenu(g_frame.menu, CMD_VIEW_REFERENCES, MF_BYCOMMAND);
     if (g_frame.browserDefinition || g_frame.browserReferences) {
         // The outside browser starts with its own part; until then its items stay grey.
         g_frame.browserActive = commandRoute(CommandOwner::browser) != nullptr;
     } else {
-        DeleteMenu(g_frame.menu, 7540, MF_BYCOMMAND);
+        DeleteMenu(g_frame.menu, CMD_OPTIONS_PROJECT, MF_BYCOMMAND);
     }
 }
 
@@ -264,14 +263,15 @@ bool toolWindowRect(std::uintptr_t window, SettingsRect* rect) {
 
 // The Execute submenu that the program list fills: a popup even while empty.
 void ensureExecutePopup() {
-    HMENU file = popupById(kPopupFile);
+    HMENU file = popupById(IDM_POPUP_FILE);
     if (!file) return;
     int count = GetMenuItemCount(file);
     for (int i = 0; i < count; ++i) {
         MENUITEMINFOA info{};
         info.cbSize = sizeof info;
         info.fMask = MIIM_ID | MIIM_SUBMENU;
-        if (!GetMenuItemInfoA(file, static_cast<UINT>(i), TRUE, &info) || info.wID != kPopupExecute) continue;
+        if (!GetMenuItemInfoA(file, static_cast<UINT>(i), TRUE, &info) || info.wID != IDM_POPUP_EXECUTE)
+            continue;
         if (!info.hSubMenu) {
             info.fMask = MIIM_SUBMENU;
             info.hSubMenu = CreatePopupMenu();
@@ -287,10 +287,10 @@ void deriveHotKeys() {
     platform::loadString(IDS_WORD_CTRL, ctrl, sizeof ctrl);
     platform::loadString(IDS_WORD_ALT, alt, sizeof alt);
     char text[128] = {};
-    GetMenuStringA(g_frame.menu, 7510, text, sizeof text, MF_BYCOMMAND);
+    GetMenuStringA(g_frame.menu, CMD_OPTIONS_STRUCTURE_LIST, text, sizeof text, MF_BYCOMMAND);
     g_frame.structureHotKey = hotKeyFromMenuText(text, shift, ctrl, alt);
     text[0] = 0;
-    GetMenuStringA(g_frame.menu, 2270, text, sizeof text, MF_BYCOMMAND);
+    GetMenuStringA(g_frame.menu, CMD_OPTIONS_RESULT_FILE, text, sizeof text, MF_BYCOMMAND);
     g_frame.resultHotKey = hotKeyFromMenuText(text, shift, ctrl, alt);
 }
 
@@ -358,7 +358,7 @@ bool initApplication(const std::string& line, int showMode) {
 
     // 10.-12. Ids, System info, the options.
     g_frame.threadId = GetWindowThreadProcessId(frame, &g_frame.processId);
-    if (!systemInfoAvailable()) DeleteMenu(g_frame.menu, 8170, MF_BYCOMMAND);
+    if (!systemInfoAvailable()) DeleteMenu(g_frame.menu, CMD_HELP_SYSTEM_INFO, MF_BYCOMMAND);
     bool printFileStandard =
         readProfileBool(IDS_KEY_PRINTFILESTANDARD, IDS_SEC_SETTINGS, g_settingsFile, 1) != 0;
     GetCurrentDirectoryA(sizeof g_startup.workingDirectory, g_startup.workingDirectory);
@@ -433,13 +433,13 @@ bool initApplication(const std::string& line, int showMode) {
     bool opened = false;
     if (g_startup.generateAll || g_startup.convertAll) {
         CommandRequest convert;
-        convert.command = 2245;
+        convert.command = CMD_FILE_GENERATE_ALL;
         convert.flags = kFromBatch | kBatchConversion;
         convert.path = g_startup.convertAll && g_startup.convertPath[0] ? g_startup.convertPath : nullptr;
         runCommand(convert);
     } else if (g_startup.fileToOpen[0]) {
         CommandRequest open;
-        open.command = 2205;
+        open.command = CMD_FILE_OPEN;
         open.flags =
             kIntoCurrentWindow | (g_startup.readOnly ? kReadOnly : 0u) | (g_frame.batch ? kFromBatch : 0u);
         open.path = g_startup.fileToOpen;
@@ -449,7 +449,7 @@ bool initApplication(const std::string& line, int showMode) {
         if (!opened && g_frame.batch && g_frame.exitCode == 0) g_frame.exitCode = kExitCodeFailed;
         if (result == DispatchResult::unavailable && !g_frame.batch) {
             char name[128];
-            commandName(2205, name, sizeof name);
+            commandName(CMD_FILE_OPEN, name, sizeof name);
             showMessage(IDS_NOT_AVAILABLE, kBoxDefault, name);
         }
     }
@@ -462,18 +462,18 @@ bool initApplication(const std::string& line, int showMode) {
     // 22. Line, view, Open dialog; the batch messages; the end of start-up.
     if (opened && g_startup.line > 0) {
         CommandRequest line;
-        line.command = 6300;
+        line.command = CMD_VIEW_LINE;
         line.number = g_startup.line;
         routeCommand(line);
     }
     if (g_startup.action == StartAction::view) {
         CommandRequest view;
-        view.command = 7510;
+        view.command = CMD_OPTIONS_STRUCTURE_LIST;
         view.number = g_startup.viewType;
         view.text = g_startup.viewText;
         routeCommand(view);
     }
-    if (g_startup.openDialog) PostMessageA(frame, WM_COMMAND, 2205, 0);
+    if (g_startup.openDialog) PostMessageA(frame, WM_COMMAND, CMD_FILE_OPEN, 0);
     const FrameMessages& m = g_frame.messages;
     if (g_startup.print) PostMessageA(frame, m.printExit, 0, 0);
     if (g_startup.generateAll || g_startup.convertAll) PostMessageA(frame, m.generateAllExit, 0, 0);
@@ -545,8 +545,8 @@ bool hotKeyFilter(const MSG& msg) {
         ToolWindow window;
         unsigned command;
     };
-    const Target targets[] = {{g_frame.structureHotKey, ToolWindow::Levellist, 7510},
-                              {g_frame.resultHotKey, ToolWindow::Result, 2270}};
+    const Target targets[] = {{g_frame.structureHotKey, ToolWindow::Levellist, CMD_OPTIONS_STRUCTURE_LIST},
+                              {g_frame.resultHotKey, ToolWindow::Result, CMD_OPTIONS_RESULT_FILE}};
     HWND focus = GetFocus();
     KeyModifiers mods = currentModifiers();
     for (const Target& t : targets) {
@@ -638,7 +638,7 @@ int messageLoop() {
             continue;
         }
         if (msg.message == WM_SYSKEYDOWN && msg.wParam == VK_F1) {
-            PostMessageA(g_frame.frame, WM_COMMAND, 8150, 0);
+            PostMessageA(g_frame.frame, WM_COMMAND, CMD_HELP_ON_TEXT, 0);
             continue;
         }
         // 2. Function keys of a connected add-in come with the add-in link.

@@ -246,7 +246,7 @@ void run(benchmark::State& state, bool inMemory) {
         std::snprintf(target.storedPath, sizeof target.storedPath, "%s", d.output.c_str());
         state.ResumeTiming();
 
-        const int ok = generate(&doc, kCmdGenerate, false, false, &target);
+        const int ok = generate(&doc, CMD_FILE_GENERATE, false, false, &target);
 
         state.PauseTiming();
         sampling.sample();

@@ -418,7 +418,7 @@ int generate(DiagramDocument* document, int command, bool batch, bool saveAfter,
             showMessage(IDS_OWN_FILE_NOT_OVERWRITABLE, kBoxDefault);
             return 0;
         }
-    } else if (command != kCmdGenerateAs && target && target->storedPath[0]) {
+    } else if (command != CMD_FILE_GENERATE_AS && target && target->storedPath[0]) {
         std::snprintf(outputPath, sizeof outputPath, "%s", target->storedPath);
     } else if (!askOutputPath(document, target, outputPath)) {
         return 0;

@@ -18,14 +18,10 @@
 #include <cstdint>
 
 #include "core/diagram_document.h"
+#include "resources/commands.h"
 
 struct ConstructNode;
 struct GenTime;
-
-// Command numbers.
-constexpr int kCmdGenerate = 2235;     // into the stored generation file (asks when there is none)
-constexpr int kCmdGenerateAs = 2240;   // always asks
-constexpr int kCmdGenerateAll = 2245;  // every diagram of a directory
 
 // What the caller keeps per diagram: its stored generation file name.
 struct GenerateTarget {
@@ -60,8 +56,9 @@ struct GeneratorHooks {
 // force before.
 GeneratorHooks setGeneratorHooks(const GeneratorHooks& hooks);
 
-// The Generate commands (kCmdGenerate, kCmdGenerateAs) for `document`,
-// with the language configuration in force (g_languageConfig). `batch`:
+// The Generate commands for `document`: CMD_FILE_GENERATE into the stored
+// generation file (asking when there is none), CMD_FILE_GENERATE_AS always
+// asking; with the language configuration in force (g_languageConfig). `batch`:
 // started from the command line: no dialog, the file goes to the standard
 // generate directory under the diagram's name. `saveAfter`: save the
 // diagram after a successful generation (setting SaveAfterGen). `target`

@@ -243,7 +243,7 @@ ConstructNode* loadTree(ImportState* st, const ImportRequest& request, const cha
         if (singleSegment) root = unwrapTopSegment(root);
     } else if (!singleSegment) {
         // The root of every document is one Level.
-        ConstructNode* level = newConstruct(doc, 3050);
+        ConstructNode* level = newConstruct(doc, CMD_INSERT_SEGMENT);
         if (!level) {
             freeSequence(root);
             return nullptr;
@@ -481,8 +481,8 @@ ConstructNode* runImport(const ImportRequest& request) {
         root = loadTree(&st, request, treePath);
     platform::deleteFile(treePath);
 
-    const bool reported =
-        !(g_importEnvironment.currentCommand && g_importEnvironment.currentCommand() == kGenerateAllCommand);
+    const bool reported = !(g_importEnvironment.currentCommand &&
+                            g_importEnvironment.currentCommand() == CMD_FILE_GENERATE_ALL);
     if (reported) reportResult(&st, request);
     if (host) host->setWaitCursor(false);
     freeState(&st);

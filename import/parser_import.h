@@ -17,6 +17,7 @@
 
 #include "core/diagram_file.h"
 #include "import/parser_interface.h"
+#include "resources/commands.h"
 
 struct DiagramDocument;
 
@@ -30,7 +31,7 @@ struct ImportEnvironment {
     const char* errFileEditor = nullptr;     // ErrFileEditor command line ("" = none)
     const char* sourceFileEditor = nullptr;  // SourceFileEditor command line
     const char* exportDirectory = nullptr;   // where the export dialog starts
-    // The command in progress (no result report during "Generate all", 2245).
+    // The command in progress (no result report during "Generate all").
     unsigned (*currentCommand)() = nullptr;
     // False while the editor answers another program's sent message with the
     // IDE add-in active: the editors are not offered then.
@@ -62,7 +63,6 @@ constexpr std::uint32_t kImportNewLevelIds = 0x1000;  // level ids not taken ove
 
 // The plug-in library for transfer files, in the program directory.
 constexpr const char* kTransferImportLibrary = "korrin-imp.dll";
-constexpr unsigned kGenerateAllCommand = 2245;
 
 // Replaces %SOURCEFILE%, %FN%, %ERRFILE%, %LINE% and %LN% in an editor
 // command line (found without regard to case; the value in lower case for

@@ -350,7 +350,7 @@ int exportCommand(DiagramDocument* document, unsigned command, const char* path)
         std::snprintf(target, sizeof target, "%s", path);
     } else {
         const char* stored = env.exportFileOf ? env.exportFileOf(doc) : nullptr;
-        if (command != kExportAsCommand && stored && *stored) {
+        if (command != CMD_FILE_EXPORT_AS && stored && *stored) {
             std::snprintf(target, sizeof target, "%s", stored);
         } else {
             Host* host = currentHost();

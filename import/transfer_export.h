@@ -18,6 +18,8 @@
 
 #include <cstddef>
 
+#include "resources/commands.h"
+
 struct BufferedFile;
 struct DiagramDocument;
 
@@ -32,14 +34,12 @@ int writeTransferFile(DiagramDocument* document, BufferedFile* file, const char*
 // status text and the wait cursor meanwhile. 1 on success.
 int exportTransferFile(DiagramDocument* document, const char* path, bool oem);
 
-// The export commands. "Export as" (2255) always asks for the file name;
-// "Export" (2250) uses the diagram's stored export file name and asks only
-// without one; a `path` (batch) is the target without a dialog. The
+// The export commands. "Export as" (CMD_FILE_EXPORT_AS) always asks for
+// the file name; "Export" (CMD_FILE_EXPORT) uses the diagram's stored
+// export file name and asks only without one; a `path` (batch) is the target without a dialog. The
 // character set follows EtfFileFormat. After a successful export the
 // environment's exportDone is told. 1 on success, 0 when cancelled or
 // failed.
-constexpr unsigned kExportCommand = 2250;
-constexpr unsigned kExportAsCommand = 2255;
 int exportCommand(DiagramDocument* document, unsigned command, const char* path);
 
 // The date and time text of the header (the current local time,

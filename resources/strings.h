@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+#include "resources/commands.h"
+
 enum StringId : unsigned {
 #define KSTR(id, name, text) name = id,
 #include "resources/all_strings.def"

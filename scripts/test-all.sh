@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs every test: the format check, a short run of each fuzz target, the native tests (built
-# with AddressSanitizer and UndefinedBehaviorSanitizer), then the Windows
-# tests under Wine with a private Xvfb display. Goes on after a failure and
+# Runs every test: the format and command-number checks, a short run of
+# each fuzz target, the native tests (built with AddressSanitizer and
+# UndefinedBehaviorSanitizer), then the Windows tests under Wine with a
+# private Xvfb display. Goes on after a failure and
 # exits non-zero if anything failed; CTest's summary lines come last.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -9,8 +10,10 @@ root=$(dirname "$here")
 cd "$root"
 status=0
 
-# Every C++ source is formatted with the root .clang-format.
+# Every C++ source is formatted with the root .clang-format; command
+# numbers stand only in the command table.
 scripts/check-format.sh || status=1
+scripts/check-command-numbers.sh || status=1
 
 if [ "${KORRIN_SKIP_FUZZ:-0}" != 1 ]; then
   if make --no-print-directory fuzz FUZZ_SECONDS="${FUZZ_SECONDS:-5}"; then :; else status=1; fi

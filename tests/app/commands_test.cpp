@@ -16,7 +16,7 @@ std::vector<CommandRequest> g_seen;
 
 bool record(const CommandRequest& request) {
     g_seen.push_back(request);
-    return request.command != 2207;  // Close "fails"
+    return request.command != CMD_FILE_CLOSE;  // Close "fails"
 }
 
 struct Routes : ::testing::Test {
@@ -31,33 +31,33 @@ struct Routes : ::testing::Test {
 }  // namespace
 
 TEST_F(Routes, CommandsOfAnOwnerWithoutHandlerAreUnavailable) {
-    EXPECT_FALSE(commandAvailable(2205));
-    EXPECT_EQ(routeCommand({2205}), DispatchResult::unavailable);
+    EXPECT_FALSE(commandAvailable(CMD_FILE_OPEN));
+    EXPECT_EQ(routeCommand({CMD_FILE_OPEN}), DispatchResult::unavailable);
     EXPECT_EQ(routeCommand({1234}), DispatchResult::unknown);
 
     setCommandRoute(CommandOwner::document, record);
-    EXPECT_TRUE(commandAvailable(2205));
-    EXPECT_TRUE(commandAvailable(5500));
-    EXPECT_FALSE(commandAvailable(2210));  // saving is another owner
+    EXPECT_TRUE(commandAvailable(CMD_FILE_OPEN));
+    EXPECT_TRUE(commandAvailable(CMD_INSERT_FILE));
+    EXPECT_FALSE(commandAvailable(CMD_FILE_SAVE));  // saving is another owner
 
-    CommandRequest open{2205, kIntoNewWindow, "a.vrd"};
+    CommandRequest open{CMD_FILE_OPEN, kIntoNewWindow, "a.vrd"};
     EXPECT_EQ(routeCommand(open), DispatchResult::done);
     ASSERT_EQ(g_seen.size(), 1u);
     EXPECT_STREQ(g_seen[0].path, "a.vrd");
     EXPECT_EQ(g_seen[0].flags, unsigned(kIntoNewWindow));
-    EXPECT_EQ(routeCommand({2207}), DispatchResult::failed);
+    EXPECT_EQ(routeCommand({CMD_FILE_CLOSE}), DispatchResult::failed);
 }
 
 TEST_F(Routes, RecentFilesNeedTheFrameAndTheDocument) {
     setCommandRoute(CommandOwner::frame, record);
-    EXPECT_TRUE(commandAvailable(7100));
-    EXPECT_FALSE(commandAvailable(8300));
-    EXPECT_FALSE(commandAvailable(8408));
-    EXPECT_TRUE(commandAvailable(8450));  // help files are the frame's alone
+    EXPECT_TRUE(commandAvailable(CMD_OPTIONS_REPEAT));
+    EXPECT_FALSE(commandAvailable(CMD_RECENT_OPEN_FIRST));
+    EXPECT_FALSE(commandAvailable(CMD_RECENT_INSERT_LAST));
+    EXPECT_TRUE(commandAvailable(CMD_HELP_FILE_FIRST));  // help files are the frame's alone
     setCommandRoute(CommandOwner::document, record);
-    EXPECT_TRUE(commandAvailable(8300));
-    EXPECT_EQ(routeCommand({8301}), DispatchResult::done);
-    EXPECT_EQ(g_seen.back().command, 8301u);  // to the frame's handler
+    EXPECT_TRUE(commandAvailable(CMD_RECENT_OPEN_FIRST));
+    EXPECT_EQ(routeCommand({CMD_RECENT_OPEN_FIRST + 1}), DispatchResult::done);
+    EXPECT_EQ(g_seen.back().command, CMD_RECENT_OPEN_FIRST + 1);  // to the frame's handler
 }
 
 TEST_F(Routes, EveryMenuCommandHasAnOwnerAndAStatusHelp) {
@@ -77,21 +77,21 @@ TEST_F(Routes, EveryMenuCommandHasAnOwnerAndAStatusHelp) {
 TEST_F(Routes, MemoryGuard) {
     HostRecorder host;
     setCommandRoute(CommandOwner::document, record);
-    EXPECT_EQ(commandMemoryNeeded(2205), kCommandMemoryLarge);
-    EXPECT_EQ(commandMemoryNeeded(2200), kCommandMemorySmall);
-    EXPECT_EQ(commandMemoryNeeded(2273), kCommandMemoryLarge);
-    EXPECT_EQ(commandMemoryNeeded(5505), kCommandMemoryLarge);
+    EXPECT_EQ(commandMemoryNeeded(CMD_FILE_OPEN), kCommandMemoryLarge);
+    EXPECT_EQ(commandMemoryNeeded(CMD_FILE_NEW), kCommandMemorySmall);
+    EXPECT_EQ(commandMemoryNeeded(CMD_FILE_SCREEN_FONT), kCommandMemoryLarge);
+    EXPECT_EQ(commandMemoryNeeded(CMD_FILE_SHORT_INFO_COMPANION), kCommandMemoryLarge);
 
     // 49 KB: Open is dropped, New runs.
-    EXPECT_EQ(dispatchCommand({2205}, 49), DispatchResult::outOfMemory);
+    EXPECT_EQ(dispatchCommand({CMD_FILE_OPEN}, 49), DispatchResult::outOfMemory);
     EXPECT_TRUE(g_seen.empty());
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].id, unsigned(IDS_OUT_OF_MEMORY));
     EXPECT_EQ(host.messages[0].text, "Out of memory. Job cancelled.");
-    EXPECT_EQ(dispatchCommand({2200}, 49), DispatchResult::done);
-    EXPECT_EQ(dispatchCommand({2200}, 9), DispatchResult::outOfMemory);
+    EXPECT_EQ(dispatchCommand({CMD_FILE_NEW}, 49), DispatchResult::done);
+    EXPECT_EQ(dispatchCommand({CMD_FILE_NEW}, 9), DispatchResult::outOfMemory);
     EXPECT_EQ(host.messages.size(), 2u);
-    EXPECT_EQ(dispatchCommand({2205}, 50), DispatchResult::done);
+    EXPECT_EQ(dispatchCommand({CMD_FILE_OPEN}, 50), DispatchResult::done);
     EXPECT_EQ(host.messages.size(), 2u);
 }
 
@@ -101,24 +101,39 @@ TEST_F(Routes, AJobThatRanOutOfMemoryIsReportedOnceAfterTheCommand) {
         g_outcome.jobCancelled = true;
         return false;
     });
-    EXPECT_EQ(dispatchCommand({2200}, 1000), DispatchResult::failed);
+    EXPECT_EQ(dispatchCommand({CMD_FILE_NEW}, 1000), DispatchResult::failed);
     EXPECT_TRUE(host.saw(IDS_OUT_OF_MEMORY));
     EXPECT_FALSE(g_outcome.jobCancelled);
     EXPECT_EQ(host.messages.size(), 1u);
 }
 
 TEST(StatusHelp, Mappings) {
-    EXPECT_EQ(statusHelpFor(9023, false).id, 9000u);
-    EXPECT_EQ(statusHelpFor(8503, false).id, 8500u);
-    EXPECT_EQ(statusHelpFor(8304, false).id, 8300u);
-    EXPECT_EQ(statusHelpFor(8408, false).id, 8400u);
-    EXPECT_EQ(statusHelpFor(8451, false).id, 8450u);
-    EXPECT_EQ(statusHelpFor(2210, false).id, 2210u);
-    EXPECT_EQ(statusHelpFor(2210, true).id, 2215u);
-    EXPECT_EQ(statusHelpFor(9500, false).kind, StatusHelpKind::addInName);
-    EXPECT_EQ(statusHelpFor(9501, false).kind, StatusHelpKind::addInCommand);
-    EXPECT_EQ(statusHelpFor(9598, false).id, 9598u);
-    EXPECT_EQ(statusHelpFor(9599, false).kind, StatusHelpKind::string);
-    EXPECT_STREQ(findString(statusHelpFor(9599, false).id), "No add-in is connected");
-    EXPECT_EQ(statusHelpFor(0, false).kind, StatusHelpKind::none);
+    const struct {
+        unsigned item;
+        bool embedded;
+        StatusHelpKind kind;
+        unsigned id;
+    } cases[] = {
+        {CMD_TOOL_FIRST + 23, false, StatusHelpKind::string, IDS_HELP_TOOL},
+        {CMD_WINDOW_LIST_FIRST + 3, false, StatusHelpKind::string, IDS_HELP_WINDOW_LIST},
+        {CMD_RECENT_OPEN_FIRST + 4, false, StatusHelpKind::string, IDS_HELP_RECENT_OPEN},
+        {CMD_RECENT_INSERT_LAST, false, StatusHelpKind::string, IDS_HELP_RECENT_INSERT},
+        {CMD_HELP_FILE_FIRST + 1, false, StatusHelpKind::string, IDS_HELP_HELP_FILE},
+        {CMD_ENCLOSE_CASE_OF, false, StatusHelpKind::string, IDS_HELP_ENCLOSE_CASE_OF},
+        {CMD_FILE_SAVE, false, StatusHelpKind::string, IDS_HELP_FILE_SAVE},
+        {CMD_FILE_SAVE, true, StatusHelpKind::string, IDS_HELP_FILE_UPDATE},
+        {CMD_ADDIN_NAME, false, StatusHelpKind::addInName, CMD_ADDIN_NAME},
+        {CMD_ADDIN_FIRST, false, StatusHelpKind::addInCommand, CMD_ADDIN_FIRST},
+        {CMD_ADDIN_LAST, false, StatusHelpKind::addInCommand, CMD_ADDIN_LAST},
+        {CMD_ADDIN_EMPTY, false, StatusHelpKind::string, IDS_HELP_ADDIN_EMPTY},
+        {CMD_DEFAULT_ACTION, false, StatusHelpKind::none, 0},  // a command without help
+        {IDS_TITLE, false, StatusHelpKind::none, 0},           // no command: no unrelated text
+        {0, false, StatusHelpKind::none, 0},
+    };
+    for (const auto& c : cases) {
+        StatusHelp help = statusHelpFor(c.item, c.embedded);
+        EXPECT_EQ(help.kind, c.kind) << c.item;
+        EXPECT_EQ(help.id, c.id) << c.item;
+    }
+    EXPECT_STREQ(findString(IDS_HELP_ADDIN_EMPTY), "No add-in is connected");
 }

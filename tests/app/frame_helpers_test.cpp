@@ -185,7 +185,7 @@ TEST(FramePosition, Acceptance) {
     SettingsRect screen{0, 0, 1024, 768};
     EXPECT_TRUE(frameRectAcceptable({10, 10, 600, 400}, screen, 20));
     EXPECT_FALSE(frameRectAcceptable({10, 10, 25, 400}, screen, 20));      // too narrow
-    EXPECT_FALSE(frameRectAcceptable({2000, 10, 2600, 400}, screen, 20));  // off screen
+    EXPECT_FALSE(frameRectAcceptable({2000, 10, 2800, 400}, screen, 20));  // off screen
     EXPECT_FALSE(frameRectAcceptable({1010, 10, 1600, 400}, screen, 20));  // 14 pixels on screen
     EXPECT_TRUE(frameRectAcceptable({1004, 10, 1600, 400}, screen, 20));
     EXPECT_FALSE(frameRectAcceptable({600, 400, 10, 10}, screen, 20));

@@ -43,7 +43,7 @@ TEST(BarTables, ReadBackAndEndMark) {
     ASSERT_EQ(readBarButtons(bytes, read, 64), static_cast<int>(toolbarButtons().size()));
     EXPECT_EQ(read[8].image, -1);
     EXPECT_EQ(read[8].style, kBarSeparator);
-    EXPECT_EQ(read[0].command, 2200u);
+    EXPECT_EQ(read[0].command, CMD_FILE_NEW);
     EXPECT_EQ(read[0].tip, 27100u);
     // Cut data: a partial entry is not read; the limit holds.
     EXPECT_EQ(readBarButtons(std::span(bytes).first(25), read, 64), 2);
@@ -65,30 +65,30 @@ TEST(BarTables, ButtonsMatchTheirCommandsAndTips) {
         EXPECT_GE(b.tip, 27100u);
         EXPECT_LE(b.tip, 27138u);
         EXPECT_NE(findString(b.tip), nullptr) << b.tip;
-        EXPECT_NE(findString(b.command), nullptr) << "status help " << b.command;
+        EXPECT_NE(findString(statusHelpFor(b.command, false).id), nullptr) << "status help " << b.command;
         EXPECT_NE(findCommand(b.command), nullptr) << b.command;
-        bool textInput = b.command >= 2370 && b.command <= 2383;
-        EXPECT_TRUE(textInput || menu.count(b.command)) << b.command;
+        EXPECT_TRUE(isTextInputCommand(b.command) || menu.count(b.command)) << b.command;
     }
     EXPECT_EQ(toolbarButtonsWithCommand, 39);
     EXPECT_EQ(images.size(), 39u);
     EXPECT_EQ(*images.rbegin(), 38);
 
     ASSERT_EQ(toolboxButtons().size(), 22u);
-    EXPECT_EQ(toolboxButtons()[0].command, 8600u);
-    EXPECT_EQ(toolboxButtons()[21].command, 5500u);
+    EXPECT_EQ(toolboxButtons()[0].command, CMD_QUIT_INSERT_MODE);
+    EXPECT_EQ(toolboxButtons()[21].command, CMD_INSERT_FILE);
     for (const BarButton& b : toolboxButtons()) {
         EXPECT_EQ(b.style, kBarCheckGroup);
         EXPECT_GE(b.tip, 27150u);
         EXPECT_LE(b.tip, 27235u);
         EXPECT_NE(findString(b.tip), nullptr) << b.tip;
-        EXPECT_TRUE(b.command == 8600 || menu.count(b.command)) << b.command;
+        EXPECT_TRUE(b.command == CMD_QUIT_INSERT_MODE || menu.count(b.command)) << b.command;
     }
 }
 
 TEST(ContextTables, EntriesAndSubmenus) {
     std::set<unsigned> menu = menuSet();
-    for (unsigned id : {kContextDiagram, kContextToolWindows, kContextClient, kContextTextInput}) {
+    for (unsigned id :
+         {CMD_CONTEXT_DIAGRAM, CMD_CONTEXT_TOOL_WINDOWS, CMD_CONTEXT_CLIENT, CMD_CONTEXT_TEXT_INPUT}) {
         std::span<const ContextEntry> entries = contextEntries(id);
         ASSERT_FALSE(entries.empty()) << id;
         for (const ContextEntry& e : entries) {
@@ -97,18 +97,18 @@ TEST(ContextTables, EntriesAndSubmenus) {
             } else if (e.command == kContextSubmenu) {
                 EXPECT_NE(contextSubmenuPopup(e.extra), 0u);
             } else if (e.flags & kContextTextItem) {
-                EXPECT_TRUE(e.command >= 2370 && e.command <= 2383) << e.command;
+                EXPECT_TRUE(isTextInputCommand(e.command)) << e.command;
             } else {
                 EXPECT_TRUE(menu.count(e.command)) << id << ": " << e.command;
             }
         }
     }
-    EXPECT_EQ(contextSubmenuPopup(kContextEnclose), kPopupEnclose);
-    EXPECT_EQ(contextSubmenuPopup(kContextClipboard), kPopupClipboard);
+    EXPECT_EQ(contextSubmenuPopup(kContextEnclose), IDM_POPUP_ENCLOSE);
+    EXPECT_EQ(contextSubmenuPopup(kContextClipboard), IDM_POPUP_CLIPBOARD);
     EXPECT_EQ(contextSubmenuPopup(14), 0u);
 
     std::vector<std::uint8_t> bytes;
-    for (const ContextEntry& e : contextEntries(kContextDiagram)) {
+    for (const ContextEntry& e : contextEntries(CMD_CONTEXT_DIAGRAM)) {
         put16(bytes, e.command);
         put16(bytes, e.extra);
         put16(bytes, e.flags & 0xFFFF);
@@ -117,7 +117,7 @@ TEST(ContextTables, EntriesAndSubmenus) {
     bytes.push_back(0);  // a stray byte is no entry
     ContextEntry read[64];
     int n = readContextEntries(bytes, read, 64);
-    ASSERT_EQ(n, static_cast<int>(contextEntries(kContextDiagram).size()));
+    ASSERT_EQ(n, static_cast<int>(contextEntries(CMD_CONTEXT_DIAGRAM).size()));
     EXPECT_EQ(read[3].flags, kContextSeparator);
     EXPECT_EQ(read[9].command, kContextSubmenu);
     EXPECT_EQ(read[9].extra, kContextEnclose);
@@ -127,8 +127,8 @@ TEST(PopupHelp, ByPopupId) {
     std::vector<std::uint8_t> bytes;
     for (unsigned id = 10051; id <= 10065; ++id) put16(bytes, id);
     put16(bytes, 0);
-    EXPECT_EQ(popupHelpString(bytes, kPopupFile), 10051u);
-    EXPECT_EQ(popupHelpString(bytes, kPopupEnclose), 10055u);
+    EXPECT_EQ(popupHelpString(bytes, IDM_POPUP_FILE), 10051u);
+    EXPECT_EQ(popupHelpString(bytes, IDM_POPUP_ENCLOSE), 10055u);
     EXPECT_EQ(popupHelpString(bytes, 10065), 10065u);
     EXPECT_EQ(popupHelpString(bytes, 10066), 0u);
     EXPECT_EQ(popupHelpString(bytes, 10067), 0u);  // past the data

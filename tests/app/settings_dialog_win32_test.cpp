@@ -9,8 +9,8 @@
 #include <string>
 
 #include "app/settings.h"
-#include "app/settings_dialog_ids.h"
 #include "app/settings_dialog_win32.h"
+#include "resources/dialog_ids.h"
 #include "tests/config/temp_ini.h"
 #include "tests/support/host_recorder.h"
 

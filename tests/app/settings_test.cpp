@@ -439,7 +439,7 @@ TEST(SettingsFile, ToolWindowValues) {
     SettingsRect r{1000, -20, 1100, 80};
     keepRectOnScreen(r, screen);
     expectRect(r, 924, 0, 1024, 100);
-    r = SettingsRect{-3000, 700, -2000, 2000};
+    r = SettingsRect{-1500, 700, -500, 2000};
     keepRectOnScreen(r, screen);
     expectRect(r, 0, 0, 1000, 768);
 }

@@ -11,6 +11,7 @@
 #include "config/language_config.h"
 #include "config/menu_captions.h"
 #include "config/profile.h"
+#include "resources/commands.h"
 #include "tests/config/temp_ini.h"
 #include "tests/support/host_recorder.h"
 
@@ -183,27 +184,27 @@ TEST(LanguageConfig, MenuCaptionsKeepTheFirstAmpersand) {
         "[InsertMenuStrings]\r\nWhile=&Wh&ile\r\nSpecialStatement=S&pecial\r\nIf=\r\n"
         "[EncloseMenuStrings]\r\nSwitch=&Sel&ect\r\nThen=&Then&&\r\n");
     FakeMenu menu;
-    menu.items[{3200, false}] = "&While";
-    menu.items[{3100, false}] = "&If";
-    menu.items[{3500, false}] = "&Loop";
-    menu.items[{2485, true}] = "S&witch";
-    menu.items[{2461, false}] = "T&hen";
-    menu.fresh[{3100, false}] = "&If (fresh)";
-    menu.fresh[{3500, false}] = "&Loop (fresh)";
-    // 3010 is not in the menu: skipped without harm.
+    menu.items[{CMD_INSERT_WHILE, false}] = "&While";
+    menu.items[{CMD_INSERT_IF, false}] = "&If";
+    menu.items[{CMD_INSERT_LOOP, false}] = "&Loop";
+    menu.items[{CMD_ENCLOSE_SWITCH_WHEN, true}] = "S&witch";
+    menu.items[{CMD_ENCLOSE_IF_THEN, false}] = "T&hen";
+    menu.fresh[{CMD_INSERT_IF, false}] = "&If (fresh)";
+    menu.fresh[{CMD_INSERT_LOOP, false}] = "&Loop (fresh)";
+    // CMD_INSERT_SPECIAL_STATEMENT is not in the menu: skipped without harm.
     EXPECT_EQ(applyMenuCaptions(menu, ini.path(), false), 3);
-    EXPECT_EQ((menu.items[{3200, false}]), "&While");
-    EXPECT_EQ((menu.items[{2485, true}]), "&Select");
-    EXPECT_EQ((menu.items[{2461, false}]), "&Then");
-    EXPECT_EQ((menu.items[{3100, false}]), "&If");  // absent without defaults: untouched
-    EXPECT_EQ(menu.items.count({3010, false}), 0u);
+    EXPECT_EQ((menu.items[{CMD_INSERT_WHILE, false}]), "&While");
+    EXPECT_EQ((menu.items[{CMD_ENCLOSE_SWITCH_WHEN, true}]), "&Select");
+    EXPECT_EQ((menu.items[{CMD_ENCLOSE_IF_THEN, false}]), "&Then");
+    EXPECT_EQ((menu.items[{CMD_INSERT_IF, false}]), "&If");  // absent without defaults: untouched
+    EXPECT_EQ(menu.items.count({CMD_INSERT_SPECIAL_STATEMENT, false}), 0u);
 
     // With defaults, absent (and empty) keys take the fresh captions.
     LanguageConfig& c = *freshConfig();
     loadLanguageConfig(c, &menu, ini.path(), true);
-    EXPECT_EQ((menu.items[{3100, false}]), "&If (fresh)");
-    EXPECT_EQ((menu.items[{3500, false}]), "&Loop (fresh)");
-    EXPECT_EQ((menu.items[{3200, false}]), "&While");
+    EXPECT_EQ((menu.items[{CMD_INSERT_IF, false}]), "&If (fresh)");
+    EXPECT_EQ((menu.items[{CMD_INSERT_LOOP, false}]), "&Loop (fresh)");
+    EXPECT_EQ((menu.items[{CMD_INSERT_WHILE, false}]), "&While");
 }
 
 TEST(LanguageConfig, GenerationOptionsAndTheirRules) {

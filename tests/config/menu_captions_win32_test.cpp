@@ -7,6 +7,7 @@
 
 #include "config/language_config.h"
 #include "config/menu_captions_win32.h"
+#include "resources/commands.h"
 #include "tests/config/temp_ini.h"
 
 namespace {
@@ -17,26 +18,26 @@ struct TestMenu {
     HMENU bar = CreateMenu();
     TestMenu() {
         HMENU insert = CreatePopupMenu();
-        AppendMenuA(insert, MF_STRING, 3000, "&Statement");
-        AppendMenuA(insert, MF_STRING | MF_GRAYED, 3100, "&If");
-        AppendMenuA(insert, MF_STRING | MF_CHECKED, 3200, "&While");
-        AppendMenuA(insert, MF_STRING, 3500, "&Loop");
+        AppendMenuA(insert, MF_STRING, CMD_INSERT_STATEMENT, "&Statement");
+        AppendMenuA(insert, MF_STRING | MF_GRAYED, CMD_INSERT_IF, "&If");
+        AppendMenuA(insert, MF_STRING | MF_CHECKED, CMD_INSERT_WHILE, "&While");
+        AppendMenuA(insert, MF_STRING, CMD_INSERT_LOOP, "&Loop");
         AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(insert), "&Insert");
         HMENU enclose = CreatePopupMenu();
         HMENU ifMenu = CreatePopupMenu();
-        AppendMenuA(ifMenu, MF_STRING, 2461, "&Then");
-        AppendMenuA(ifMenu, MF_STRING, 2462, "&Else");
+        AppendMenuA(ifMenu, MF_STRING, CMD_ENCLOSE_IF_THEN, "&Then");
+        AppendMenuA(ifMenu, MF_STRING, CMD_ENCLOSE_IF_ELSE, "&Else");
         HMENU switchMenu = CreatePopupMenu();
-        AppendMenuA(switchMenu, MF_STRING, 2485, "&When");
+        AppendMenuA(switchMenu, MF_STRING, CMD_ENCLOSE_SWITCH_WHEN, "&When");
         AppendMenuA(switchMenu, MF_SEPARATOR, 0, nullptr);
-        AppendMenuA(switchMenu, MF_STRING, 2486, "When &none");
+        AppendMenuA(switchMenu, MF_STRING, CMD_ENCLOSE_SWITCH_WHEN_NONE, "When &none");
         HMENU caseMenu = CreatePopupMenu();
-        AppendMenuA(caseMenu, MF_STRING, 2487, "&Of");
-        AppendMenuA(caseMenu, MF_STRING, 2488, "O&therwise");
+        AppendMenuA(caseMenu, MF_STRING, CMD_ENCLOSE_CASE_OF, "&Of");
+        AppendMenuA(caseMenu, MF_STRING, CMD_ENCLOSE_CASE_OTHERWISE, "O&therwise");
         AppendMenuA(enclose, MF_POPUP | MF_GRAYED, reinterpret_cast<UINT_PTR>(ifMenu), "&If");
         AppendMenuA(enclose, MF_POPUP, reinterpret_cast<UINT_PTR>(switchMenu), "&Switch");
         AppendMenuA(enclose, MF_POPUP, reinterpret_cast<UINT_PTR>(caseMenu), "&Case");
-        AppendMenuA(enclose, MF_STRING, 2481, "&While");
+        AppendMenuA(enclose, MF_STRING, CMD_ENCLOSE_WHILE, "&While");
         AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(enclose), "&Enclose");
     }
     ~TestMenu() { DestroyMenu(bar); }
@@ -71,17 +72,17 @@ TEST(MenuCaptionsWin32, CaptionsStatesAndPopups) {
     TestMenu menu;
     Win32MenuCaptions target(menu.bar, nullptr);
     int set = applyMenuCaptions(target, ini.path(), false);
-    EXPECT_EQ(set, 5);  // 3010 is not in the menu; the three-item popup stays
-    EXPECT_EQ(menu.caption(3100), "&Wenn");
-    EXPECT_EQ(menu.caption(3200), "Sola&nge so");
-    EXPECT_EQ(menu.caption(2481), "&Solange");
-    EXPECT_EQ(menu.caption(3000), "&Statement");
-    EXPECT_NE(GetMenuState(menu.bar, 3100, MF_BYCOMMAND) & MF_GRAYED, 0u);
-    EXPECT_NE(GetMenuState(menu.bar, 3200, MF_BYCOMMAND) & MF_CHECKED, 0u);
-    EXPECT_EQ(menu.popupCaption(2461), "&Falls");
-    EXPECT_NE(menu.popupState(2461) & MF_GRAYED, 0u);
-    EXPECT_EQ(menu.popupCaption(2485), "&Switch");  // exactly three items
-    EXPECT_EQ(menu.popupCaption(2487), "&Fallunterscheidung");
+    EXPECT_EQ(set, 5);  // CMD_INSERT_SPECIAL_STATEMENT is not in the menu; the three-item popup stays
+    EXPECT_EQ(menu.caption(CMD_INSERT_IF), "&Wenn");
+    EXPECT_EQ(menu.caption(CMD_INSERT_WHILE), "Sola&nge so");
+    EXPECT_EQ(menu.caption(CMD_ENCLOSE_WHILE), "&Solange");
+    EXPECT_EQ(menu.caption(CMD_INSERT_STATEMENT), "&Statement");
+    EXPECT_NE(GetMenuState(menu.bar, CMD_INSERT_IF, MF_BYCOMMAND) & MF_GRAYED, 0u);
+    EXPECT_NE(GetMenuState(menu.bar, CMD_INSERT_WHILE, MF_BYCOMMAND) & MF_CHECKED, 0u);
+    EXPECT_EQ(menu.popupCaption(CMD_ENCLOSE_IF_THEN), "&Falls");
+    EXPECT_NE(menu.popupState(CMD_ENCLOSE_IF_THEN) & MF_GRAYED, 0u);
+    EXPECT_EQ(menu.popupCaption(CMD_ENCLOSE_SWITCH_WHEN), "&Switch");  // exactly three items
+    EXPECT_EQ(menu.popupCaption(CMD_ENCLOSE_CASE_OF), "&Fallunterscheidung");
     EXPECT_EQ(menu.popupCaption(9999), "<none>");
 }
 
@@ -95,15 +96,15 @@ TEST(MenuCaptionsWin32, LoadingWithDefaultsRestoresFromAFreshCopy) {
     initLanguageConfig(config);
     Win32MenuCaptions start(menu.bar, nullptr);
     loadLanguageConfig(config, &start, custom.path(), false);
-    EXPECT_EQ(menu.caption(3100), "&Wenn");
-    EXPECT_EQ(menu.popupCaption(2487), "&Fall");
+    EXPECT_EQ(menu.caption(CMD_INSERT_IF), "&Wenn");
+    EXPECT_EQ(menu.popupCaption(CMD_ENCLOSE_CASE_OF), "&Fall");
 
     Win32MenuCaptions change(menu.bar, fresh.bar);
     loadLanguageConfig(config, &change, partial.path(), true);
-    EXPECT_EQ(menu.caption(3100), "&If");
-    EXPECT_EQ(menu.caption(3500), "Sch&leife");
-    EXPECT_EQ(menu.popupCaption(2487), "&Case");
-    EXPECT_NE(GetMenuState(menu.bar, 3100, MF_BYCOMMAND) & MF_GRAYED, 0u);
+    EXPECT_EQ(menu.caption(CMD_INSERT_IF), "&If");
+    EXPECT_EQ(menu.caption(CMD_INSERT_LOOP), "Sch&leife");
+    EXPECT_EQ(menu.popupCaption(CMD_ENCLOSE_CASE_OF), "&Case");
+    EXPECT_NE(GetMenuState(menu.bar, CMD_INSERT_IF, MF_BYCOMMAND) & MF_GRAYED, 0u);
 }
 
 #endif  // _WIN32

@@ -123,7 +123,7 @@ TEST(Profile, LongValuesAndShortBuffers) {
     value[4999] = 'z';
     TempIni ini("[S]\r\nlong=" + value + "\r\n[Another]\r\nk=1\r\n");
     std::uint32_t n = 0;
-    EXPECT_EQ(get("S", "long", "", ini.path(), 6000, &n), value);
+    EXPECT_EQ(get("S", "long", "", ini.path(), 8000, &n), value);
     EXPECT_EQ(n, 5000u);
     EXPECT_EQ(get("S", "long", "", ini.path(), 10, &n), "vvvvvvvvv");
     EXPECT_EQ(n, 9u);

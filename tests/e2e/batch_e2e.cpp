@@ -76,7 +76,8 @@ TEST(Batch, GenerateWritesTheExampleSource) {
         Editor editor;
         ASSERT_TRUE(editor.start("-g \"" + work.file("loops.vrd") + "\"", work.settingsText(), false));
         EXPECT_EQ(editor.waitExit(60000), 0) << e2e::readFile(editor.errors) << editor.log();
-        EXPECT_NE(editor.log().find("command 2235 done"), std::string::npos) << editor.log();
+        EXPECT_NE(editor.log().find(e2e::logLine("command", {CMD_FILE_GENERATE}, "done")), std::string::npos)
+            << editor.log();
         EXPECT_EQ(withoutStamp(e2e::readFile(work.file("loops.pas"))), expected);
     }
     {
@@ -92,7 +93,8 @@ TEST(Batch, GenerateWritesTheExampleSource) {
         Editor editor;
         ASSERT_TRUE(editor.start("-g \"" + work.file("missing.vrd") + "\"", work.settingsText(), false));
         EXPECT_EQ(editor.waitExit(60000), 1);
-        EXPECT_EQ(editor.log().find("command 2235 done"), std::string::npos) << editor.log();
+        EXPECT_EQ(editor.log().find(e2e::logLine("command", {CMD_FILE_GENERATE}, "done")), std::string::npos)
+            << editor.log();
         EXPECT_FALSE(e2e::readFile(editor.errors).empty());
     }
 }
@@ -102,8 +104,8 @@ TEST(Batch, OnlyTheFirstActionIsHonoured) {
     ASSERT_TRUE(editor.start("-print -g x.vrd", "", false));
     EXPECT_NE(editor.waitExit(), 0);
     std::string log = editor.log();
-    EXPECT_NE(log.find("command 2225 unavailable"), std::string::npos) << log;
-    EXPECT_EQ(log.find("command 2235"), std::string::npos) << log;
+    EXPECT_NE(log.find(e2e::logLine("command", {CMD_FILE_PRINT}, "unavailable")), std::string::npos) << log;
+    EXPECT_EQ(log.find(e2e::logLine("command", {CMD_FILE_GENERATE})), std::string::npos) << log;
     std::string errors = e2e::readFile(editor.errors);
     EXPECT_NE(errors.find("korrin: Print is not available in this version."), std::string::npos) << errors;
     EXPECT_EQ(errors.find("Generate"), std::string::npos) << errors;
@@ -237,7 +239,7 @@ TEST(Batch, GenerateAllFromTheMenuShowsItsProgressAndReport) {
     SetCurrentDirectoryA(previous);
     ASSERT_TRUE(started);
     std::size_t from = editor.log().size();
-    editor.command(2245);
+    editor.command(CMD_FILE_GENERATE_ALL);
     // The report at the end, over the frame.
     ASSERT_TRUE(
         editor.waitFor("message 20713 Generate all: 1 file(s) generated, 0 file(s) failed.", 30000, from))
@@ -252,7 +254,8 @@ TEST(Batch, GenerateAllFromTheMenuShowsItsProgressAndReport) {
     ASSERT_NE(report, nullptr);
     EXPECT_NE(FindWindowA("#32770", "Generate all"), nullptr);
     PostMessageA(report, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(editor.waitFor("command 2245 done", 10000, from)) << editor.log().substr(from);
+    EXPECT_TRUE(editor.waitFor(e2e::logLine("command", {CMD_FILE_GENERATE_ALL}, "done"), 10000, from))
+        << editor.log().substr(from);
     EXPECT_FALSE(e2e::readFile(work.file("loops.pas")).empty());
     editor.post(WM_CLOSE);
     EXPECT_EQ(editor.waitExit(), 0);
@@ -268,8 +271,8 @@ TEST(Batch, AResponseFileNamesTheAction) {
     ASSERT_TRUE(batch.launch("@" + response));
     EXPECT_EQ(batch.waitExit(60000), 0) << e2e::readFile(batch.errors);
     std::string log = batch.log();
-    EXPECT_NE(log.find("command 2205 done"), std::string::npos) << log;
-    EXPECT_NE(log.find("command 2210 done"), std::string::npos) << log;
+    EXPECT_NE(log.find(e2e::logLine("command", {CMD_FILE_OPEN}, "done")), std::string::npos) << log;
+    EXPECT_NE(log.find(e2e::logLine("command", {CMD_FILE_SAVE}, "done")), std::string::npos) << log;
     EXPECT_GT(e2e::readFile(work.file("out copy.vrd")).size(), 8u);
 }
 
@@ -304,8 +307,8 @@ TEST(Batch, TheSettingsFileOfTheCommandLine) {
     Editor editor;
     ASSERT_TRUE(editor.start("", "[Settings]\r\nToolBar=no\r\nRepeat=yes\r\nFtAvailable=no\r\n"));
     std::string dump = editor.menuDump();
-    EXPECT_NE(dump.find("item 7701 e- "), std::string::npos) << dump;
-    EXPECT_NE(dump.find("item 7100 ec "), std::string::npos) << dump;
+    EXPECT_NE(dump.find(e2e::logLine("item", {CMD_OPTIONS_TOOL_BAR}, "e- ")), std::string::npos) << dump;
+    EXPECT_NE(dump.find(e2e::logLine("item", {CMD_OPTIONS_REPEAT}, "ec ")), std::string::npos) << dump;
     editor.post(WM_CLOSE);
     EXPECT_EQ(editor.waitExit(), 0);
     // The exit writes the frame's place and the recent-file lists.

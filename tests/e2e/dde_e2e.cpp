@@ -121,7 +121,8 @@ TEST_F(DdeTest, OpenWithLineIsAcknowledgedPositively) {
     int status = execute(server, open);
     EXPECT_EQ(status, 0x8000);
     EXPECT_TRUE(editor.waitFor("dde execute ok " + open, 5000, from)) << editor.log();
-    EXPECT_TRUE(editor.waitFor("command 2205 done", 5000, from)) << editor.log().substr(from);
+    EXPECT_TRUE(editor.waitFor(e2e::logLine("command", {CMD_FILE_OPEN}, "done"), 5000, from))
+        << editor.log().substr(from);
     HWND client = FindWindowExA(editor.frame, nullptr, "MDIClient", nullptr);
     HWND child = FindWindowExA(client, nullptr, "kivchild", nullptr);
     ASSERT_NE(child, nullptr);
@@ -135,7 +136,7 @@ TEST_F(DdeTest, OpenWithLineIsAcknowledgedPositively) {
     EXPECT_EQ(execute(server, "[NOP]"), 0x8000);
 
     // While the frame is disabled (a modal dialog) the answer is busy.
-    editor.command(8160);
+    editor.command(CMD_HELP_ABOUT);
     HWND about = editor.findDialog();
     ASSERT_NE(about, nullptr);
     EXPECT_EQ(execute(server, "[open(\"C:\\b.vrd\")]"), 0x4000);

@@ -181,7 +181,7 @@ Editor::~Editor() {
     if (process.hProcess) {
         if (running()) {
             if (frame && IsWindow(frame)) PostMessageA(frame, WM_CLOSE, 0, 0);
-            if (WaitForSingleObject(process.hProcess, 3000) != WAIT_OBJECT_0) {
+            if (WaitForSingleObject(process.hProcess, kMaybeQuestionMs) != WAIT_OBJECT_0) {
                 // Dismiss what keeps it, then end it.
                 TerminateProcess(process.hProcess, 99);
                 WaitForSingleObject(process.hProcess, 5000);
@@ -193,6 +193,13 @@ Editor::~Editor() {
     DeleteFileA(diagnostics.c_str());
     DeleteFileA(settings.c_str());
     DeleteFileA(errors.c_str());
+}
+
+std::string logLine(const char* head, std::initializer_list<unsigned> numbers, const char* tail) {
+    std::string line = head;
+    for (unsigned n : numbers) line += " " + std::to_string(n);
+    if (tail) line += std::string(" ") + tail;
+    return line;
 }
 
 bool Editor::start(const std::string& arguments, const std::string& settingsText, bool waitReady) {

@@ -5,8 +5,11 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
+
+#include "resources/commands.h"
 
 namespace e2e {
 
@@ -61,6 +64,13 @@ struct Editor {
     // diagnostics report it; false when not found.
     bool buttonRect(const char* bar, unsigned command, RECT* rect, bool* enabled = nullptr);
 };
+
+// A line of the diagnostics log: `head`, the numbers, then `tail` when
+// given, separated by blanks (logLine("command", {CMD_FILE_OPEN}, "done")
+// is the line of an Open that was carried out).
+std::string logLine(const char* head, std::initializer_list<unsigned> numbers, const char* tail = nullptr);
+// How long a test waits for a question that need not come.
+constexpr DWORD kMaybeQuestionMs = 3 * 1000;
 
 // The texts of a dialog's controls, joined by '|'.
 std::string dialogText(HWND dialog);

@@ -20,7 +20,9 @@ int main(int argc, char** argv) {
         CreateFileA(argv[3], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (ready == INVALID_HANDLE_VALUE) return 5;
     CloseHandle(ready);
-    for (int i = 0; i < 3000 && GetFileAttributesA(argv[4]) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(20);
+    for (int waited = 0; waited < 60000 && GetFileAttributesA(argv[4]) == INVALID_FILE_ATTRIBUTES;
+         waited += 20)
+        Sleep(20);
     if (lock) UnlockFile(file, 0, 0, 1u << 20, 0);
     CloseHandle(file);
     DeleteFileA(argv[3]);

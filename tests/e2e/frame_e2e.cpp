@@ -18,7 +18,8 @@ namespace {
 
 // Items a start without the outside libraries removes from the menu: the
 // file-transfer items (no library), System info (no MSINFO program).
-const std::set<unsigned> kRemovedAtStart = {2260, 7530, 8170};
+const std::set<unsigned> kRemovedAtStart = {CMD_FILE_TRANSFER, CMD_OPTIONS_FILE_TRANSFER,
+                                            CMD_HELP_SYSTEM_INFO};
 
 bool hasItem(const std::string& dump, unsigned id, const char* state = nullptr) {
     char key[32];
@@ -67,12 +68,12 @@ TEST(Frame, StartsWithTheWholeMenuAndEndsOnClose) {
             EXPECT_TRUE(hasItem(dump, menu[i])) << "missing from the menu: " << menu[i];
     }
     // The frame's own states.
-    EXPECT_TRUE(hasItem(dump, 9599, "g"));   // <empty>
-    EXPECT_TRUE(hasItem(dump, 7100, "e-"));  // Repeat, off
-    EXPECT_TRUE(hasItem(dump, 7701, "ec"));  // Tool bar, on
-    EXPECT_TRUE(hasItem(dump, 7520, "ec"));  // Status bar, on
-    EXPECT_TRUE(hasItem(dump, 2280, "e"));
-    EXPECT_NE(dump.find("item 2240 "), std::string::npos);
+    EXPECT_TRUE(hasItem(dump, CMD_ADDIN_EMPTY, "g"));          // <empty>
+    EXPECT_TRUE(hasItem(dump, CMD_OPTIONS_REPEAT, "e-"));      // Repeat, off
+    EXPECT_TRUE(hasItem(dump, CMD_OPTIONS_TOOL_BAR, "ec"));    // Tool bar, on
+    EXPECT_TRUE(hasItem(dump, CMD_OPTIONS_STATUS_BAR, "ec"));  // Status bar, on
+    EXPECT_TRUE(hasItem(dump, CMD_FILE_EXIT, "e"));
+    EXPECT_TRUE(hasItem(dump, CMD_FILE_GENERATE_AS));
     EXPECT_NE(dump.find("Generate as...|Ctrl+G"), std::string::npos);
 
     closeNormally(editor);
@@ -85,15 +86,15 @@ TEST(Frame, AsksAboutTheSettingsOnlyWhenTheyChanged) {
         // Toggling twice changes nothing.
         Editor editor;
         ASSERT_TRUE(editor.start(""));
-        editor.command(7520);
-        editor.command(7520);
+        editor.command(CMD_OPTIONS_STATUS_BAR);
+        editor.command(CMD_OPTIONS_STATUS_BAR);
         closeNormally(editor);
         EXPECT_EQ(editor.log().find("message 20233"), std::string::npos);
     }
     {
         Editor editor;
         ASSERT_TRUE(editor.start(""));
-        editor.command(7100);
+        editor.command(CMD_OPTIONS_REPEAT);
         editor.post(WM_CLOSE);
         ASSERT_TRUE(editor.waitFor("message 20233 Save settings?"));
         HWND box = editor.findDialog();
@@ -119,10 +120,10 @@ TEST(Frame, StatusLineHelpForMenuItemsAndPopups) {
     ASSERT_TRUE(editor.start(""));
     HWND status = statusBarOf(editor.frame);
     ASSERT_NE(status, nullptr);
-    SendMessageA(editor.frame, WM_MENUSELECT, MAKEWPARAM(2200, MF_STRING),
+    SendMessageA(editor.frame, WM_MENUSELECT, MAKEWPARAM(CMD_FILE_NEW, MF_STRING),
                  reinterpret_cast<LPARAM>(editor.frame));
     EXPECT_EQ(windowText(status), "Create a new structure diagram");
-    SendMessageA(editor.frame, WM_MENUSELECT, MAKEWPARAM(9005, MF_STRING),
+    SendMessageA(editor.frame, WM_MENUSELECT, MAKEWPARAM(CMD_TOOL_FIRST + 5, MF_STRING),
                  reinterpret_cast<LPARAM>(editor.frame));
     EXPECT_EQ(windowText(status), "Run this program");
     SendMessageA(editor.frame, WM_MENUSELECT, MAKEWPARAM(0, MF_SEPARATOR),
@@ -142,7 +143,8 @@ TEST(Frame, AcceleratorsSendTheirCommands) {
         "", "[Settings]\r\nConfigurationFile=" + e2e::windowsPath(examples) + "\\pascal.cfg\r\n"));
     std::size_t from = editor.log().size();
     ASSERT_TRUE(e2e::sendKeys(editor.frame, {VK_CONTROL}, 'B'));
-    ASSERT_TRUE(editor.waitFor("command 7702 done", 10000, from)) << editor.log();
+    ASSERT_TRUE(editor.waitFor(e2e::logLine("command", {CMD_OPTIONS_TOOLBOX}, "done"), 10000, from))
+        << editor.log();
     EXPECT_NE(editor.findWindowOfClass("KivToolbox"), nullptr);
 
     // Cursor keys in the diagram window become navigation commands.
@@ -152,20 +154,21 @@ TEST(Frame, AcceleratorsSendTheirCommands) {
     EXPECT_TRUE(editor.waitFor("navigate 1 274", 10000, from));
 
     ASSERT_TRUE(e2e::sendKeys(editor.frame, {VK_CONTROL}, 'R'));
-    ASSERT_TRUE(editor.waitFor("command 7100 done", 10000, from));
-    EXPECT_TRUE(hasItem(editor.menuDump(), 7100, "ec"));
+    ASSERT_TRUE(editor.waitFor(e2e::logLine("command", {CMD_OPTIONS_REPEAT}, "done"), 10000, from));
+    EXPECT_TRUE(hasItem(editor.menuDump(), CMD_OPTIONS_REPEAT, "ec"));
 
     // Ctrl+G: "Generate as" asks for the file; cancelling generates nothing.
-    EXPECT_TRUE(hasItem(editor.menuDump(), 2240, "e"));
+    EXPECT_TRUE(hasItem(editor.menuDump(), CMD_FILE_GENERATE_AS, "e"));
     from = editor.log().size();
     ASSERT_TRUE(e2e::sendKeys(editor.frame, {VK_CONTROL}, 'G'));
     HWND dialog = editor.findDialog(10000);
     ASSERT_NE(dialog, nullptr) << editor.log().substr(from);
     EXPECT_EQ(windowText(dialog), "Generate as");
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_TRUE(editor.waitFor("command 2240 failed", 10000, from)) << editor.log().substr(from);
+    EXPECT_TRUE(editor.waitFor(e2e::logLine("command", {CMD_FILE_GENERATE_AS}, "failed"), 10000, from))
+        << editor.log().substr(from);
 
-    editor.command(7100);  // back to the settings of the start: no question
+    editor.command(CMD_OPTIONS_REPEAT);  // back to the settings of the start: no question
     editor.post(WM_CLOSE);
     if (HWND box = editor.findDialog(1500)) PostMessageA(box, WM_COMMAND, IDNO, 0);
     EXPECT_EQ(editor.waitExit(), 0);
@@ -193,16 +196,17 @@ TEST(Frame, FileCommandsOpenSaveAndClose) {
 
     // New opens a second window; Close takes it away again.
     std::size_t from = editor.log().size();
-    editor.command(2200);
-    ASSERT_TRUE(editor.waitFor("command 2200 done", 10000, from));
-    editor.command(2207);
-    ASSERT_TRUE(editor.waitFor("command 2207 done", 10000, from));
+    editor.command(CMD_FILE_NEW);
+    ASSERT_TRUE(editor.waitFor(e2e::logLine("command", {CMD_FILE_NEW}, "done"), 10000, from));
+    editor.command(CMD_FILE_CLOSE);
+    ASSERT_TRUE(editor.waitFor(e2e::logLine("command", {CMD_FILE_CLOSE}, "done"), 10000, from));
 
     // Save writes the diagram back; the previous content is the backup copy.
     const std::string before = e2e::readFile(work);
     from = editor.log().size();
-    editor.command(2210);
-    ASSERT_TRUE(editor.waitFor("command 2210 done", 10000, from)) << editor.log().substr(from);
+    editor.command(CMD_FILE_SAVE);
+    ASSERT_TRUE(editor.waitFor(e2e::logLine("command", {CMD_FILE_SAVE}, "done"), 10000, from))
+        << editor.log().substr(from);
     std::string backup = work;
     backup.insert(backup.find_last_of('.') + 1, "~");
     EXPECT_EQ(e2e::readFile(backup), before);
@@ -223,7 +227,7 @@ TEST(Frame, OpeningAPascalSourceAsksBeforeConverting) {
     ASSERT_NE(client, nullptr);
     for (int answer : {IDCANCEL, IDOK}) {
         std::size_t from = editor.log().size();
-        editor.post(WM_COMMAND, 2205, 0);
+        editor.post(WM_COMMAND, CMD_FILE_OPEN, 0);
         HWND dialog = editor.findDialog(10000);
         ASSERT_NE(dialog, nullptr);
         // The Open dialog: type the name and confirm.
@@ -240,7 +244,8 @@ TEST(Frame, OpeningAPascalSourceAsksBeforeConverting) {
         }
         ASSERT_NE(question, nullptr);
         PostMessageA(question, WM_COMMAND, answer, 0);
-        ASSERT_TRUE(editor.waitFor(answer == IDOK ? "command 2205 done" : "command 2205 failed", 15000, from))
+        ASSERT_TRUE(editor.waitFor(
+            e2e::logLine("command", {CMD_FILE_OPEN}, answer == IDOK ? "done" : "failed"), 15000, from))
             << editor.log().substr(from);
     }
     // The converted diagram is named after the source with the diagram
@@ -269,7 +274,7 @@ TEST(Frame, BarButtonsSendTheirCommands) {
     // Help contents (enabled): its command runs and reports the missing help file.
     RECT rect;
     bool enabled = false;
-    ASSERT_TRUE(editor.buttonRect("toolbar", 8101, &rect, &enabled));
+    ASSERT_TRUE(editor.buttonRect("toolbar", CMD_HELP_CONTENTS, &rect, &enabled));
     EXPECT_TRUE(enabled);
     LPARAM at = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
     std::size_t from = editor.log().size();
@@ -279,32 +284,35 @@ TEST(Frame, BarButtonsSendTheirCommands) {
     HWND box = editor.findDialog();
     ASSERT_NE(box, nullptr);
     PostMessageA(box, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(editor.waitFor("command 8101 ", 10000, from));
+    EXPECT_TRUE(editor.waitFor(e2e::logLine("command", {CMD_HELP_CONTENTS}, ""), 10000, from));
 
     // A greyed button sends nothing; the text-input buttons hide while no
     // text is edited.
     std::string dump = editor.menuDump();
-    EXPECT_NE(dump.find("button toolbar 2375 0 0 0 0 gh"), std::string::npos) << dump;
-    EXPECT_NE(dump.find("button toolbar 2383 0 0 0 0 gh"), std::string::npos);
-    EXPECT_NE(dump.find("button toolbar 8150 "), std::string::npos);
+    EXPECT_NE(dump.find(e2e::logLine("button toolbar", {CMD_TEXT_OK, 0, 0, 0, 0}, "gh")), std::string::npos)
+        << dump;
+    EXPECT_NE(dump.find(e2e::logLine("button toolbar", {CMD_TEXT_HELP_ON_WORD, 0, 0, 0, 0}, "gh")),
+              std::string::npos);
+    EXPECT_NE(dump.find(e2e::logLine("button toolbar", {CMD_HELP_ON_TEXT}, "")), std::string::npos);
 
     // The toolbox: Quit insert mode.
-    editor.command(7702);
+    editor.command(CMD_OPTIONS_TOOLBOX);
     HWND toolbox = editor.findWindowOfClass("KivToolbox");
     ASSERT_NE(toolbox, nullptr);
     HWND bar = FindWindowExA(toolbox, nullptr, "ToolbarWindow32", nullptr);
     ASSERT_NE(bar, nullptr);
-    ASSERT_TRUE(editor.buttonRect("toolbox", 8600, &rect, &enabled));
+    ASSERT_TRUE(editor.buttonRect("toolbox", CMD_QUIT_INSERT_MODE, &rect, &enabled));
     EXPECT_TRUE(enabled);
     at = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
     from = editor.log().size();
     PostMessageA(bar, WM_LBUTTONDOWN, MK_LBUTTON, at);
     PostMessageA(bar, WM_LBUTTONUP, 0, at);
-    EXPECT_TRUE(editor.waitFor("command 8600 done", 10000, from)) << editor.log();
+    EXPECT_TRUE(editor.waitFor(e2e::logLine("command", {CMD_QUIT_INSERT_MODE}, "done"), 10000, from))
+        << editor.log();
 
     // Closing the toolbox is a change of the settings: answer No.
     editor.post(WM_CLOSE);
-    if (HWND question = editor.findDialog(3000)) PostMessageA(question, WM_COMMAND, IDNO, 0);
+    if (HWND question = editor.findDialog(e2e::kMaybeQuestionMs)) PostMessageA(question, WM_COMMAND, IDNO, 0);
     EXPECT_EQ(editor.waitExit(), 0);
 }
 
@@ -313,23 +321,29 @@ TEST(Frame, ContextMenus) {
     ASSERT_TRUE(editor.start(""));
     // The empty client area's menu, as the mouse hook would post it.
     std::size_t from = editor.log().size();
-    editor.command(9903);
-    ASSERT_TRUE(editor.waitFor("context 9903", 10000, from));
+    editor.command(CMD_CONTEXT_CLIENT);
+    ASSERT_TRUE(editor.waitFor(e2e::logLine("context", {CMD_CONTEXT_CLIENT}), 10000, from));
     std::string log = editor.log().substr(from);
-    EXPECT_NE(log.find("context 9903 2200 2205 6403 6401 6402 6406 6405"), std::string::npos) << log;
+    EXPECT_NE(
+        log.find(e2e::logLine("context", {CMD_CONTEXT_CLIENT, CMD_FILE_NEW, CMD_FILE_OPEN, CMD_WINDOW_CASCADE,
+                                          CMD_WINDOW_TILE_HORIZONTALLY, CMD_WINDOW_TILE_VERTICALLY,
+                                          CMD_WINDOW_ARRANGE_ICONS, CMD_WINDOW_CLOSE_ALL})),
+        std::string::npos)
+        << log;
     HWND popup = editor.findWindowOfClass("#32768");
     ASSERT_NE(popup, nullptr);
     PostMessageA(popup, WM_KEYDOWN, VK_ESCAPE, 0);
-    ASSERT_TRUE(editor.waitFor("context closed 9903", 10000, from));
+    ASSERT_TRUE(editor.waitFor(e2e::logLine("context closed", {CMD_CONTEXT_CLIENT}), 10000, from));
 
     // The tool windows' menu; its mnemonic B chooses Toolbox.
     from = editor.log().size();
-    editor.command(9902);
-    ASSERT_TRUE(editor.waitFor("context 9902", 10000, from));
+    editor.command(CMD_CONTEXT_TOOL_WINDOWS);
+    ASSERT_TRUE(editor.waitFor(e2e::logLine("context", {CMD_CONTEXT_TOOL_WINDOWS}), 10000, from));
     popup = editor.findWindowOfClass("#32768");
     ASSERT_NE(popup, nullptr);
     PostMessageA(popup, WM_CHAR, 'b', 0);
-    EXPECT_TRUE(editor.waitFor("command 7702 done", 10000, from)) << editor.log().substr(from);
+    EXPECT_TRUE(editor.waitFor(e2e::logLine("command", {CMD_OPTIONS_TOOLBOX}, "done"), 10000, from))
+        << editor.log().substr(from);
     EXPECT_NE(editor.findWindowOfClass("KivToolbox"), nullptr);
 
     // A real right-button press on the diagram window goes through the hook.
@@ -341,14 +355,15 @@ TEST(Frame, ContextMenus) {
     GetWindowRect(diagram, &r);
     SetForegroundWindow(editor.frame);
     ASSERT_TRUE(e2e::rightClick(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}));
-    ASSERT_TRUE(editor.waitFor("context 9901", 10000, from)) << editor.log().substr(from);
+    ASSERT_TRUE(editor.waitFor(e2e::logLine("context", {CMD_CONTEXT_DIAGRAM}), 10000, from))
+        << editor.log().substr(from);
     EXPECT_NE(editor.log().find("[Enc&lose]", from), std::string::npos);
     EXPECT_NE(editor.log().find("[Clip&board]", from), std::string::npos);
     if (HWND menu = editor.findWindowOfClass("#32768")) PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
-    ASSERT_TRUE(editor.waitFor("context closed 9901", 10000, from));
+    ASSERT_TRUE(editor.waitFor(e2e::logLine("context closed", {CMD_CONTEXT_DIAGRAM}), 10000, from));
 
     editor.post(WM_CLOSE);
-    if (HWND question = editor.findDialog(3000)) PostMessageA(question, WM_COMMAND, IDNO, 0);
+    if (HWND question = editor.findDialog(e2e::kMaybeQuestionMs)) PostMessageA(question, WM_COMMAND, IDNO, 0);
     EXPECT_EQ(editor.waitExit(), 0);
 }
 
@@ -374,8 +389,8 @@ TEST(Frame, AFileTransferLibraryOfTheWrongVersionGreysItsItems) {
         PostMessageA(box, WM_COMMAND, IDOK, 0);
         ASSERT_TRUE(editor.ready());
         std::string dump = editor.menuDump();
-        EXPECT_TRUE(hasItem(dump, 2260, "g")) << dump;
-        EXPECT_TRUE(hasItem(dump, 7530, "g"));
+        EXPECT_TRUE(hasItem(dump, CMD_FILE_TRANSFER, "g")) << dump;
+        EXPECT_TRUE(hasItem(dump, CMD_OPTIONS_FILE_TRANSFER, "g"));
         closeNormally(editor);
     }
     DeleteFileA(exe.c_str());
@@ -390,10 +405,10 @@ TEST(Frame, ScreenshotForReview) {
     e2e::drawOwnCaptions();
     Editor editor;
     ASSERT_TRUE(editor.start(""));
-    editor.command(7702);
+    editor.command(CMD_OPTIONS_TOOLBOX);
     HWND toolbox = editor.findWindowOfClass("KivToolbox");
     ASSERT_NE(toolbox, nullptr);
-    SendMessageA(editor.frame, WM_MENUSELECT, MAKEWPARAM(2240, MF_STRING),
+    SendMessageA(editor.frame, WM_MENUSELECT, MAKEWPARAM(CMD_FILE_GENERATE_AS, MF_STRING),
                  reinterpret_cast<LPARAM>(editor.frame));
     Sleep(1000);
     RECT frame, box;
@@ -402,6 +417,6 @@ TEST(Frame, ScreenshotForReview) {
     UnionRect(&frame, &frame, &box);
     EXPECT_TRUE(e2e::saveScreenPng(frame, std::string(dir) + "/frame.png"));
     editor.post(WM_CLOSE);
-    if (HWND question = editor.findDialog(3000)) PostMessageA(question, WM_COMMAND, IDNO, 0);
+    if (HWND question = editor.findDialog(e2e::kMaybeQuestionMs)) PostMessageA(question, WM_COMMAND, IDNO, 0);
     EXPECT_EQ(editor.waitExit(), 0);
 }

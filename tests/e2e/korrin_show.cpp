@@ -31,8 +31,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     Sleep(1000);  // the end of start-up
-    if (!FindWindowA("KivToolbox", nullptr)) PostMessageA(frame, WM_COMMAND, 7702, 0);
-    SendMessageA(frame, WM_MENUSELECT, MAKEWPARAM(2240, MF_STRING), reinterpret_cast<LPARAM>(frame));
+    if (!FindWindowA("KivToolbox", nullptr)) PostMessageA(frame, WM_COMMAND, CMD_OPTIONS_TOOLBOX, 0);
+    SendMessageA(frame, WM_MENUSELECT, MAKEWPARAM(CMD_FILE_GENERATE_AS, MF_STRING),
+                 reinterpret_cast<LPARAM>(frame));
     Sleep(1500);
     RECT rect;
     GetWindowRect(frame, &rect);

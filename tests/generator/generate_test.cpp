@@ -295,7 +295,7 @@ TEST_F(GenerateTest, OutputThatCannotBeCreated) {
     const std::string path = dir.file("no/such/folder/x.pas");
     std::snprintf(target.storedPath, sizeof target.storedPath, "%s", path.c_str());
     const std::string openedCopy = doc.tempFile.path;
-    EXPECT_EQ(generate(&doc, kCmdGenerate, false, false, &target), 0);
+    EXPECT_EQ(generate(&doc, CMD_FILE_GENERATE, false, false, &target), 0);
     ASSERT_EQ(host->messages.size(), 1u);
     EXPECT_EQ(host->messages[0].text, "Unable to open " + path + ".");
     EXPECT_EQ(doc.tempFile.path, openedCopy);
@@ -307,17 +307,17 @@ TEST_F(GenerateTest, ChoosingTheOutputFile) {
     // Generate as refuses the diagram itself and asks again.
     host->choose(doc.ownFile.path);
     host->choose(dir.file("chosen.pas"));
-    EXPECT_EQ(generate(&doc, kCmdGenerateAs, false, false, &target), 1);
+    EXPECT_EQ(generate(&doc, CMD_FILE_GENERATE_AS, false, false, &target), 1);
     ASSERT_EQ(host->messages.size(), 1u);
     EXPECT_EQ(host->messages[0].text,
               "Impossible to overwrite current VRD file. Please use another file name.");
     EXPECT_EQ(std::string(target.storedPath), dir.file("chosen.pas"));
     // Generate uses the stored name without asking; Generate as always asks.
-    EXPECT_EQ(generate(&doc, kCmdGenerate, false, false, &target), 1);
-    EXPECT_EQ(generate(&doc, kCmdGenerateAs, false, false, &target), 0) << "cancelled";
+    EXPECT_EQ(generate(&doc, CMD_FILE_GENERATE, false, false, &target), 1);
+    EXPECT_EQ(generate(&doc, CMD_FILE_GENERATE_AS, false, false, &target), 0) << "cancelled";
     // Without a stored name Generate asks as well.
     GenerateTarget fresh{};
-    EXPECT_EQ(generate(&doc, kCmdGenerate, false, false, &fresh), 0);
+    EXPECT_EQ(generate(&doc, CMD_FILE_GENERATE, false, false, &fresh), 0);
 }
 
 TEST_F(GenerateTest, BatchGeneratesIntoTheGenerateDirectory) {
@@ -330,14 +330,14 @@ TEST_F(GenerateTest, BatchGeneratesIntoTheGenerateDirectory) {
     hooks.generateDirectory = [](char* out) { std::snprintf(out, kPathSize, "%s", directory.c_str()); };
     setGeneratorHooks(hooks);
     // No generate directory: nothing, and no message.
-    EXPECT_EQ(generate(&doc, kCmdGenerate, true, false, nullptr), 0);
+    EXPECT_EQ(generate(&doc, CMD_FILE_GENERATE, true, false, nullptr), 0);
     EXPECT_TRUE(host->messages.empty());
     directory = dir.path();
-    EXPECT_EQ(generate(&doc, kCmdGenerate, true, false, nullptr), 1);
+    EXPECT_EQ(generate(&doc, CMD_FILE_GENERATE, true, false, nullptr), 1);
     EXPECT_TRUE(fileExists(dir.file("batch.PAS")));
     // The diagram's own file is never the target.
     setGenFileExt(g_languageConfig, ".vrd");
-    EXPECT_EQ(generate(&doc, kCmdGenerate, true, false, nullptr), 0);
+    EXPECT_EQ(generate(&doc, CMD_FILE_GENERATE, true, false, nullptr), 0);
     ASSERT_EQ(host->messages.size(), 1u);
     EXPECT_EQ(host->messages[0].id, IDS_OWN_FILE_NOT_OVERWRITABLE);
 }
@@ -353,13 +353,13 @@ TEST_F(GenerateTest, SavingAndTheRecentFilesFollowSuccess) {
     hooks.addRecentFile = [](const char*) { ++recents; };
     setGeneratorHooks(hooks);
     std::snprintf(target.storedPath, sizeof target.storedPath, "%s", dir.file("x.pas").c_str());
-    EXPECT_EQ(generate(&doc, kCmdGenerate, false, true, &target), 1);
+    EXPECT_EQ(generate(&doc, CMD_FILE_GENERATE, false, true, &target), 1);
     EXPECT_EQ(saves, 1);
     EXPECT_EQ(recents, 1) << "pascal.cfg names a parser";
-    EXPECT_EQ(generate(&doc, kCmdGenerate, false, false, &target), 1);
+    EXPECT_EQ(generate(&doc, CMD_FILE_GENERATE, false, false, &target), 1);
     EXPECT_EQ(saves, 1);
     std::snprintf(target.storedPath, sizeof target.storedPath, "%s", dir.file("no/dir/x.pas").c_str());
-    EXPECT_EQ(generate(&doc, kCmdGenerate, false, true, &target), 0);
+    EXPECT_EQ(generate(&doc, CMD_FILE_GENERATE, false, true, &target), 0);
     EXPECT_EQ(saves, 1);
     EXPECT_EQ(recents, 2);
 }
@@ -370,7 +370,7 @@ TEST_F(GenerateTest, SaveAfterGenerationKeepsTheLineNumbersInTheDiagramFile) {
     const std::string own = doc.ownFile.path;
     const std::string before = readFile(own);
     std::snprintf(target.storedPath, sizeof target.storedPath, "%s", dir.file("plan.out").c_str());
-    ASSERT_EQ(generate(&doc, kCmdGenerate, false, true, &target), 1);
+    ASSERT_EQ(generate(&doc, CMD_FILE_GENERATE, false, true, &target), 1);
     EXPECT_TRUE(host->messages.empty());
     EXPECT_NE(readFile(own), before) << "the Save procedure wrote the diagram";
     char backup[kPathSize];

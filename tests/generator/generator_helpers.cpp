@@ -414,7 +414,7 @@ bool GeneratorTest::openDiagram(ConstructNode* root, const std::string& name) {
 
 int GeneratorTest::generateTo(const std::string& name) {
     std::snprintf(target.storedPath, sizeof target.storedPath, "%s", dir.file(name).c_str());
-    return generate(&doc, kCmdGenerate, false, false, &target);
+    return generate(&doc, CMD_FILE_GENERATE, false, false, &target);
 }
 
 namespace {

@@ -528,7 +528,7 @@ TEST_F(Report, TheFourVariants) {
     EXPECT_EQ(host.messages.at(0).id, IDS_ANALYSIS_ERROR_LIST);
 
     // "Generate all" reports nothing.
-    g_importEnvironment.currentCommand = [] { return kGenerateAllCommand; };
+    g_importEnvironment.currentCommand = []() -> unsigned { return CMD_FILE_GENERATE_ALL; };
     host.messages.clear();
     warned();
     EXPECT_TRUE(host.messages.empty());

@@ -194,7 +194,7 @@ TEST_F(Export, CommandsAskStoreAndShowTheirStatus) {
     g_stored = stored.path();
     g_done.clear();
     host.choose(chosen.path());
-    EXPECT_EQ(exportCommand(&doc, kExportAsCommand, nullptr), 1);
+    EXPECT_EQ(exportCommand(&doc, CMD_FILE_EXPORT_AS, nullptr), 1);
     EXPECT_EQ(g_done, chosen.path());
     EXPECT_TRUE(platform::fileExists(chosen.path()));
     ASSERT_GE(host.statusTexts.size(), 2u);
@@ -204,18 +204,18 @@ TEST_F(Export, CommandsAskStoreAndShowTheirStatus) {
 
     // Export: the stored name without asking.
     g_done.clear();
-    EXPECT_EQ(exportCommand(&doc, kExportCommand, nullptr), 1);
+    EXPECT_EQ(exportCommand(&doc, CMD_FILE_EXPORT, nullptr), 1);
     EXPECT_EQ(g_done, stored.path());
 
     // Without a stored name it asks; a cancelled dialog exports nothing.
     g_stored.clear();
     g_done.clear();
-    EXPECT_EQ(exportCommand(&doc, kExportCommand, nullptr), 0);
+    EXPECT_EQ(exportCommand(&doc, CMD_FILE_EXPORT, nullptr), 0);
     EXPECT_EQ(g_done, "");
 
     // A batch target needs no dialog.
     TempName batch(".etf");
-    EXPECT_EQ(exportCommand(&doc, kExportCommand, batch.path()), 1);
+    EXPECT_EQ(exportCommand(&doc, CMD_FILE_EXPORT, batch.path()), 1);
     EXPECT_EQ(g_done, batch.path());
     EXPECT_TRUE(host.messages.empty());
     doc.ownFile.path[0] = 0;

@@ -1,5 +1,6 @@
-// Dialog and control ids of "Save settings" (dialog 559) and the directory
-// browser (dialog 592). Plain macros: the resource compiler reads them too.
+// Dialog and control ids of resources/dialogs.rc: "Save settings", the
+// directory browser and the progress of Generate all. Plain macros: the
+// resource compiler reads them too.
 #pragma once
 
 #define IDD_SAVE_SETTINGS 559
