@@ -2,10 +2,14 @@
 # `make run`: starts the editor (build/win64/bin/korrin.exe) under Wine on
 # the embedded defaults in examples/ - a copy of examples/korrin.ini is its
 # settings file and a copy of examples/loops.vrd the diagram it opens, so
-# the run leaves examples/ as it is. With no display a
-# private Xvfb is started. Once the frame is up, its toolbox is opened, a
-# screenshot is saved to build/screenshots/frame.png and the editor is
-# closed cleanly.
+# the run leaves examples/ as it is.
+#
+# On a desktop (DISPLAY set, CI not set) the editor stays open for the
+# person who started it; the script returns when it is closed, with its
+# exit code. Without a display, with CI set, or with SHOT=1 (`make run
+# SHOT=1`) it runs on a private Xvfb display instead: once the frame is up
+# its toolbox is opened, a screenshot is saved to build/screenshots/frame.png
+# and the editor is closed cleanly.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
@@ -24,8 +28,16 @@ done
 mkdir -p build/run "$shots"
 cp examples/korrin.ini build/run/korrin.ini
 cp examples/loops.vrd build/run/loops.vrd
-rm -f "$shots/frame.png"
 
+if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ] && [ "${SHOT:-0}" != 1 ]; then
+  echo "run: the editor is open on $DISPLAY; close it to end the run"
+  ended=0
+  scripts/wine-run.sh "$exe" '-i=build\run\korrin.ini' 'build\run\loops.vrd' || ended=$?
+  echo "korrin.exe ended with exit code $ended"
+  exit $ended
+fi
+
+rm -f "$shots/frame.png"
 session() {
   # The editor in the background; the driver waits for its frame, takes the
   # picture and closes it.
@@ -38,15 +50,11 @@ session() {
   echo "korrin.exe ended with exit code $ended"
   [ "$shown" -eq 0 ] && [ "$ended" -eq 0 ]
 }
+export -f session
+export exe show shots root
 
 status=0
-if [ -n "${DISPLAY:-}" ]; then
-  session || status=$?
-else
-  export -f session
-  export exe show shots root
-  scripts/with-xvfb.sh bash -c session || status=$?
-fi
+scripts/with-xvfb.sh bash -c session || status=$?
 if [ -f "$shots/frame.png" ]; then
   echo "Screenshot of the frame: $shots/frame.png"
 fi
