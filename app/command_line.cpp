@@ -5,7 +5,7 @@
 
 namespace {
 
-bool isSeparator(char c) {
+bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
@@ -35,8 +35,8 @@ std::string_view unquote(std::string_view text) {
 }
 
 std::string_view trimBlanks(std::string_view text) {
-    while (!text.empty() && isSeparator(text.front())) text.remove_prefix(1);
-    while (!text.empty() && isSeparator(text.back())) text.remove_suffix(1);
+    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
     return text;
 }
 
@@ -175,7 +175,7 @@ void splitArguments(std::string_view line, ArgumentList& out) {
     std::size_t offsets[kMaxArguments];
     std::size_t i = 0;
     while (i < line.size() && out.count < kMaxArguments) {
-        while (i < line.size() && isSeparator(line[i])) ++i;
+        while (i < line.size() && isBlank(line[i])) ++i;
         if (i >= line.size()) break;
         std::size_t start = i;
         char quote = 0;
@@ -185,7 +185,7 @@ void splitArguments(std::string_view line, ArgumentList& out) {
                 if (c == quote) quote = 0;
             } else if (isQuote(c)) {
                 quote = c;
-            } else if (isSeparator(c)) {
+            } else if (isBlank(c)) {
                 break;
             }
         }
@@ -235,7 +235,7 @@ ResponseResult expandResponseFile(std::string_view line, std::string& out, char*
 
 bool isInitializeMode(std::string_view line) {
     std::size_t i = 0;
-    while (i < line.size() && (isSeparator(line[i]) || line[i] == '-' || line[i] == '/')) ++i;
+    while (i < line.size() && (isBlank(line[i]) || line[i] == '-' || line[i] == '/')) ++i;
     return equalNoCaseView(trimBlanks(line.substr(i)), "initialize");
 }
 

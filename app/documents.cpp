@@ -13,6 +13,7 @@
 #include "core/file_descriptor.h"
 #include "core/host.h"
 #include "core/outcome.h"
+#include "core/path.h"
 #include "core/segment_paging.h"
 #include "platform/platform.h"
 #include "resources/strings.h"
@@ -25,29 +26,17 @@ OpenDiagram* g_diagrams = nullptr;
 void nativeNameOf(const char* path, char* out, std::size_t size) {
     char ext[16];
     if (platform::loadString(IDS_NATIVE_EXT, ext, sizeof ext) <= 0) std::snprintf(ext, sizeof ext, ".vrd");
-    const char* dot = std::strrchr(path, '.');
-    const char* slash = std::strrchr(path, '\\');
-    if (const char* forward = std::strrchr(path, '/'); forward && (!slash || forward > slash))
-        slash = forward;
-    const std::size_t stem =
-        dot && (!slash || dot > slash) ? static_cast<std::size_t>(dot - path) : std::strlen(path);
-    std::snprintf(out, size, "%.*s%s", static_cast<int>(stem), path, ext);
+    copyText(out, size, path);
+    if (!replaceExtension(out, size, ext)) out[0] = 0;
 }
 
 // The directory part of `path` (without the separator), for the dialogs.
 void rememberDirectory(PathPair pair, const char* path) {
-    char directory[kSettingsPathSize];
-    std::snprintf(directory, sizeof directory, "%s", path);
-    char* slash = std::strrchr(directory, '\\');
-    if (char* forward = std::strrchr(directory, '/'); forward && (!slash || forward > slash)) slash = forward;
-    if (!slash) return;
     // A root keeps its separator ("C:\").
-    if (slash == directory || slash[-1] == ':')
-        slash[1] = 0;
-    else
-        *slash = 0;
-    std::snprintf(g_frameSettings.pairs[static_cast<int>(pair)].directory, kSettingsPathSize, "%s",
-                  directory);
+    const std::size_t n = directoryLength(path);
+    if (!n) return;
+    std::snprintf(g_frameSettings.pairs[static_cast<int>(pair)].directory, kSettingsPathSize, "%.*s",
+                  static_cast<int>(n), path);
 }
 
 const char* pairDirectory(PathPair pair) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "config/profile.h"
+#include "core/path.h"
 
 namespace {
 
@@ -19,14 +20,6 @@ int clampedLength(const RecentList& list) {
     return length > kRecentMax ? kRecentMax : length;
 }
 
-void copyCut(char* out, std::size_t size, const char* text) {
-    std::snprintf(out, size, "%s", text);
-}
-
-bool isSeparator(char c) {
-    return c == '\\' || c == '/';
-}
-
 }  // namespace
 
 void recentAdd(RecentList& list, const char* path) {
@@ -38,7 +31,7 @@ void recentAdd(RecentList& list, const char* path) {
     for (int i = 0; i < count; ++i)
         if (equalNoCase(list.entries[i], path)) found = i;
     char copy[kSettingsPathSize];
-    copyCut(copy, sizeof copy, path);
+    copyText(copy, sizeof copy, path);
     int last;  // the entry that the shift overwrites
     if (found >= 0) {
         last = found;
@@ -75,20 +68,20 @@ int recentMenuText(const RecentList& list, int k, char* out, int size) {
     char shown[kSettingsPathSize];
     std::size_t length = std::strlen(path);
     if (length <= kMenuPathLength) {
-        copyCut(shown, sizeof shown, path);
+        copyText(shown, sizeof shown, path);
     } else {
         std::size_t head = 0;
-        while (head < length && head < 3 && !isSeparator(path[head])) ++head;
-        if (head < length && isSeparator(path[head])) ++head;
+        while (head < length && head < 3 && !isPathSeparator(path[head])) ++head;
+        if (head < length && isPathSeparator(path[head])) ++head;
         const char* tail = path + length;
         const char* best = nullptr;
         for (const char* p = path + length - 1; p > path + head; --p) {
-            if (!isSeparator(*p)) continue;
+            if (!isPathSeparator(*p)) continue;
             if (static_cast<std::size_t>(tail - p) + head + 3 > kMenuPathLength) break;
             best = p;
         }
         if (!best) {
-            for (best = path + length - 1; best > path && !isSeparator(*best); --best) {
+            for (best = path + length - 1; best > path && !isPathSeparator(*best); --best) {
             }
         }
         std::snprintf(shown, sizeof shown, "%.*s...%s", static_cast<int>(head), path, best);

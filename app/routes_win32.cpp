@@ -20,6 +20,7 @@
 #include "core/diagram_save.h"
 #include "core/file_descriptor.h"
 #include "core/host.h"
+#include "core/path.h"
 #include "generator/generator.h"
 #include "import/parser_import.h"
 #include "import/transfer_export.h"
@@ -49,29 +50,6 @@ public:
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
-
-// `path` with the file name part replaced by the diagram's base name and
-// `ext`, in `directory` ("" = the diagram's own directory).
-bool targetBeside(const OpenDiagram* diagram, const char* directory, const char* ext, char* out, int size) {
-    const char* own = diagram->document.ownFile.path;
-    if (!own[0]) return false;
-    const char* name = own;
-    for (const char* p = own; *p; ++p)
-        if (*p == '\\' || *p == '/') name = p + 1;
-    const char* dot = std::strrchr(name, '.');
-    const int stem = dot ? static_cast<int>(dot - name) : static_cast<int>(std::strlen(name));
-    int n;
-    if (directory && directory[0]) {
-        const std::size_t length = std::strlen(directory);
-        const bool separator = directory[length - 1] == '\\' || directory[length - 1] == '/';
-        n = std::snprintf(out, static_cast<std::size_t>(size), "%s%s%.*s%s", directory, separator ? "" : "\\",
-                          stem, name, ext);
-    } else {
-        n = std::snprintf(out, static_cast<std::size_t>(size), "%.*s%.*s%s", static_cast<int>(name - own),
-                          own, stem, name, ext);
-    }
-    return n > 0 && n < size;
-}
 
 // ---------------------------------------------------------------------------
 // Documents: New, Open, Close, Insert file, the activation check
@@ -359,8 +337,9 @@ bool exporterCommand(const CommandRequest& request) {
     if (!path && fromBatch && !diagram->exportPath[0]) {
         // A batch export without a target: the diagram's name with the
         // transfer-file extension in the export directory.
-        if (!targetBeside(diagram, g_frameSettings.pairs[static_cast<int>(PathPair::Export)].directory,
-                          ".etf", target, sizeof target))
+        if (!pathBeside(diagram->document.ownFile.path,
+                        g_frameSettings.pairs[static_cast<int>(PathPair::Export)].directory, ".etf", target,
+                        sizeof target))
             return false;
         path = target;
     }

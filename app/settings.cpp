@@ -22,11 +22,6 @@ using namespace settings_detail;
 
 namespace settings_detail {
 
-void copyText(char* out, std::size_t size, const char* text) {
-    if (!out || !size) return;
-    std::snprintf(out, size, "%s", text ? text : "");
-}
-
 bool startsWithFixed(const char* value, unsigned id) {
     char fixed[kProfileNameSize];
     int n = platform::loadString(id, fixed, sizeof fixed);
@@ -110,12 +105,8 @@ int removeKey(unsigned sectionId, unsigned keyId, const char* file) {
 bool defaultSettingsFileName(const char* modulePath, char out[kSettingsPathSize]) {
     out[0] = 0;
     if (!modulePath) return false;
-    const char* name = modulePath;
-    for (const char* p = modulePath; *p; ++p)
-        if (isSeparator(*p) || *p == ':') name = p + 1;
-    std::size_t length = std::strlen(name);
-    const char* dot = std::strrchr(name, '.');
-    if (dot) length = static_cast<std::size_t>(dot - name);
+    const char* name = fileNameOf(modulePath);
+    const std::size_t length = static_cast<std::size_t>(extensionOf(modulePath) - name);
     if (!length || length + 4 >= static_cast<std::size_t>(kSettingsPathSize)) return false;
     std::memcpy(out, name, length);
     std::memcpy(out + length, ".INI", 5);
@@ -163,7 +154,7 @@ namespace {
 // drive (C:\) or is the whole path (a root).
 void stripTrailingSeparators(char* dir) {
     std::size_t n = std::strlen(dir);
-    while (n > 1 && isSeparator(dir[n - 1]) && !(n == 3 && dir[1] == ':')) dir[--n] = 0;
+    while (n > 1 && isPathSeparator(dir[n - 1]) && !(n == 3 && dir[1] == ':')) dir[--n] = 0;
 }
 
 }  // namespace
@@ -174,7 +165,7 @@ bool currentDirectory(char out[kSettingsPathSize]) {
         return false;
     }
     std::size_t n = std::strlen(out);
-    if (n >= 2 && out[n - 1] == '.' && isSeparator(out[n - 2])) out[n - 1] = 0;
+    if (n >= 2 && out[n - 1] == '.' && isPathSeparator(out[n - 2])) out[n - 1] = 0;
     stripTrailingSeparators(out);
     return true;
 }
@@ -197,16 +188,11 @@ void parseDirectoryMask(const char* value, const char* fallbackDir, const char* 
                         DirectoryMask& out) {
     if (!value) value = "";
     if (!defaultExt) defaultExt = "";
-    std::size_t length = std::strlen(value);
     // The file part follows the last separator, or a drive "X:".
-    std::size_t filePos = length >= 2 && value[1] == ':' ? 2 : 0;
-    for (std::size_t i = 0; i < length; ++i)
-        if (isSeparator(value[i])) filePos = i + 1;
-
-    const char* file = value + filePos;
-    const char* dot = std::strrchr(file, '.');
-    std::size_t nameLength = dot ? static_cast<std::size_t>(dot - file) : std::strlen(file);
-    const char* ext = dot ? dot : "";
+    const char* file = fileNameOf(value);
+    const std::size_t filePos = static_cast<std::size_t>(file - value);
+    const char* ext = extensionOf(value);
+    std::size_t nameLength = static_cast<std::size_t>(ext - file);
     char name[kSettingsPathSize];
     if (nameLength >= sizeof name) nameLength = sizeof name - 1;
     std::memcpy(name, file, nameLength);
@@ -226,11 +212,7 @@ void parseDirectoryMask(const char* value, const char* fallbackDir, const char* 
 
 void joinDirectoryMask(const DirectoryMask& pair, char* out, int size) {
     if (!out || size <= 0) return;
-    std::size_t n = strnlen(pair.directory, sizeof pair.directory);
-    bool needSeparator = n && !isSeparator(pair.directory[n - 1]);
-    const char separator[2] = {needSeparator ? kSeparator : '\0', '\0'};
-    std::snprintf(out, static_cast<std::size_t>(size), "%.*s%s%.*s", static_cast<int>(n), pair.directory,
-                  separator, static_cast<int>(strnlen(pair.mask, sizeof pair.mask)), pair.mask);
+    joinPath(pair.directory, pair.mask, out, static_cast<std::size_t>(size));
 }
 
 void generatedFileExt(const char* configurationFile, char* out, int size) {

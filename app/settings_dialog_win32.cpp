@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/path.h"
 #include "resources/dialog_ids.h"
 
 namespace {
@@ -91,12 +92,7 @@ bool isRoot(const char* dir) {
 
 void parentDirectory(char* dir) {
     if (isRoot(dir)) return;
-    char* last = std::strrchr(dir, '\\');
-    if (!last) return;
-    if (last > dir && last[-1] == ':')
-        last[1] = 0;  // keep the root's backslash
-    else
-        *last = 0;
+    if (const std::size_t n = directoryLength(dir)) dir[n] = 0;  // a root keeps its backslash
 }
 
 void fillBrowseList(HWND dialog, BrowseDirectoryState& state) {

@@ -5,25 +5,9 @@
 #include <cstddef>
 
 #include "app/settings.h"
+#include "core/path.h"
 
 namespace settings_detail {
-
-#ifdef _WIN32
-constexpr char kSeparator = '\\';
-#else
-constexpr char kSeparator = '/';
-#endif
-
-inline bool isSeparator(char c) {
-    return c == '\\' || c == '/';
-}
-
-// Copies `text` (null = empty) into `out`, cut to size-1 characters.
-void copyText(char* out, std::size_t size, const char* text);
-template <std::size_t N>
-void copyText(char (&out)[N], const char* text) {
-    copyText(out, N, text);
-}
 
 // Whether `value` starts with the text of string `id`, in any case.
 bool startsWithFixed(const char* value, unsigned id);

@@ -9,6 +9,7 @@
 #include "config/menu_captions_win32.h"
 #include "config/profile.h"
 #include "core/host.h"
+#include "core/path.h"
 #include "platform/platform.h"
 #include "resources/strings.h"
 
@@ -84,14 +85,9 @@ void findProgramDirectory() {
     if (patched[0] && std::strncmp(patched, kMagicPath, sizeof kMagicPath - 1) != 0) {
         std::snprintf(g_frame.programDir, sizeof g_frame.programDir, "%s", patched);
     } else {
-        std::snprintf(g_frame.programDir, sizeof g_frame.programDir, "%s", g_frame.modulePath);
-        char* slash = std::strrchr(g_frame.programDir, '\\');
-        char* other = std::strrchr(g_frame.programDir, '/');
-        if (other > slash) slash = other;
-        if (slash)
-            slash[1] = 0;
-        else
-            g_frame.programDir[0] = 0;
+        std::snprintf(g_frame.programDir, sizeof g_frame.programDir, "%.*s",
+                      static_cast<int>(fileNameOf(g_frame.modulePath) - g_frame.modulePath),
+                      g_frame.modulePath);
     }
     std::size_t n = std::strlen(g_frame.programDir);
     if (n && g_frame.programDir[n - 1] != '\\' && n + 1 < sizeof g_frame.programDir) {
@@ -102,17 +98,11 @@ void findProgramDirectory() {
 
 void findModuleNames() {
     GetModuleFileNameA(nullptr, g_frame.modulePath, sizeof g_frame.modulePath);
-    const char* base = g_frame.modulePath;
-    for (const char* p = g_frame.modulePath; *p; ++p)
-        if (*p == '\\' || *p == '/' || *p == ':') base = p + 1;
-    std::snprintf(g_frame.ddeName, sizeof g_frame.ddeName, "%s", base);
-    if (char* dot = std::strrchr(g_frame.ddeName, '.')) *dot = 0;
-
-    std::snprintf(g_frame.helpFile, sizeof g_frame.helpFile, "%s", g_frame.modulePath);
-    char* dot = std::strrchr(g_frame.helpFile, '.');
-    if (dot && dot > g_frame.helpFile + (base - g_frame.modulePath)) *dot = 0;
-    std::size_t n = std::strlen(g_frame.helpFile);
-    std::snprintf(g_frame.helpFile + n, sizeof g_frame.helpFile - n, ".hlp");
+    const char* base = fileNameOf(g_frame.modulePath);
+    std::snprintf(g_frame.ddeName, sizeof g_frame.ddeName, "%.*s",
+                  static_cast<int>(extensionOf(g_frame.modulePath) - base), base);
+    copyText(g_frame.helpFile, g_frame.modulePath);
+    replaceExtension(g_frame.helpFile, sizeof g_frame.helpFile, ".hlp");
 }
 
 void applyLanguageResource() {

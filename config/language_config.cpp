@@ -7,6 +7,7 @@
 #include "config/menu_captions.h"
 #include "config/profile.h"
 #include "core/host.h"
+#include "core/path.h"
 
 LanguageConfig g_languageConfig;
 
@@ -98,10 +99,6 @@ constexpr TextKey kKeywordKeys[] = {
     {kFirstOfSlot, key(GenTemplate::FirstOf)},
 };
 static_assert(std::size(kKeywordKeys) == 24);
-
-void copyText(char* out, std::size_t size, const char* text) {
-    std::snprintf(out, size, "%s", text ? text : "");
-}
 
 void setDisplayForm(LanguageConfig& config, int slot) {
     char* display = config.placeholderDisplay[slot];
@@ -236,25 +233,6 @@ bool setGenFileExt(LanguageConfig& config, const char* ext) {
     return true;
 }
 
-bool replaceExtension(char* path, std::size_t size, const char* ext) {
-    if (!path || !size || !ext) return false;
-    std::size_t length = std::strlen(path);
-    std::size_t nameStart = 0;
-    for (std::size_t i = 0; i < length; ++i)
-        if (path[i] == '\\' || path[i] == '/' || path[i] == ':') nameStart = i + 1;
-    std::size_t cut = length;
-    for (std::size_t i = length; i > nameStart; --i) {
-        if (path[i - 1] == '.') {
-            cut = i - 1;
-            break;
-        }
-    }
-    std::size_t extLength = std::strlen(ext);
-    if (cut + extLength + 1 > size) return false;
-    std::memcpy(path + cut, ext, extLength + 1);
-    return true;
-}
-
 int setConfigurationFile(LanguageConfig& config, MenuCaptionTarget* menu) {
     Host* host = currentHost();
     if (!host) return 0;
@@ -268,12 +246,7 @@ int setConfigurationFile(LanguageConfig& config, MenuCaptionTarget* menu) {
     // Start in the directory of the current file, else the current one.
     char directory[platform::kMaxPath];
     directory[0] = 0;
-    const char* slash = nullptr;
-    for (const char* p = config.path; *p; ++p)
-        if (*p == '\\' || *p == '/') slash = p;
-    if (slash) {
-        std::size_t n = static_cast<std::size_t>(slash - config.path);
-        if (n == 0 || config.path[n - 1] == ':') ++n;  // keep the root's separator
+    if (const std::size_t n = directoryLength(config.path)) {
         std::snprintf(directory, sizeof directory, "%.*s", static_cast<int>(n), config.path);
     } else if (!platform::fullPath(".", directory)) {
         directory[0] = 0;

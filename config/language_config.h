@@ -105,11 +105,6 @@ bool constructAvailable(const LanguageConfig& config, ConstructType type);
 // period. An empty `ext` changes nothing and returns false.
 bool setGenFileExt(LanguageConfig& config, const char* ext);
 
-// Replaces the extension of the file name in `path` by `ext` (appends it
-// when the name has none). False, and `path` unchanged, when it would not
-// fit in `size`.
-bool replaceExtension(char* path, std::size_t size, const char* ext);
-
 // What the command "Configuration file..." did (0 = cancelled).
 enum SetConfigResult : int {
     kConfigChosen = 0x1,           // a new file is in force: mark open diagrams changed, refresh windows

@@ -14,6 +14,7 @@
 #include "core/file_descriptor.h"
 #include "core/host.h"
 #include "core/outcome.h"
+#include "core/path.h"
 #include "core/segment_paging.h"
 #include "platform/platform.h"
 #include "resources/strings.h"
@@ -37,14 +38,6 @@ void localTimeText(std::uint32_t seconds, char* out, int size) {
     const std::tm* tm = std::localtime(&t);
     if (!tm || std::strftime(out, static_cast<std::size_t>(size), "%Y-%m-%d %H:%M:%S", tm) == 0)
         std::snprintf(out, static_cast<std::size_t>(size), "%u", seconds);
-}
-
-void copyPath(char out[kPathSize], const char* path) {
-    std::snprintf(out, kPathSize, "%s", path ? path : "");
-}
-
-bool isSeparator(char c) {
-    return c == '\\' || c == '/';
 }
 
 // ---------------------------------------------------------------------------
@@ -79,7 +72,7 @@ void sourceFollows(DiagramDocument* doc, const char* path, bool owned) {
         bfile::close(fd->file);
         fd->file = nullptr;
     }
-    copyPath(fd->path, path);
+    copyText(fd->path, kPathSize, path);
     doc->tempFileOwned = owned;
 }
 
@@ -91,10 +84,7 @@ void detachSourceFromOwnFile(DiagramDocument* doc) {
 
 // A name "vrdNNNN.TMP" that does not exist yet in the folder of `beside`.
 bool sideName(const char* beside, char out[kPathSize]) {
-    const char* end = beside + std::strlen(beside);
-    const char* cut = end;
-    while (cut > beside && !isSeparator(cut[-1])) --cut;
-    const int folder = static_cast<int>(cut - beside);
+    const int folder = static_cast<int>(fileNameOf(beside) - beside);
     for (int n = 0; n < kMaxSideNames; ++n) {
         const int length = std::snprintf(out, kPathSize, "%.*svrd%04d.TMP", folder, beside, n);
         if (length < 0 || length >= kPathSize) return false;
@@ -178,7 +168,7 @@ bool putAside(DiagramDocument* doc, const char* target, Backup* bk) {
     }
     char name[platform::kMaxPath];
     if (!platform::tempFileName("vrd", name)) return false;
-    copyPath(bk->side, name);
+    copyText(bk->side, kPathSize, name);
     if (copyFile(target, bk->side)) {
         bk->sideCopied = true;
         return true;
@@ -317,19 +307,10 @@ std::uint64_t fileTimeOfSaveTime(std::uint32_t seconds) {
 int backupName(const char* target, int maxExtLen, char out[kPathSize]) {
     out[0] = 0;
     if (!target || !*target) return 0;
-    const std::size_t length = std::strlen(target);
-    std::size_t nameStart = length;
-    while (nameStart > 0 && !isSeparator(target[nameStart - 1])) --nameStart;
-    const char* dot = std::strrchr(target + nameStart, '.');
+    const char* dot = extensionOf(target);
+    const std::size_t base = static_cast<std::size_t>(dot - target) + 1;  // ".~" appended without one
     char extension[kPathSize];
-    std::size_t base;
-    if (dot) {
-        base = static_cast<std::size_t>(dot - target) + 1;
-        std::snprintf(extension, sizeof extension, "~%s", dot + 1);
-    } else {
-        base = length + 1;  // ".~" appended
-        std::snprintf(extension, sizeof extension, "~");
-    }
+    std::snprintf(extension, sizeof extension, "~%s", *dot ? dot + 1 : "");
     if (maxExtLen >= 0 && maxExtLen <= 255 && std::strlen(extension) > static_cast<std::size_t>(maxExtLen))
         extension[maxExtLen] = 0;
     const int n = std::snprintf(out, kPathSize, "%.*s.%s", static_cast<int>(base - 1), target, extension);
@@ -362,7 +343,7 @@ ChangeAnswer checkChangedBeforeSave(DiagramDocument* document) {
 int reloadDocument(DiagramDocument* document) {
     DiagramDocument* doc = document ? document : currentDocument();
     char path[kPathSize];
-    copyPath(path, doc->ownFile.path);
+    copyText(path, kPathSize, doc->ownFile.path);
     const bool writeProtect = doc->ownFile.readOnly;
     if (!path[0]) return 0;
     const int ok = openDocument(doc, path, kReadKeepLineNumbers, writeProtect);
@@ -496,6 +477,6 @@ SaveResult saveDocument(DiagramDocument* document, const char* path, bool keepSa
 SaveResult saveToOwnFile(DiagramDocument* document) {
     DiagramDocument* doc = document ? document : currentDocument();
     char path[kPathSize];
-    copyPath(path, doc->ownFile.path);
+    copyText(path, kPathSize, doc->ownFile.path);
     return saveDocument(doc, path, false, kStreamModeKeepTree);
 }

@@ -8,6 +8,7 @@
 #include "core/buffered_file.h"
 #include "core/host.h"
 #include "core/outcome.h"
+#include "core/path.h"
 #include "platform/platform.h"
 #include "resources/strings.h"
 
@@ -43,7 +44,7 @@ void classify(const char* path, char* letter, bool* remote) {
     *letter = 0;
     *remote = false;
     if (!path) return;
-    if ((path[0] == '\\' && path[1] == '\\') || (path[0] == '/' && path[1] == '/')) {
+    if (isUncPath(path)) {
         *remote = true;
         return;
     }
@@ -59,10 +60,6 @@ bool listed(const char* list, char letter) {
     for (const char* p = list; *p; ++p)
         if (upper(*p) == letter) return true;
     return false;
-}
-
-void copyPath(char out[kPathSize], const char* path) {
-    std::snprintf(out, kPathSize, "%s", path ? path : "");
 }
 
 }  // namespace
@@ -96,9 +93,9 @@ bool samePath(const char* a, const char* b) {
 void qualifiedPath(const char* path, char out[kPathSize]) {
     char full[platform::kMaxPath];
     if (path && platform::fullPath(path, full))
-        copyPath(out, full);
+        copyText(out, kPathSize, full);
     else
-        copyPath(out, path);
+        copyText(out, kPathSize, path);
 }
 
 bool descriptorNames(const FileDescriptor& fd, const char* path) {
@@ -163,7 +160,7 @@ int openForEditing(DiagramDocument*, FileDescriptor* descriptor, const char* pat
         showMessage(IDS_IN_USE_UNABLE_TO_OPEN, kBoxDefault, name);
         return 0;
     }
-    copyPath(descriptor->path, name);
+    copyText(descriptor->path, kPathSize, name);
     descriptor->file = file;
     descriptor->readOnly = readOnly;
     descriptor->kind = FileKind::Diagram;
@@ -215,7 +212,7 @@ int createForWriting(FileDescriptor* descriptor, const char* path) {
         showMessage(IDS_IN_USE_UNABLE_TO_WRITE, kBoxDefault, name);
         return 0;
     }
-    copyPath(descriptor->path, name);
+    copyText(descriptor->path, kPathSize, name);
     descriptor->file = file;
     descriptor->readOnly = false;
     descriptor->kind = FileKind::Diagram;

@@ -14,6 +14,7 @@
 #include "core/element_stream.h"
 #include "core/host.h"
 #include "core/outcome.h"
+#include "core/path.h"
 #include "resources/strings.h"
 
 namespace {
@@ -473,15 +474,14 @@ void driveText(const char* path, char* out, int size) {
     if (!path) return;
     const bool letter =
         ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) && path[1] == ':';
-    const bool unc = (path[0] == '\\' && path[1] == '\\') || (path[0] == '/' && path[1] == '/');
     if (letter) {
         std::snprintf(out, static_cast<std::size_t>(size), "%c:", path[0]);
-    } else if (unc) {
+    } else if (isUncPath(path)) {
         // \\server\share
         int separators = 0;
         int n = 2;
         while (path[n] && n < size - 1) {
-            if ((path[n] == '\\' || path[n] == '/') && ++separators == 2) break;
+            if (isPathSeparator(path[n]) && ++separators == 2) break;
             ++n;
         }
         std::snprintf(out, static_cast<std::size_t>(size), "%.*s", n, path);

@@ -24,8 +24,8 @@ struct NameList {
 };
 
 bool hasDiagramExtension(const char* name) {
-    const char* dot = std::strrchr(name, '.');
-    return dot && dot != name && equalNoCase(dot, ".vrd");
+    const char* ext = extensionOf(name);
+    return ext != name && equalNoCase(ext, ".vrd");
 }
 
 void collectName(const char* name, void* context) {

@@ -72,10 +72,6 @@ GeneratorHooks& hooks() {
 // ---------------------------------------------------------------------------
 // Paths
 
-bool isSeparator(char c) {
-    return c == '\\' || c == '/';
-}
-
 // The current directory with its trailing separator ("" when unknown).
 void currentDirectoryPrefix(char* out) {
     out[0] = 0;
@@ -215,11 +211,8 @@ const char* generationExtension() {
 
 void diagramBaseName(const DiagramDocument* document, char* out, std::size_t size) {
     const char* path = document ? document->ownFile.path : "";
-    const char* name = path;
-    for (const char* p = path; *p; ++p)
-        if (isSeparator(*p) || *p == ':') name = p + 1;
-    std::snprintf(out, size, "%s", name);
-    if (char* dot = std::strrchr(out, '.')) *dot = 0;
+    const char* name = fileNameOf(path);
+    std::snprintf(out, size, "%.*s", static_cast<int>(extensionOf(path) - name), name);
 }
 
 bool isOwnFile(const DiagramDocument* document, const char* path) {
@@ -227,18 +220,6 @@ bool isOwnFile(const DiagramDocument* document, const char* path) {
     char full[kPathSize];
     if (!platform::fullPath(path, full)) return false;
     return equalNoCase(full, document->ownFile.path);
-}
-
-bool joinPath(const char* directory, const char* name, char* out, std::size_t size) {
-    const std::size_t n = std::strlen(directory);
-    int length;
-    if (n == 0)
-        length = std::snprintf(out, size, "%s", name);
-    else if (isSeparator(directory[n - 1]))
-        length = std::snprintf(out, size, "%s%s", directory, name);
-    else
-        length = std::snprintf(out, size, "%s%c%s", directory, kPathSeparator, name);
-    return length >= 0 && static_cast<std::size_t>(length) < size;
 }
 
 bool outputPathIn(const DiagramDocument* document, const char* directory, char* out) {

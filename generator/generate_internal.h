@@ -3,13 +3,8 @@
 
 #include <cstddef>
 
+#include "core/path.h"
 #include "generator/generator.h"
-
-#ifdef _WIN32
-constexpr char kPathSeparator = '\\';
-#else
-constexpr char kPathSeparator = '/';
-#endif
 
 // The generation file extension of the configuration (".SRC" when none).
 const char* generationExtension();
@@ -17,9 +12,6 @@ const char* generationExtension();
 void diagramBaseName(const DiagramDocument* document, char* out, std::size_t size);
 // Whether `path` names the diagram's own file.
 bool isOwnFile(const DiagramDocument* document, const char* path);
-// `directory` and `name` with a separator between them when needed. False
-// (and a cut path) when the result does not fit.
-bool joinPath(const char* directory, const char* name, char* out, std::size_t size);
 // The output file in `directory` (kPathSize): the diagram's name with the
 // generation extension. False when the path does not fit.
 bool outputPathIn(const DiagramDocument* document, const char* directory, char* out);

@@ -15,6 +15,7 @@
 #include "core/element_stream.h"
 #include "core/host.h"
 #include "core/outcome.h"
+#include "core/path.h"
 #include "import/import_internal.h"
 #include "platform/platform.h"
 #include "resources/strings.h"
@@ -350,13 +351,8 @@ void substituteEditorVariables(const char* commandLine, const char* source, cons
     if (!commandLine) return;
     char sourceName[platform::kMaxPath + 2];
     std::snprintf(sourceName, sizeof sourceName, "%s", source ? source : "");
-    {
-        const char* base = sourceName;
-        for (const char* p = sourceName; *p; ++p)
-            if (*p == '\\' || *p == '/' || *p == ':') base = p + 1;
-        if (!std::strchr(base, '.'))
-            std::strncat(sourceName, ".", sizeof sourceName - std::strlen(sourceName) - 1);
-    }
+    if (!*extensionOf(sourceName))
+        std::strncat(sourceName, ".", sizeof sourceName - std::strlen(sourceName) - 1);
     char number[16];
     std::snprintf(number, sizeof number, "%d", line ? static_cast<int>(line) : 1);
     struct Variable {

@@ -12,6 +12,7 @@
 #include "core/diagram_document.h"
 #include "core/host.h"
 #include "core/outcome.h"
+#include "core/path.h"
 #include "import/document_attributes.h"
 #include "import/parser_import.h"
 #include "import/transfer_keywords.h"
@@ -359,10 +360,7 @@ int exportCommand(DiagramDocument* document, unsigned command, const char* path)
             if (stored && *stored) {
                 std::snprintf(target, sizeof target, "%s", stored);
             } else if (doc->ownFile.path[0]) {
-                const char* base = doc->ownFile.path;
-                for (const char* p = base; *p; ++p)
-                    if (*p == '\\' || *p == '/' || *p == ':') base = p + 1;
-                std::snprintf(target, sizeof target, "%s", base);
+                copyText(target, fileNameOf(doc->ownFile.path));
                 replaceExtension(target, sizeof target, ".etf");
             }
             char name[kMaxFormatted];

@@ -49,6 +49,14 @@ enum SystemError : std::uint16_t {
 
 constexpr std::size_t kMaxPath = 260;
 
+// The separator the system writes between path components (core/path.h
+// reads "\" and "/" alike).
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif
+
 // The open-file record: error code of the last open and the fully qualified
 // path the file was opened under.
 struct OpenInfo {

@@ -244,16 +244,6 @@ TEST(LanguageConfig, GenerationFileExtension) {
     EXPECT_FALSE(setGenFileExt(c, ""));
     EXPECT_STREQ(c.genFileExt, ".PAS");
 
-    char path[32] = "C:\\dir.x\\prog.src";
-    EXPECT_TRUE(replaceExtension(path, sizeof path, ".PAS"));
-    EXPECT_STREQ(path, "C:\\dir.x\\prog.PAS");
-    char bare[32] = "dir.x/prog";
-    EXPECT_TRUE(replaceExtension(bare, sizeof bare, ".PAS"));
-    EXPECT_STREQ(bare, "dir.x/prog.PAS");
-    char tight[9] = "abc.d";
-    EXPECT_FALSE(replaceExtension(tight, sizeof tight, ".LONGER"));
-    EXPECT_STREQ(tight, "abc.d");
-
     // Start-up: ".src" unless the file says otherwise.
     TempIni ini("[GenOptions]\r\nLineBreakCoding=UNIX\r\n");
     startLanguageConfig(c, nullptr, ini.path());

@@ -10,6 +10,7 @@
 #include "config/language_config.h"
 #include "core/allocator.h"
 #include "core/buffered_file.h"
+#include "core/path.h"
 #include "import/document_attributes.h"
 #include "import/transfer_export.h"
 #include "platform/platform.h"
