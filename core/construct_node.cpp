@@ -517,12 +517,12 @@ int slotPosition(const ConstructNode* node, Slot slot) {
 
 }  // namespace
 
-int forEachNode(ConstructNode* head, NodeVisitor fn, void* context) {
+int forEachNode(ConstructNode* head, NodeVisitor fn, void* context, OnCancel onCancel) {
     if (!fn) return 0;
     ConstructNode* n = head;
     int depth = 0;
     while (n) {
-        if (g_outcome.jobCancelled || !fn(n, context)) return 0;
+        if ((onCancel == OnCancel::stop && g_outcome.jobCancelled) || !fn(n, context)) return 0;
         int index = -1;
         if (ConstructNode* child = nextChildHead(n, -1, &index)) {
             n = child;

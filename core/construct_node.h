@@ -388,11 +388,15 @@ int forEachChildSequence(int stopValue, SequenceVisitor fn, ConstructNode* node,
 // Visits `head`, everything after it and everything nested in them that is
 // reachable without loading (same rules as forEachChildSequence), in
 // element stream order (a node before its children, children before the
-// node's successor). Stops when fn returns 0 or the job is cancelled and
-// then returns 0; returns 1 after a complete walk. fn must not relink the
-// tree. Does not recurse on the stack.
+// node's successor). Stops when fn returns 0 or, with OnCancel::stop, when
+// the job is cancelled, and then returns 0; returns 1 after a complete
+// walk. OnCancel::goOn is for walks that must finish while the
+// job-cancelled flag is set (committing or rolling back a failed write).
+// fn must not relink the tree. Follows the links alone: no allocation, no
+// recursion on the stack.
 using NodeVisitor = int (*)(ConstructNode* node, void* context);
-int forEachNode(ConstructNode* head, NodeVisitor fn, void* context);
+enum class OnCancel { stop, goOn };
+int forEachNode(ConstructNode* head, NodeVisitor fn, void* context, OnCancel onCancel = OnCancel::stop);
 
 // ---------------------------------------------------------------------------
 // Texts and labels

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 #include "core/allocator.h"
 #include "core/buffered_file.h"
@@ -21,71 +22,18 @@ namespace {
 
 // ---------------------------------------------------------------------------
 // Walking everything in memory
-//
-// Commit and roll-back must finish even while the job-cancelled flag is
-// set (that is when a write fails), so they cannot use forEachNode, which
-// stops then. This walk follows the links alone: no allocation, no stack.
-
-// The head of the first child sequence of `node` after position `after`
-// (-1: from the first), in stream order, with its position.
-ConstructNode* childHeadAfter(const ConstructNode* node, int after, int* position) {
-    const ConstructInfo* info = constructInfo(node->type);
-    if (!info) return nullptr;
-    const bool bodyInMemory = segmentFlags(node) & (kSegLoaded | kSegOutline);
-    for (int i = after + 1; i < info->childCount; ++i) {
-        const SlotWord& sw = info->children[i];
-        if (sw.word == kWordLevelBody && !bodyInMemory) continue;
-        if (ConstructNode* child = childAtAny(node, sw.slot, nullptr)) {
-            *position = i;
-            return child;
-        }
-    }
-    return nullptr;
-}
-
-// The position of the child sequence starting at `head` in `owner`, or -1.
-int positionOf(const ConstructNode* owner, const ConstructNode* head) {
-    const ConstructInfo* info = constructInfo(owner->type);
-    if (!info) return -1;
-    for (int i = 0; i < info->childCount; ++i)
-        if (childAtAny(owner, info->children[i].slot, nullptr) == head) return i;
-    return -1;
-}
 
 // Calls fn(node) for `head`, everything after it and everything nested in
-// memory, in stream order. fn must not relink.
+// memory, in stream order, also while the job-cancelled flag is set (that
+// is when a write fails and commit or roll-back must still finish). fn
+// must not relink.
 template <class Fn>
 void visitInMemory(ConstructNode* head, Fn&& fn) {
-    ConstructNode* n = head;
-    int depth = 0;
-    while (n) {
-        fn(n);
-        int position = -1;
-        if (ConstructNode* child = childHeadAfter(n, -1, &position)) {
-            n = child;
-            ++depth;
-            continue;
-        }
-        for (;;) {
-            if (n->next) {
-                n = n->next;
-                break;
-            }
-            if (depth == 0) return;
-            ConstructNode* first = n;
-            while (first->up && first->up->next == first) first = first->up;
-            ConstructNode* owner = first->up;
-            const int at = owner ? positionOf(owner, first) : -1;
-            if (at < 0) return;  // links broken: stop rather than loop
-            --depth;
-            if (ConstructNode* child = childHeadAfter(owner, at, &position)) {
-                n = child;
-                ++depth;
-                break;
-            }
-            n = owner;
-        }
-    }
+    auto visit = [](ConstructNode* node, void* context) {
+        (*static_cast<std::remove_reference_t<Fn>*>(context))(node);
+        return 1;
+    };
+    forEachNode(head, visit, &fn, OnCancel::goOn);
 }
 
 // ---------------------------------------------------------------------------

@@ -371,6 +371,9 @@ TEST_F(ConstructNodes, ForEachNodeVisitsInStreamOrder) {
     order.clear();
     EXPECT_EQ(forEachNode(seq, recordNode, &order), 0);
     EXPECT_EQ(order, "");
+    // ... unless the walk must finish (the commit or roll-back of a failed write).
+    EXPECT_EQ(forEachNode(seq, recordNode, &order, OnCancel::goOn), 1);
+    EXPECT_EQ(order, "If Not Dummy a b Dummy c");
     g_outcome.jobCancelled = false;
 
     // A walk started inside a sequence stays within it and what it holds.
