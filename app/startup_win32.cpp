@@ -158,7 +158,7 @@ void registerClipboardFormats() {
     }
 }
 
-// Step 13: the outside file-transfer library and its menu items.
+// Start-up: the outside file-transfer library and its menu items.
 void startFileTransfer() {
     bool wanted = readProfileBool(IDS_KEY_FTAVAILABLE, IDS_SEC_SETTINGS, g_settingsFile, 1) != 0;
     HMODULE library = nullptr;
@@ -225,7 +225,7 @@ void restoreFramePosition() {
     SetWindowPlacement(g_frame.frame, &placement);
 }
 
-// Step 17: the cross-reference items, once the file types are registered.
+// Start-up: the cross-reference items, once the file types are registered.
 void startBrowser() {
     if (!registerFileTypes(false)) return;
     g_frame.browserDefinition =
@@ -285,7 +285,7 @@ void deriveHotKeys() {
 }
 
 bool initApplication(const std::string& line, int showMode) {
-    // 1. The platform version.
+    // The platform version.
     DWORD version = GetVersion();
     int major = LOBYTE(LOWORD(version)), minor = HIBYTE(LOWORD(version));
     bool platform4 = major >= 4;
@@ -298,7 +298,7 @@ bool initApplication(const std::string& line, int showMode) {
     }
     (void)minor;
 
-    // 2. The global records and the registration strings.
+    // The global records and the registration strings.
     initFrameSettings(g_frameSettings);
     g_settingsHooks = SettingsHooks{};
     g_settingsHooks.toolWindowRect = toolWindowRect;
@@ -306,27 +306,27 @@ bool initApplication(const std::string& line, int showMode) {
         platform::loadString(1800u + static_cast<unsigned>(i), g_frame.registration[i],
                              sizeof g_frame.registration[i]);
 
-    // 3. The command line, the application strings, the window classes.
+    // The command line, the application strings, the window classes.
     clearStartupOptions(g_startup);
     g_startup.commandLine = line;
     g_startup.showMode = showMode;
     loadAppStrings();
     if (!registerClasses(platform4)) return false;
 
-    // 4. Wait cursor; program directory, settings and help file, DDE name.
+    // Wait cursor; program directory, settings and help file, DDE name.
     g_hostState.deferring = true;
     if (Host* host = currentHost()) host->setWaitCursor(true);
     findModuleNames();
     findProgramDirectory();
     settingsFileName(g_frame.modulePath, nullptr, g_settingsFile);
 
-    // 5. The arguments; inifile= at once.
+    // The arguments; inifile= at once.
     ArgumentList args;
     splitArguments(g_startup.commandLine, args);
     if (findIniFileOption(args, g_startup))
         settingsFileName(g_frame.modulePath, g_startup.iniFile, g_settingsFile);
 
-    // 6.-8. Language, 3-D controls, tables, messages, temp file, formats.
+    // Language, 3-D controls, tables, messages, temp file, formats.
     applyLanguageResource();
     startCtl3d(platform4);
     initLanguageConfig(g_languageConfig);
@@ -336,7 +336,7 @@ bool initApplication(const std::string& line, int showMode) {
     g_frame.accelerators = LoadAcceleratorsA(g_frame.instance, g_strings.menuName);
     installCommandRoutes();
 
-    // 9. The frame (it stays disabled to the end of start-up).
+    // The frame (it stays disabled to the end of start-up).
     HWND frame = CreateWindowExA(0, g_strings.frameClass, g_strings.title,
                                  WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
                                  CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, g_frame.instance, nullptr);
@@ -346,7 +346,7 @@ bool initApplication(const std::string& line, int showMode) {
     }
     EnableWindow(frame, FALSE);
 
-    // 10.-12. Ids, System info, the options.
+    // Ids, System info, the options.
     g_frame.threadId = GetWindowThreadProcessId(frame, &g_frame.processId);
     if (!systemInfoAvailable()) DeleteMenu(g_frame.menu, CMD_HELP_SYSTEM_INFO, MF_BYCOMMAND);
     bool printFileStandard =
@@ -358,7 +358,7 @@ bool initApplication(const std::string& line, int showMode) {
     diagnosticsLine("start %s%s", g_frame.batch ? "batch" : "interactive",
                     g_startup.embedding ? " embedding" : "");
 
-    // 13. First flush; switches; the file-transfer library.
+    // First flush; switches; the file-transfer library.
     flushStartupMessages();
     g_frame.saveAfterGen = readProfileBool(IDS_KEY_SAVEAFTERGEN, IDS_SEC_SETTINGS, g_settingsFile, 1) != 0;
     g_frame.printMono = readProfileBool(IDS_KEY_PRINTMONO, IDS_SEC_SETTINGS, g_settingsFile, 0) != 0;
@@ -367,7 +367,7 @@ bool initApplication(const std::string& line, int showMode) {
     loadNetworkDrives(g_frameSettings.network, g_settingsFile);
     startFileTransfer();
 
-    // 14. The settings, with the language configuration and its menu captions.
+    // The settings, with the language configuration and its menu captions.
     Win32MenuCaptions captions(g_frame.menu, nullptr);
     SettingsLoadOptions load{g_startup.projectGiven, g_startup.projectPathGiven, &g_languageConfig,
                              &captions};
@@ -382,7 +382,7 @@ bool initApplication(const std::string& line, int showMode) {
     ensureExecutePopup();
     DrawMenuBar(frame);
 
-    // 15. Bars, help context, hooks, context menus.
+    // Bars, help context, hooks, context menus.
     if (g_frame.toolbarFailed) g_frameSettings.window.toolBar = false;
     if (g_frame.toolbar && g_frameSettings.flatToolbar)
         SetWindowLongA(g_frame.toolbar, GWL_STYLE, GetWindowLongA(g_frame.toolbar, GWL_STYLE) | TBSTYLE_FLAT);
@@ -390,7 +390,7 @@ bool initApplication(const std::string& line, int showMode) {
     installHooks();
     loadContextMenus();
 
-    // 16. Caption, position, the first window, the recent files.
+    // Caption, position, the first window, the recent files.
     char loading[128] = {};
     platform::loadString(IDS_LOADING_PROGRAM, loading, sizeof loading);
     setFrameCaption(loading);
@@ -400,10 +400,10 @@ bool initApplication(const std::string& line, int showMode) {
     loadRecentFiles(g_frame.recent, g_settingsFile);
     rebuildRecentMenus();
 
-    // 17. File types and the cross-reference items.
+    // File types and the cross-reference items.
     startBrowser();
 
-    // 18. Show the frame.
+    // Show the frame.
     if (!hidden) {
         bool normal = showMode == SW_SHOWNORMAL || showMode == SW_SHOWDEFAULT;
         int show = normal && g_frameSettings.maximized ? SW_SHOWMAXIMIZED : showMode;
@@ -416,10 +416,10 @@ bool initApplication(const std::string& line, int showMode) {
         layoutFrame();
     }
 
-    // 19.-20. Text editor subclasses come with the text editor; hot keys.
+    // Text editor subclasses come with the text editor; hot keys.
     deriveHotKeys();
 
-    // 21. The batch conversion, or the file of the command line.
+    // The batch conversion, or the file of the command line.
     bool opened = false;
     if (g_startup.generateAll || g_startup.convertAll) {
         CommandRequest convert;
@@ -449,7 +449,7 @@ bool initApplication(const std::string& line, int showMode) {
     EnableWindow(frame, TRUE);
     if (HWND active = activeDiagramWindow()) SetFocus(active);
 
-    // 22. Line, view, Open dialog; the batch messages; the end of start-up.
+    // Line, view, Open dialog; the batch messages; the end of start-up.
     if (opened && g_startup.line > 0) {
         CommandRequest line;
         line.command = CMD_VIEW_LINE;
@@ -492,7 +492,7 @@ bool isKeyMessage(UINT message) {
            message == WM_SYSKEYUP || message == WM_SYSCHAR;
 }
 
-// 3. Keys 9..40 in the active diagram window or a tool window.
+// Key filter: keys 9..40 in the active diagram window or a tool window.
 bool navigationFilter(const MSG& msg) {
     if ((msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) || msg.wParam < 9 || msg.wParam > 40)
         return false;
@@ -525,7 +525,7 @@ bool navigationFilter(const MSG& msg) {
     return false;
 }
 
-// 4. The hot keys of the structure list and the result window.
+// Key filter: the hot keys of the structure list and the result window.
 bool hotKeyFilter(const MSG& msg) {
     if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN && msg.message != WM_KEYUP &&
         msg.message != WM_SYSKEYUP)
@@ -552,7 +552,7 @@ bool hotKeyFilter(const MSG& msg) {
     return false;
 }
 
-// 7. Keys that go to the window directly, past the accelerators.
+// Key filter: keys that go to the window directly, past the accelerators.
 bool directKeyFilter(MSG& msg) {
     if (!isKeyMessage(msg.message)) return false;
     HWND active = activeDiagramWindow();
@@ -621,7 +621,7 @@ int messageLoop() {
     BOOL got;
     while ((got = GetMessageA(&msg, nullptr, 0, 0)) != 0) {
         if (got == -1) return 1;
-        // 1. F1: help for the current context; Shift+F1 is swallowed; Alt+F1
+        // F1: help for the current context; Shift+F1 is swallowed; Alt+F1
         // is help on the selected text.
         if (msg.message == WM_KEYDOWN && msg.wParam == VK_F1) {
             if (!(GetKeyState(VK_SHIFT) & 0x8000)) helpForContext();
@@ -631,7 +631,7 @@ int messageLoop() {
             PostMessageA(g_frame.frame, WM_COMMAND, CMD_HELP_ON_TEXT, 0);
             continue;
         }
-        // 2. Function keys of a connected add-in come with the add-in link.
+        // Function keys of a connected add-in come with the add-in link.
         if (navigationFilter(msg)) continue;
         if (hotKeyFilter(msg)) continue;
         if (g_frame.modelessDialog && IsWindow(g_frame.modelessDialog) &&

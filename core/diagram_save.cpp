@@ -373,14 +373,14 @@ SaveResult saveDocument(DiagramDocument* document, const char* path, bool keepSa
     qualifiedPath(path, target);
     CurrentDocumentScope scope(doc);
 
-    // 1. Not onto a file the document holds write-protected.
+    // Not onto a file the document holds write-protected.
     for (const FileDescriptor* fd : {&doc->ownFile, &doc->relatedFiles[0], &doc->relatedFiles[1]}) {
         if (fd->readOnly && descriptorNames(*fd, target)) {
             showMessage(IDS_SAVE_UNDER_OTHER_NAME, kBoxDefault, target);
             return SaveResult::OtherName;
         }
     }
-    // 2. Changed by another program meanwhile?
+    // Changed by another program meanwhile?
     if (descriptorNames(doc->ownFile, target)) {
         const ChangeAnswer answer = checkChangedBeforeSave(doc);
         if (answer == ChangeAnswer::OtherName) return SaveResult::OtherName;
@@ -398,7 +398,7 @@ SaveResult saveDocument(DiagramDocument* document, const char* path, bool keepSa
         }
     }
 
-    // 3. Backup copy.
+    // Backup copy.
     Backup bk{};
     if (!makeBackup(doc, target, &bk)) {
         settleOwnFile(doc);
@@ -415,7 +415,7 @@ SaveResult saveDocument(DiagramDocument* document, const char* path, bool keepSa
         }
     }
 
-    // 4. The target.
+    // The target.
     FileDescriptor out{};
     if (!createForWriting(&out, target)) {
         restoreTarget(doc, target, &bk);
@@ -423,11 +423,11 @@ SaveResult saveDocument(DiagramDocument* document, const char* path, bool keepSa
         return SaveResult::Failed;
     }
 
-    // 5. Save time.
+    // Save time.
     const SaveTime before{doc->saveTime, doc->saveTimeText};
     if (!keepSaveTime) setSaveTimeNow(doc);
 
-    // 7., 8. Write, flush, stamp, close.
+    // Write, flush, stamp, close.
     bool diskFull = false;
     bool ok = writeTarget(doc, out.file, streamMode, &diskFull);
     if (ok && doc->saveTime) platform::setFileTime(out.file->handle, fileTimeOfSaveTime(doc->saveTime));
@@ -437,7 +437,7 @@ SaveResult saveDocument(DiagramDocument* document, const char* path, bool keepSa
     }
     out.file = nullptr;
     if (!ok) {
-        // 10. The previous content goes back under the target's name.
+        // The previous content goes back under the target's name.
         reportWriteFailure(target, diskFull);
         restoreTarget(doc, target, &bk);
         if (doc->saveTimeText != before.text) memFree(doc->saveTimeText);
@@ -451,7 +451,7 @@ SaveResult saveDocument(DiagramDocument* document, const char* path, bool keepSa
     // then the temporary file's, deleted with it).
     if ((bk.sideRenamed && !bk.sourceFollowed) || bk.sideCopied) platform::deleteFile(bk.side);
 
-    // 9. Reopen; the target becomes the own file.
+    // Reopen; the target becomes the own file.
     platform::OpenInfo info{};
     BufferedFile* reopened = bfile::openFile(target, &info, kHoldMode, 0);
     if (!reopened) showMessage(IDS_LOST_TO_OTHER_USER, kBoxDefault, target);

@@ -235,13 +235,13 @@ int generateInto(DiagramDocument* document, const char* outputPath, bool batch, 
     GeneratorHooks& h = hooks();
     const char* configPath = g_languageConfig.path;
 
-    // 3. The time of this generation.
+    // The time of this generation.
     GenTime now{};
     h.now(&now);
     char timeText[64];
     systemTimeText(now, timeText, sizeof timeText);
 
-    // 4., 5. The two files.
+    // The two files.
     GenOptions options{};
     readGenOptions(configPath, options);
     std::uint16_t textOptions = 0;
@@ -276,7 +276,7 @@ int generateInto(DiagramDocument* document, const char* outputPath, bool batch, 
         return 0;
     }
 
-    // 6. Status and cursor.
+    // Status and cursor.
     setStatus(fullOutput);
     setWaitCursor(true);
 
@@ -286,7 +286,7 @@ int generateInto(DiagramDocument* document, const char* outputPath, bool batch, 
     g_outcome.readOk = true;
     g_outcome.writeOk = true;
 
-    // 7., 8. The template table, the options, the indent stack.
+    // The template table, the options, the indent stack.
     bool ok = true;
     bool outOfMemory = false;
     TemplateVariables variables{};
@@ -317,7 +317,7 @@ int generateInto(DiagramDocument* document, const char* outputPath, bool batch, 
         s.document = document;
         s.templates = table;
 
-        // 9., 10. The working copy's header, then the whole diagram.
+        // The working copy's header, then the whole diagram.
         std::int32_t treeChunk = -1;
         ok = writeDiagramHeader(working) && writeInformationChunks(working, document) &&
              (treeChunk = beginChunk(working, kTagTree, kCurrentTreeVersion)) >= 0;
@@ -325,12 +325,12 @@ int generateInto(DiagramDocument* document, const char* outputPath, bool batch, 
         ok = ok && endChunk(working, treeChunk);
         ok = flushOutput(s) && ok && !s.failed && !s.cancelled;
 
-        // 11. Warnings about the configuration.
+        // Warnings about the configuration.
         if (ok && s.stackSize != 0) showMessage(IDS_GENMSG_STACK_NOT_EMPTY, kBoxDefault);
         if (ok && s.indent != s.initialIndent) showMessage(IDS_GENMSG_INDENT_CHANGED, kBoxDefault);
     }
 
-    // 12. Clean up and close both files.
+    // Clean up and close both files.
     setWaitCursor(false);
     const bool outputClosed = closeFile(output);
     const bool workingClosed = closeFile(working);
@@ -338,7 +338,7 @@ int generateInto(DiagramDocument* document, const char* outputPath, bool batch, 
     if (outputClosed) stampFile(fullOutput, now.fileTime);
     document->streamMode = streamMode;
 
-    // 14. Success: the diagram switches to the new working copy (which
+    // Success: the diagram switches to the new working copy (which
     // deletes it when it cannot be opened).
     if (ok && !h.takeWorkingCopy(document, workingPath)) ok = false;
     // The flag must be down for the clean-up walks; it is reported below.
@@ -351,7 +351,7 @@ int generateInto(DiagramDocument* document, const char* outputPath, bool batch, 
         if (h.refreshTitles) h.refreshTitles(document);
         if (!batch && h.addRecentFile && h.parserConfigured()) h.addRecentFile(fullOutput);
     } else {
-        // 13. Failure: back to the previous working copy, no line numbers.
+        // Failure: back to the previous working copy, no line numbers.
         if (state) restoreSavedFlags(*state);
         finishWholeWrite(document, document->root, &whole, false);
         clearLineNumbers(document->root);
@@ -363,7 +363,7 @@ int generateInto(DiagramDocument* document, const char* outputPath, bool batch, 
     memFree(state);
     if (outOfMemory || cancelledJob) showOutOfMemory();
 
-    // 15. Save afterwards when asked to.
+    // Save afterwards when asked to.
     if (ok && saveAfter && h.saveDocument) h.saveDocument(document);
     return ok ? 1 : 0;
 }
@@ -380,12 +380,12 @@ void generatorGenerateDirectory(char* out) {
 
 int generate(DiagramDocument* document, int command, bool batch, bool saveAfter, GenerateTarget* target) {
     if (!document) return 0;
-    // 1. A configuration file is needed.
+    // A configuration file is needed.
     if (!g_languageConfig.path[0]) {
         showMessage(IDS_GENMSG_NO_CONFIG, kBoxDefault);
         return 0;
     }
-    // 2. The output file.
+    // The output file.
     char outputPath[kPathSize];
     if (batch) {
         char directory[kPathSize];

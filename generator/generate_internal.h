@@ -17,6 +17,8 @@ bool isOwnFile(const DiagramDocument* document, const char* path);
 bool outputPathIn(const DiagramDocument* document, const char* directory, char* out);
 // The standard generate directory of the hooks ("" for none).
 void generatorGenerateDirectory(char* out);
-// Steps 3 to 15 of a generation into `outputPath`.
+// A generation into `outputPath` once the configuration and the output are
+// settled: the two files, the template table, the whole diagram, then
+// success or failure for the working copy, and saving afterwards.
 int generateInto(DiagramDocument* document, const char* outputPath, bool batch, bool saveAfter,
                  GenerateTarget* target);

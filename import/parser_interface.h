@@ -21,7 +21,7 @@
 //   without decoration (the i686 build links plug-ins with --kill-at).
 //
 // Parameter block layout (little-endian; texts NUL-terminated in fixed
-// fields). The i686 build has the documented 32-bit layout of 872 bytes.
+// fields). The i686 build has the plug-ins' 32-bit layout of 872 bytes.
 // The x64 build keeps the field order with address and handle fields 8 bytes
 // wide, each on its natural alignment:
 //

@@ -1,5 +1,6 @@
-// The catalogue rows against the documented type groups and templates: a
-// wrong word or group bit here would silently misroute every subsystem.
+// The catalogue rows against the type groups and templates written out by
+// hand: a wrong word or group bit here would silently misroute every
+// subsystem.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -26,7 +27,7 @@ int wordsOf(ConstructType t, std::vector<int> slots, std::vector<int> words) {
 
 }  // namespace
 
-TEST(ConstructCatalogue, DerivedGroupsMatchTheDocumentedLists) {
+TEST(ConstructCatalogue, DerivedGroupsMatchTheListsWrittenOut) {
     EXPECT_EQ(typesWhere(isLeafType), (std::set<int>{1, 2, 12, 15, 22, 23, 28, 54, 69, 70, 71, 78}));
     auto plainWith = [](int n) {
         std::set<int> out;

@@ -84,7 +84,7 @@ class ConstructTemplates : public TreeTest {};
 
 }  // namespace
 
-TEST_F(ConstructTemplates, EveryTemplateBuildsItsDocumentedShape) {
+TEST_F(ConstructTemplates, EveryTemplateBuildsItsShape) {
     for (const auto& [command, expected] : kTemplateShapes) {
         doc.lastLevelId = 0;
         ConstructNode* node = newConstruct(&doc, command);
