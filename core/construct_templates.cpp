@@ -2,6 +2,7 @@
 #include "core/allocator.h"
 #include "core/construct_internal.h"
 #include "core/diagram_document.h"
+#include "core/outcome.h"
 
 namespace {
 ClipboardTextHook g_clipboardText = nullptr;
@@ -52,8 +53,11 @@ ConstructNode* newConstruct(DiagramDocument* document, int command) {
 
     switch (tpl->special) {
         case TemplateSpecial::ActionBlock:
-            if (g_actionBlockTemplate)
-                if (ConstructNode* prepared = g_actionBlockTemplate(doc)) return prepared;
+            if (ConstructNode* prepared = g_actionBlockTemplate ? g_actionBlockTemplate(doc) : nullptr) {
+                if (!g_outcome.jobCancelled) return prepared;
+                freeSequence(prepared);  // cut short by a lack of memory
+                return nullptr;
+            }
             break;
         case TemplateSpecial::ClipboardText: {
             char* text = g_clipboardText ? g_clipboardText() : nullptr;

@@ -190,14 +190,31 @@ TEST_F(ConstructTemplates, OutOfMemoryAtEveryAllocation) {
     resetOutcome();
 }
 
+// Each allocation of the prepared action block fails once in turn: nothing
+// is built, nothing leaks and the job is marked cancelled (the frame then
+// reports the lack of memory); the first run that gets through builds the
+// prepared block, not the plain template.
 TEST_F(ConstructTemplates, PreparedActionBlockUnderOutOfMemory) {
     setActionBlockTemplateHook(preparedActionBlock);
-    for (long n = 1; n < 4; ++n) {
+    const long before = memOutstanding();
+    int failures = 0;
+    for (long n = 1;; ++n) {
+        ASSERT_LT(n, 20);
         resetOutcome();
         memFailAt(n);
         ConstructNode* node = newConstruct(&doc, 5000);
         memFailAt(0);
+        if (node && !g_outcome.jobCancelled) {
+            EXPECT_EQ(shape(node), "ActionBlock{9:[Text\"prepared\"] 4:[] 16:[]}");
+            freeSequence(node);
+            break;
+        }
+        ++failures;
+        EXPECT_EQ(node, nullptr) << "failing allocation " << n;
+        EXPECT_TRUE(g_outcome.jobCancelled) << "failing allocation " << n;
         freeSequence(node);
+        EXPECT_EQ(memOutstanding(), before) << "failing allocation " << n;
     }
+    EXPECT_GT(failures, 0);
     resetOutcome();
 }

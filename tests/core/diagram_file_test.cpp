@@ -901,21 +901,4 @@ TEST_F(DiagramFileTest, CurrentFilesRoundTripWithLevelIdsAndOptions) {
     EXPECT_FALSE(openedHere);
 }
 
-// ---------------------------------------------------------------------------
-// Seed corpus of the fuzz target: KORRIN_WRITE_DIAGRAM_SEEDS=<folder> writes
-// every fixture behind a control byte 0 (loaded as the document's own file).
-
-TEST(DiagramFileSeeds, WriteFuzzSeeds) {
-    const char* folder = std::getenv("KORRIN_WRITE_DIAGRAM_SEEDS");
-    if (!folder) GTEST_SKIP() << "set KORRIN_WRITE_DIAGRAM_SEEDS to write the seed corpus";
-    for (const auto& [name, bytes] : allFixtures()) {
-        const std::string path = std::string(folder) + "/" + name;
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        ASSERT_NE(f, nullptr) << path;
-        const std::string seed = std::string(1, '\0') + bytes;
-        EXPECT_EQ(std::fwrite(seed.data(), 1, seed.size(), f), seed.size());
-        std::fclose(f);
-    }
-}
-
 }  // namespace

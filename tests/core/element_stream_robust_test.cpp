@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -324,50 +323,6 @@ TEST_F(ElementStreamRobust, MalformedStreamsFail) {
     ConstructNode* ok = read(Bytes().element(14).levelStart(0, 1).end().block(13).end().end().data, 0);
     EXPECT_EQ(segmentFlags(ok), kSegOnDisk);
     freeSequence(ok);
-}
-
-// ---------------------------------------------------------------------------
-// Seed corpus of the fuzz target: KORRIN_WRITE_SEEDS=<folder> writes it.
-
-TEST_F(ElementStreamRobust, WriteFuzzSeeds) {
-    const char* folder = std::getenv("KORRIN_WRITE_SEEDS");
-    if (!folder) GTEST_SKIP() << "set KORRIN_WRITE_SEEDS to write the seed corpus";
-    // Control bytes of the fuzz target: options, edition and format index,
-    // tree version, allocation to fail (0 = none).
-    auto save = [&](const std::string& name, std::uint8_t options, std::uint8_t format, std::uint8_t tree,
-                    const std::string& bytes) {
-        std::ofstream out(std::string(folder) + "/" + name, std::ios::binary);
-        out << static_cast<char>(options) << static_cast<char>(format) << static_cast<char>(tree) << '\0'
-            << bytes;
-    };
-    doc.streamMode = kStreamModeKeepTree;
-    for (std::uint32_t seed : {1u, 2u, 4u}) {
-        TreeGenerator gen(seed, &doc);
-        gen.budget = 25;
-        gen.longTexts = false;
-        ConstructNode* top = makeLevel(0, kSegLoaded, &doc);
-        setChildAt(gen.sequence(1, false), top, Slot::Body);
-        const std::string bytes = write(top);
-        save("tree" + std::to_string(seed), 0x03, 5, 15, bytes);
-        save("tree" + std::to_string(seed) + "-disk", 0x01, 5, 15, bytes);
-        save("tree" + std::to_string(seed) + "-outline", 0x23, 5, 15, bytes);
-        freeSequence(top);
-    }
-    TreeGenerator gen(9, &doc);
-    gen.narrow = true;
-    gen.budget = 25;
-    gen.longTexts = false;
-    ConstructNode* narrow = gen.sequence(1, false);
-    save("narrow-6.2", 0x03, 4, 15, write(narrow, 2));
-    freeSequence(narrow);
-    Bytes old;
-    old.width = 2;
-    old.b(0xFF).i(3).i(5).b(0xFF).data += std::string("l\0", 2);
-    old.end().end().end();
-    old.b(0xFF).i(13).i(0).b(0xF0).u16(3).end().end();
-    old.b(0xFF).i(2).i(0).u16(4).b(0xFF).b(0xFF).data += std::string("a\0", 2);
-    old.b(0xF0).end();
-    save("older-edition-2.4", 0x03, 0x08 | 1, 0, old.data);
 }
 
 }  // namespace

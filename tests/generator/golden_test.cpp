@@ -91,31 +91,3 @@ TEST_F(GoldenTest, EveryDiagramMatchesItsSource) {
 }
 
 }  // namespace
-
-namespace {
-
-// Seed corpus of the fuzz target: KORRIN_WRITE_GENERATOR_SEEDS=<folder>
-// writes each golden diagram's element stream behind the Pascal templates.
-TEST_F(GoldenTest, WriteFuzzSeeds) {
-    const char* folder = std::getenv("KORRIN_WRITE_GENERATOR_SEEDS");
-    if (!folder) GTEST_SKIP() << "set KORRIN_WRITE_GENERATOR_SEEDS to write the seed corpus";
-    usePascalConfig();
-    std::string templates;
-    for (int i = 0; i < kTemplateCount; ++i) {
-        char name[80], value[kTemplateValueSize];
-        platform::loadString(templateNameId(i), name, sizeof name);
-        platform::profileGetString("GenStrings", name, "", value, sizeof value, configPath.c_str());
-        templates += std::string(value) + '\0';
-    }
-    for (const ExampleDiagram& diagram : goldenDiagrams()) {
-        ConstructNode* root = diagram.build(doc);
-        tree_test::WriteStream stream;
-        doc.streamMode = kStreamModeKeepTree;
-        ASSERT_EQ(writeSequence(&doc, root, nullptr, stream.file()), 1);
-        freeSequence(root);
-        writeFile(std::string(folder) + "/" + diagram.name,
-                  templates + std::string("TREE", 4) + '\0' + stream.bytes());
-    }
-}
-
-}  // namespace
