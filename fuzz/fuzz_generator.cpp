@@ -1,9 +1,9 @@
 // The generator over arbitrary templates and diagrams. The input is split
 // at NUL bytes: the first pieces are the values of the templates 0, 1, 2,
-// ... (an empty piece leaves the template absent), a piece starting with
-// "TREE" ends them and the rest of the input is an element stream read as
-// the diagram. The walk writes the source and the working copy into
-// counting memory streams.
+// ... (an empty piece leaves the template absent, pieces beyond the last
+// template are left out), a piece starting with "TREE" ends them and the
+// rest of the input is an element stream read as the diagram. The walk writes the source and the working copy
+// into counting memory streams.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -32,12 +32,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool present[kTemplateCount] = {};
     std::size_t pos = 0;
     int index = 0;
-    while (pos < size && index < kTemplateCount) {
+    while (pos < size) {
         const void* nul = std::memchr(text + pos, 0, size - pos);
         const std::size_t end = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - text) : size;
         std::string piece(text + pos, end - pos);
         pos = end + 1;
         if (piece.compare(0, 4, "TREE") == 0) break;
+        if (index == kTemplateCount) continue;  // pieces beyond the templates are left out
         if (piece.size() >= kTemplateValueSize) piece.resize(kTemplateValueSize - 1);
         values[index] = piece;
         present[index] = !piece.empty();
