@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Command numbers stand in resources/commands.def alone: code, resources
 # and tests name commands CMD_*. Fails on a four-digit literal (in code,
-# comments or strings) that is a command number, in every source outside
-# the construct catalogue (core/ and its tests keep the numbers of their
-# construct templates, which are the numbers of the insertion commands;
-# the benchmarks and fuzz targets drive the core alike).
+# comments or strings) that is a command number. The numbers of the
+# construct insertion block are left to the construct templates they also
+# number; core/ and its tests, the benchmarks and the fuzz targets work on
+# the core's catalogue and are not read.
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -15,16 +15,19 @@ existing=()
 for f in "${files[@]}"; do [ -f "$f" ] && existing+=("$f"); done
 awk -v table="$table" '
   BEGIN {
-    # A number counts when a command has it: the named rows, and every
-    # number of a block but the construct insertion block (its numbers are
-    # the templates of the catalogue; its named rows count).
+    # A number counts when a command has it, but for the construct
+    # insertion block: its numbers are also those of the construct
+    # templates, which the catalogue and the code over it may write.
     while ((getline line < table) > 0) {
       if (line !~ /^KCMD/) continue
       gsub(/[(),]/, " ", line)
       split(line, f, " ")
-      if (f[1] == "KCMD_RANGE") {
-        if (f[2] != "CMD_INSERT") for (n = f[3] + 0; n <= f[4] + 0; ++n) name[n] = f[2] "_FIRST + " (n - f[3])
-      } else {
+      if (f[1] == "KCMD_RANGE" && f[2] == "CMD_INSERT") {
+        insertFirst = f[3] + 0
+        insertLast = f[4] + 0
+      } else if (f[1] == "KCMD_RANGE") {
+        for (n = f[3] + 0; n <= f[4] + 0; ++n) name[n] = f[2] "_FIRST + " (n - f[3])
+      } else if (!(f[3] + 0 >= insertFirst && f[3] + 0 <= insertLast && insertLast)) {
         name[f[3] + 0] = f[2]
       }
     }
