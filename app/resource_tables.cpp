@@ -1,5 +1,7 @@
 #include "app/resource_tables.h"
 
+#include <iterator>
+
 namespace {
 
 constexpr std::uint16_t BAR_PLAIN = kBarPlain;
@@ -113,16 +115,9 @@ std::span<const BarButton> toolboxButtons() {
 }
 
 std::span<const ContextEntry> contextEntries(unsigned menu) {
-    switch (menu) {
-        case CMD_CONTEXT_DIAGRAM:
-            return kContextDiagram.items;
-        case CMD_CONTEXT_TOOL_WINDOWS:
-            return kContextToolWindows.items;
-        case CMD_CONTEXT_CLIENT:
-            return kContextClient.items;
-        case CMD_CONTEXT_TEXT_INPUT:
-            return kContextTextInput.items;
-        default:
-            return {};
-    }
+    static constexpr std::span<const ContextEntry> kMenus[] = {
+        kContextDiagram.items, kContextToolWindows.items, kContextClient.items, kContextTextInput.items};
+    static_assert(std::size(kMenus) == CMD_CONTEXT_TEXT_INPUT - CMD_CONTEXT_DIAGRAM + 1);
+    if (menu < CMD_CONTEXT_DIAGRAM || menu > CMD_CONTEXT_TEXT_INPUT) return {};
+    return kMenus[menu - CMD_CONTEXT_DIAGRAM];
 }

@@ -43,11 +43,7 @@ struct Workspace {
     bool copyExample(const std::string& name) const {
         return CopyFileA(example(name).c_str(), file(name).c_str(), FALSE) != 0;
     }
-    static std::string example(const std::string& name) {
-        char dir[MAX_PATH] = {};
-        GetEnvironmentVariableA("KORRIN_EXAMPLES", dir, sizeof dir);
-        return e2e::windowsPath(dir) + "\\" + name;
-    }
+    static std::string example(const std::string& name) { return e2e::examplePath(name); }
     // ConfigurationFile = the example configuration, generated sources into
     // this folder, no save after generating (the diagrams stay as copied).
     std::string settingsText() const {

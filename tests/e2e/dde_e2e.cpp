@@ -112,10 +112,8 @@ TEST_F(DdeTest, OpenWithLineIsAcknowledgedPositively) {
     ASSERT_EQ(server, editor.frame);
 
     // A diagram that exists: opened into the empty untitled window.
-    char examples[MAX_PATH] = {};
-    GetEnvironmentVariableA("KORRIN_EXAMPLES", examples, sizeof examples);
-    const std::string diagram = e2e::tempPath("korrin-dde", ".vrd");
-    ASSERT_TRUE(CopyFileA((e2e::windowsPath(examples) + "\\loops.vrd").c_str(), diagram.c_str(), FALSE));
+    const std::string diagram = e2e::copyOfExample("loops.vrd", "korrin-dde");
+    ASSERT_FALSE(diagram.empty());
     std::size_t from = editor.log().size();
     const std::string open = "[open(\"" + diagram + "\")][line(3)]";
     int status = execute(server, open);

@@ -195,6 +195,17 @@ Editor::~Editor() {
     DeleteFileA(errors.c_str());
 }
 
+std::string examplePath(const std::string& name) {
+    char dir[MAX_PATH] = {};
+    GetEnvironmentVariableA("KORRIN_EXAMPLES", dir, sizeof dir);
+    return windowsPath(dir) + "\\" + name;
+}
+
+std::string copyOfExample(const std::string& name, const char* stem) {
+    const std::string copy = tempPath(stem, name.substr(name.rfind('.')).c_str());
+    return CopyFileA(examplePath(name).c_str(), copy.c_str(), FALSE) ? copy : std::string();
+}
+
 std::string logLine(const char* head, std::initializer_list<unsigned> numbers, const char* tail) {
     std::string line = head;
     for (unsigned n : numbers) line += " " + std::to_string(n);

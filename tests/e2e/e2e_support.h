@@ -20,6 +20,10 @@ std::string korrinPath();
 std::string windowsPath(std::string path);
 // A fresh name in the temporary directory.
 std::string tempPath(const char* stem, const char* extension);
+// A file of the embedded defaults (KORRIN_EXAMPLES) as Windows sees it.
+std::string examplePath(const std::string& name);
+// A copy of that file under a fresh temporary name ("" when it fails).
+std::string copyOfExample(const std::string& name, const char* stem);
 std::string readFile(const std::string& path);
 bool writeFile(const std::string& path, const std::string& text);
 

@@ -143,11 +143,9 @@ TEST(Frame, StatusLineHelpForMenuItemsAndPopups) {
 }
 
 TEST(Frame, AcceleratorsSendTheirCommands) {
-    char examples[MAX_PATH] = {};
-    GetEnvironmentVariableA("KORRIN_EXAMPLES", examples, sizeof examples);
     Editor editor;
-    ASSERT_TRUE(editor.start(
-        "", "[Settings]\r\nConfigurationFile=" + e2e::windowsPath(examples) + "\\pascal.cfg\r\n"));
+    ASSERT_TRUE(
+        editor.start("", "[Settings]\r\nConfigurationFile=" + e2e::examplePath("pascal.cfg") + "\r\n"));
     std::size_t from = editor.log().size();
     ASSERT_TRUE(e2e::sendKeys(editor.frame, {VK_CONTROL}, 'B'));
     ASSERT_TRUE(editor.waitFor(e2e::logLine("command", {CMD_OPTIONS_TOOLBOX}, "done"), 10000, from))
@@ -182,10 +180,8 @@ TEST(Frame, AcceleratorsSendTheirCommands) {
 }
 
 TEST(Frame, FileCommandsOpenSaveAndClose) {
-    char examples[MAX_PATH] = {};
-    GetEnvironmentVariableA("KORRIN_EXAMPLES", examples, sizeof examples);
-    const std::string work = e2e::tempPath("korrin-files", ".vrd");
-    ASSERT_TRUE(CopyFileA((e2e::windowsPath(examples) + "\\primes.vrd").c_str(), work.c_str(), FALSE));
+    const std::string work = e2e::copyOfExample("primes.vrd", "korrin-files");
+    ASSERT_FALSE(work.empty());
     Editor editor;
     ASSERT_TRUE(editor.start("\"" + work + "\""));
     // The file went into the untitled window: one diagram window titled
@@ -223,13 +219,11 @@ TEST(Frame, FileCommandsOpenSaveAndClose) {
 }
 
 TEST(Frame, OpeningAPascalSourceAsksBeforeConverting) {
-    char examples[MAX_PATH] = {};
-    GetEnvironmentVariableA("KORRIN_EXAMPLES", examples, sizeof examples);
-    const std::string source = e2e::tempPath("korrin-source", ".pas");
-    ASSERT_TRUE(CopyFileA((e2e::windowsPath(examples) + "\\loops.pas").c_str(), source.c_str(), FALSE));
+    const std::string source = e2e::copyOfExample("loops.pas", "korrin-source");
+    ASSERT_FALSE(source.empty());
     Editor editor;
-    ASSERT_TRUE(editor.start(
-        "", "[Settings]\r\nConfigurationFile=" + e2e::windowsPath(examples) + "\\pascal.cfg\r\n"));
+    ASSERT_TRUE(
+        editor.start("", "[Settings]\r\nConfigurationFile=" + e2e::examplePath("pascal.cfg") + "\r\n"));
     HWND client = FindWindowExA(editor.frame, nullptr, "MDIClient", nullptr);
     ASSERT_NE(client, nullptr);
     for (int answer : {IDCANCEL, IDOK}) {
