@@ -15,6 +15,7 @@ namespace {
 // Generations come from one counter, so that two view states never share
 // one and geometry laid out for one is never taken as valid for another.
 std::uint32_t g_nextGeneration = 1;
+std::uint64_t g_layoutEpoch = 1;
 
 std::uint32_t newGeneration() {
     const std::uint32_t generation = g_nextGeneration++;
@@ -488,7 +489,12 @@ ViewState::ViewState() : views{}, textWork{} {
     for (ViewMetrics& v : views) v.generation = newGeneration();
 }
 
+std::uint64_t layoutEpoch() {
+    return g_layoutEpoch;
+}
+
 void invalidateLayout(ViewState& state, unsigned flags) {
+    ++g_layoutEpoch;
     if (flags & kInvalidateAllViews)
         for (ViewMetrics& v : state.views) v.generation = newGeneration();
     if (flags & kInvalidateScreenFont)
@@ -499,6 +505,7 @@ void invalidateLayout(ViewState& state, unsigned flags) {
 }
 
 void invalidateSegmentLayout(ConstructNode* level) {
+    ++g_layoutEpoch;
     if (LevelInfo* info = levelInfoOf(level)) info->viewValid = 0;
 }
 
@@ -749,6 +756,30 @@ int placeLists(const ViewContext& c, const ConstructNode* n, ListPlace out[kMaxL
     return count;
 }
 
+int placeSegmentLists(const ViewContext& ctx, const ConstructNode* level, ListPlace out[2]) {
+    const LevelInfo* info = levelInfoOf(level);
+    const ViewGeometry& group = info->views[ctx.view];
+    const ViewMetrics& m = ctx.vm();
+    const std::int32_t mx = group.textWidth;
+    const std::int32_t my = group.textHeight;
+    const std::int32_t content = group.innerWidth - 2 * mx;
+    out[0] = {childAt(level, Slot::Head),
+              Slot::Head,
+              mx + (content - group.auxWidth) / 2,
+              my + m.lineUnit / 2,
+              group.auxWidth,
+              group.auxHeight,
+              0,
+              0,
+              0};
+    out[1] = {info->body, Slot::Body,
+              mx,         my + group.auxHeight + m.lineUnit,
+              content,    group.innerHeight - 2 * my - group.auxHeight - m.lineUnit,
+              0,          0,
+              0};
+    return 2;
+}
+
 LayoutResult layoutSegment(const ViewContext& ctx, ConstructNode* level) {
     LevelInfo* info = levelInfoOf(level);
     if (!info) return LayoutResult::NoSegment;
@@ -762,6 +793,7 @@ LayoutResult layoutSegment(const ViewContext& ctx, ConstructNode* level) {
     if (m.indent == 0) computeViewMetrics(ctx);
     Host* host = currentHost();
     if (host) host->setWaitCursor(true);
+    ++g_layoutEpoch;
     info->viewValid |= bit;
     info->viewGeneration[ctx.view] = m.generation;
 
@@ -817,12 +849,14 @@ Extent segmentSize(const ConstructNode* level, int view) {
 }
 
 Extent naturalSize(const ViewContext& ctx, ConstructNode* head) {
+    ++g_layoutEpoch;
     if (ctx.vm().indent == 0) computeViewMetrics(ctx);
     Pass pass{ctx, ctx.vm(), 0};
     return natural(pass, head);
 }
 
 void fitList(const ViewContext& ctx, ConstructNode* head, std::int32_t width, std::int32_t height) {
+    ++g_layoutEpoch;
     fit(ctx, head, width, height);
 }
 

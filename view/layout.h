@@ -22,6 +22,7 @@
 
 #include "core/construct_node.h"
 #include "view/display_settings.h"
+#include "view/list_index.h"
 #include "view/text_metrics.h"
 
 struct LanguageConfig;
@@ -90,7 +91,13 @@ struct ViewState {
     std::vector<NaturalFrame> naturalStack;
     std::vector<FitFrame> fitStack;
     std::vector<PaintFrame> paintStack;
+    ListIndex lists[kViewCount];  // samples of long lists, per view
 };
+
+// Moves whenever geometry may have changed anywhere: a layout, an
+// invalidated segment, a new generation. What is derived from geometry
+// (the list samples) is kept only while it stays.
+std::uint64_t layoutEpoch();
 
 // Flags of invalidateLayout.
 enum InvalidateFlag : unsigned {
@@ -192,6 +199,12 @@ struct ListPlace {
 };
 constexpr int kMaxLists = 4;
 int placeLists(const ViewContext& ctx, const ConstructNode* node, ListPlace out[kMaxLists]);
+
+// The lists of the segment shown by a window (`level` is its root), in
+// content coordinates: the head centred in its row below the top margin,
+// then the body below the head row, both as wide as their column. Returns
+// 2; a missing head or body has a null head.
+int placeSegmentLists(const ViewContext& ctx, const ConstructNode* level, ListPlace out[2]);
 
 // The label row above a construct's head: one lineUnit when it has a label
 // shown, else 0.

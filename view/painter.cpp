@@ -326,7 +326,6 @@ struct Painter {
                 if (p.flags & kListFrameRight) line(box.right, box.top, box.right, box.bottom, frame);
             }
         }
-        std::vector<PaintFrame>& stack = c.state->paintStack;
         for (int i = count - 1; i >= 0; --i) {
             const ListPlace& p = places[i];
             if (!p.head || (p.flags & kListHeadText)) continue;
@@ -348,8 +347,21 @@ struct Painter {
                     right = std::max(right, f.coverRight);
                 }
             }
-            stack.push_back(PaintFrame{p.head, x + p.dx, y + p.dy, left, right, listFlags});
+            pushList(p.head, x + p.dx, y + p.dy, p.width, left, right, listFlags);
         }
+    }
+
+    // Queues the list from `head` (its top-left corner at (x, y), `width`
+    // wide) from its first construct that reaches into the clip box on:
+    // whatever lies above is skipped without a walk, a list beside the
+    // clip box altogether.
+    void pushList(ConstructNode* head, std::int32_t x, std::int32_t y, std::int32_t width,
+                  std::int32_t coverLeft, std::int32_t coverRight, std::uint8_t flags) {
+        if (x >= clip.right || x + width <= clip.left || y >= clip.bottom) return;
+        const ListSpot spot = seekList(*c.state, c.view, head, y, clip.top);
+        if (!spot.node) return;
+        if (spot.node != head) coverLeft = coverRight = 0;  // the owner's line covers only the head
+        c.state->paintStack.push_back(PaintFrame{spot.node, x, spot.top, coverLeft, coverRight, flags});
     }
 
     // Draws what is on the stack above `base`, depth first: a construct,
@@ -408,18 +420,17 @@ int paintSegment(const ViewContext& ctx, Canvas& canvas, ConstructNode* level, P
 
     const std::int32_t mx = group.textWidth;
     const std::int32_t my = group.textHeight;
-    const std::int32_t content = width - 2 * mx;
     const std::int32_t headRow = group.auxHeight + m.lineUnit;
     canvas.fill(Rect{0, 0, width, height}, p.colour(kColourBackground));
     canvas.beginConstruct(level, Rect{0, 0, width, height});
-    p.number(level, mx + content, my);
+    p.number(level, width - mx, my);
     // The body first, then the head centred in its row.
-    std::vector<PaintFrame>& stack = ctx.state->paintStack;
-    const std::size_t base = stack.size();
-    if (ConstructNode* head = childAt(level, Slot::Head))
-        stack.push_back(
-            PaintFrame{head, mx + (content - group.auxWidth) / 2, my + m.lineUnit / 2, 0, 0, kFrameHeadList});
-    if (info->body) stack.push_back(PaintFrame{info->body, mx, my + headRow, 0, 0, 0});
+    const std::size_t base = ctx.state->paintStack.size();
+    ListPlace lists[2];
+    placeSegmentLists(ctx, level, lists);
+    if (lists[0].head)
+        p.pushList(lists[0].head, lists[0].dx, lists[0].dy, lists[0].width, 0, 0, kFrameHeadList);
+    if (lists[1].head) p.pushList(lists[1].head, lists[1].dx, lists[1].dy, lists[1].width, 0, 0, 0);
     p.run(base);
     if (info->body) {
         const Colour lines = p.colour(kColourLines);

@@ -70,32 +70,6 @@ TEST_F(PainterTest, ASequenceDrawsItsEdgesInOrderAndTheFrameCloses) {
     EXPECT_EQ(canvas.calls.front().at, (Rect{0, 0, 106, 130}));
 }
 
-// A diagram with every construct type the editor creates, from the
-// construct templates, with compound conditions, labels and texts.
-ConstructNode* everyConstruct(DiagramDocument& doc) {
-    const int commands[] = {3000, 3010, 3100, 3150, 3200, 3300, 3500, 3600, 3650, 3700, 3710,
-                            3720, 3730, 3733, 3735, 3740, 3745, 3750, 3770, 3775, 3780, 3790,
-                            3880, 4600, 5000, 5100, 5200, 5300, 5400, 3050, 3737};
-    ConstructNode* head = nullptr;
-    for (int command : commands) {
-        ConstructNode* n = newConstruct(&doc, command);
-        EXPECT_NE(n, nullptr) << command;
-        head = seq({head, n});
-    }
-    // Compound conditions: an if over "and" of a text and "not", a while
-    // over "or", a repeat over "xor".
-    ConstructNode* andOp = andOf(seq({text("a > 0"), notOf(text("b"))}));
-    ConstructNode* iff = ifThen(andOp, text("then"), text("else"));
-    ConstructNode* loopOr = whileDo(orOf(seq({text("x"), text("y")})), text("body"));
-    ConstructNode* xorOp = newConstruct(&doc, 4340);
-    ConstructNode* rep = repeatUntil(text("r"), xorOp);
-    ConstructNode* labelled = gen_test::labelled(text("with labels"), "L", "R");
-    ConstructNode* lines = text("one\r\ntwo\r\nthree");
-    lines->lineNumber = 12;
-    iff->lineNumber = 7;
-    return seq({head, iff, loopOr, rep, labelled, lines});
-}
-
 int collectLevels(ConstructNode* node, void* context) {
     if (node->type == ConstructType::Level)
         static_cast<std::vector<ConstructNode*>*>(context)->push_back(node);
@@ -116,7 +90,7 @@ TEST_F(PainterTest, EveryEdgeIsDrawnOnce) {
         const RecordingCanvas canvas = paint(level);
         EXPECT_EQ(overlappingLines(linesOf(canvas)), "") << displayText(childAt(level, Slot::Head));
     }
-    ConstructNode* level = segment(everyConstruct(doc), "every construct");
+    ConstructNode* level = segment(view_test::everyConstruct(doc), "every construct");
     for (const bool numbers : {false, true})
         for (const bool vertical : {false, true}) {
             SCOPED_TRACE(std::to_string(numbers) + " numbers, vertical if " + std::to_string(vertical));

@@ -45,6 +45,11 @@ protected:
     std::vector<ConstructNode*> roots;
 };
 
+// A diagram with every construct type the editor creates, from the
+// construct templates, with compound conditions, labels, texts and line
+// numbers.
+ConstructNode* everyConstruct(DiagramDocument& doc);
+
 // The repository's examples/ folder.
 std::string examplesDir();
 
