@@ -27,6 +27,7 @@
 #include <sys/resource.h>
 #endif
 
+#include "bench/bench_trees.h"
 #include "core/allocator.h"
 #include "core/buffered_file.h"
 #include "core/construct_node.h"
@@ -63,73 +64,6 @@ double peakResidentMB() {
 #endif
 }
 
-ConstructNode* text(const char* t) {
-    ConstructNode* node = newNode(ConstructType::Text);
-    setText(node, memStrDup(t));
-    return node;
-}
-
-// Writes the file segment by segment with one body kept in memory, so that
-// building it needs little memory.
-bool writeLargeFile(const char* path) {
-    DiagramDocument doc{};
-    setCurrentStreamFormat(&doc);
-    doc.streamMode = kStreamModeKeepTree;
-    ConstructNode* body = nullptr;
-    ConstructNode* last = nullptr;
-    for (int j = 0; j < kLinesPerSegment; ++j) {
-        char line[128];
-        std::snprintf(line, sizeof line,
-                      "statement %04d := statement %04d + the value of the next field %08d;", j, j + 1,
-                      j * 7919);
-        ConstructNode* node = text(line);
-        if (last) {
-            last->next = node;
-            node->up = last;
-        } else {
-            body = node;
-        }
-        last = node;
-    }
-    ConstructNode* level = newNode(ConstructType::Level);
-    setPartPtr(level, 3, newLevelInfo(0, &doc));
-    setSegmentFlags(level, kSegLoaded);
-    ConstructNode* head = text("segment");
-    setChildAt(head, level, Slot::Head);
-    setChildAt(body, level, Slot::Body);
-
-    platform::OpenInfo info{};
-    BufferedFile* f = bfile::openFile(path, &info, platform::kOpenCreate | platform::kOpenReadWrite, 0);
-    if (!f) return false;
-    resetOutcome();
-    bool ok = writeDiagramHeader(f) && writeInformationChunks(f, &doc);
-    const std::int32_t tree = ok ? beginChunk(f, kTagTree, kCurrentTreeVersion) : -1;
-    // The top segment: its record, its head, its block around the others.
-    ConstructNode* top = newNode(ConstructType::Level);
-    setPartPtr(top, 3, newLevelInfo(0, &doc));
-    setSegmentFlags(top, kSegLoaded);
-    ConstructNode* topHead = text("main");
-    setChildAt(topHead, top, Slot::Head);
-    ok = ok && tree >= 0 && writeElement(f, top) && writeLevelStart(f, top) &&
-         writeSequence(&doc, topHead, nullptr, f);
-    const std::int32_t topBlock = ok ? bfile::tell(f) : -1;
-    ok = ok && writeBlockHeader(f, top);
-    for (int s = 0; ok && s < kSegments; ++s) {
-        levelInfoOf(level)->levelId = static_cast<std::uint32_t>(s + 2);
-        ok = writeElement(f, level) && writeLevelStart(f, level) && writeSequence(&doc, head, nullptr, f);
-        const std::int32_t block = ok ? bfile::tell(f) : -1;
-        ok = ok && writeBlockHeader(f, level) && writeSequence(&doc, body, nullptr, f) &&
-             patchBlockLength(f, static_cast<std::uint32_t>(block));
-    }
-    const std::uint8_t end = kMarkEnd;
-    ok = ok && bfile::write(f, &end, 1) == 0 && patchBlockLength(f, static_cast<std::uint32_t>(topBlock)) &&
-         bfile::write(f, &end, 1) == 0 && endChunk(f, tree);
-    ok = bfile::close(f) == 0 && ok && g_outcome.writeOk;
-    freeSequence(level);
-    freeSequence(top);
-    return ok;
-}
-
 std::uint32_t fixedNow() {
     return 1714979289u;
 }
@@ -151,7 +85,7 @@ struct Fixture {
         platform::deleteFile(folder);
         source = std::string(folder) + ".vrd";
         target = std::string(folder) + "-saved.vrd";
-        if (!writeLargeFile(source.c_str())) return;
+        if (!bench_trees::writeSegmentedFile(source.c_str(), kSegments, kLinesPerSegment, false)) return;
         std::FILE* f = std::fopen(source.c_str(), "rb");
         if (f) {
             std::fseek(f, 0, SEEK_END);

@@ -5,8 +5,13 @@
 #include <cstdio>
 
 #include "core/allocator.h"
+#include "core/buffered_file.h"
 #include "core/construct_node.h"
 #include "core/diagram_document.h"
+#include "core/diagram_writer.h"
+#include "core/element_stream.h"
+#include "core/outcome.h"
+#include "platform/platform.h"
 
 namespace bench_trees {
 
@@ -58,6 +63,67 @@ inline ConstructNode* segment(DiagramDocument* doc, ConstructNode* head, Constru
     setChildAt(head, level, Slot::Head);
     setChildAt(body, level, Slot::Body);
     return level;
+}
+
+// Writes a native diagram file segment by segment with one body kept in
+// memory, so that building a large file needs little memory: the top
+// segment "main" holds `segments` segments, each with `statements`
+// statements of about 90 characters. With `numbered` every construct
+// carries the line it would be generated at: segment s at line
+// 1 + s * (statements + 1), its statements on the lines after it.
+inline bool writeSegmentedFile(const char* path, int segments, int statements, bool numbered) {
+    DiagramDocument doc{};
+    setCurrentStreamFormat(&doc);
+    doc.streamMode = kStreamModeKeepTree;
+    ConstructNode* body = nullptr;
+    ConstructNode* last = nullptr;
+    for (int j = 0; j < statements; ++j) {
+        char line[128];
+        std::snprintf(line, sizeof line,
+                      "statement %04d := statement %04d + the value of the next field %08d;", j, j + 1,
+                      j * 7919);
+        ConstructNode* node = newNode(ConstructType::Text);
+        setText(node, memStrDup(line));
+        append(body, last, node);
+    }
+    ConstructNode* level = segment(&doc, text("segment %d", 0), body);
+
+    platform::OpenInfo info{};
+    BufferedFile* f = bfile::openFile(path, &info, platform::kOpenCreate | platform::kOpenReadWrite, 0);
+    if (!f) {
+        freeSequence(level);
+        return false;
+    }
+    resetOutcome();
+    bool ok = writeDiagramHeader(f) && writeInformationChunks(f, &doc);
+    const std::int32_t tree = ok ? beginChunk(f, kTagTree, kCurrentTreeVersion) : -1;
+    // The top segment: its record, its head, its block around the others.
+    ConstructNode* top = segment(&doc, text("main", 0), nullptr);
+    ConstructNode* topHead = childAt(top, Slot::Head);
+    ok = ok && tree >= 0 && writeElement(f, top) && writeLevelStart(f, top) &&
+         writeSequence(&doc, topHead, nullptr, f);
+    const std::int32_t topBlock = ok ? bfile::tell(f) : -1;
+    ok = ok && writeBlockHeader(f, top);
+    for (int s = 0; ok && s < segments; ++s) {
+        levelInfoOf(level)->levelId = static_cast<std::uint32_t>(s + 2);
+        if (numbered) {
+            int line = 1 + s * (statements + 1);
+            level->lineNumber = line;
+            for (ConstructNode* n = body; n; n = n->next) n->lineNumber = ++line;
+        }
+        ok = writeElement(f, level) && writeLevelStart(f, level) &&
+             writeSequence(&doc, childAt(level, Slot::Head), nullptr, f);
+        const std::int32_t block = ok ? bfile::tell(f) : -1;
+        ok = ok && writeBlockHeader(f, level) && writeSequence(&doc, body, nullptr, f) &&
+             patchBlockLength(f, static_cast<std::uint32_t>(block));
+    }
+    const std::uint8_t end = kMarkEnd;
+    ok = ok && bfile::write(f, &end, 1) == 0 && patchBlockLength(f, static_cast<std::uint32_t>(topBlock)) &&
+         bfile::write(f, &end, 1) == 0 && endChunk(f, tree);
+    ok = bfile::close(f) == 0 && ok && g_outcome.writeOk;
+    freeSequence(level);
+    freeSequence(top);
+    return ok;
 }
 
 }  // namespace bench_trees

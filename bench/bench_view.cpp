@@ -9,10 +9,20 @@
 //
 // BM_Layout lays the segment out again each time (valid bit cleared);
 // BM_WalkFloor is the floor for it, a plain walk over the same tree that
-// reads each node. BM_Paint paints a 1000 x 800 view at the top and in the
-// middle of the segment onto a counting canvas. Counters: constructs per
-// second, allocations per layout (global operator new counted), canvas
-// calls and constructs drawn per paint.
+// reads each node. BM_Paint paints a 1000 x 800 view at the top, in the
+// middle and at the bottom of the segment onto a counting canvas (the top
+// is the floor of the others: nothing to seek there). BM_ScrollOneLine
+// scrolls a 1000 x 800 window in the middle by one line and paints the
+// strip that uncovers. Counters: constructs per second, allocations per
+// layout (global operator new counted), canvas calls and constructs drawn
+// per paint.
+//
+// On the large diagram (bench_save's 100 MB file: 999 segments of 1,075
+// statements in the top segment, every construct numbered, opened with
+// the bodies on disk): BM_LargeTopSegment lays out and paints the top
+// segment; BM_GoToLine finds a line in a segment on disk, with the
+// segment paged out again before each search; BM_LoadSegmentFloor reads
+// one body from disk, the part of it no search can avoid.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -21,9 +31,12 @@
 
 #include "bench/bench_trees.h"
 #include "config/language_config.h"
+#include "core/diagram_file.h"
+#include "core/segment_paging.h"
 #include "view/layout.h"
 #include "view/painter.h"
 #include "view/recording_canvas.h"
+#include "view/segment_window.h"
 
 namespace {
 std::atomic<long> g_allocations{0};
@@ -147,8 +160,125 @@ void BM_Paint(benchmark::State& state) {
     state.counters["constructs drawn"] = stats.constructs;
 }
 
+void BM_ScrollOneLine(benchmark::State& state) {
+    Diagram& d = diagram();
+    if (layoutSegment(d.ctx, d.level) == LayoutResult::TooLarge)
+        state.SkipWithError("the segment does not fit");
+    SegmentWindow window;
+    window.shownSegment = d.level;
+    window.clientWidth = 1000;
+    window.clientHeight = 800;
+    window.scrollY = 13000;
+    RecordingCanvas canvas(Rect{}, false);
+    PaintStats stats;
+    int calls = 0;
+    int direction = 1;
+    for (auto _ : state) {
+        const ScrollMove move =
+            scrollWindow(d.ctx, window, true, direction > 0 ? kScrollLineDown : kScrollLineUp);
+        direction = -direction;
+        canvas = RecordingCanvas(exposedStrip(window, move), false);
+        benchmark::DoNotOptimize(paintSegment(d.ctx, canvas, d.level, &stats));
+        calls = canvas.drawCalls;
+    }
+    state.counters["line step"] = lineStep(d.ctx.vm().lineUnit);
+    state.counters["canvas calls"] = calls;
+    state.counters["constructs drawn"] = stats.constructs;
+}
+
+// The large diagram, opened as the editor opens it.
+struct LargeDiagram {
+    char stem[platform::kMaxPath] = {};
+    std::string path;
+    DiagramDocument doc{};
+    LanguageConfig config{};
+    DisplaySettings display{};
+    FixedTextMetrics metrics{1, 2, 0};  // 999 segments fit the worksheet
+    ViewState state;
+    ViewContext ctx{};
+    bool ok = false;
+    static constexpr int kSegments = 999;
+    static constexpr int kStatements = 1075;
+
+    LargeDiagram() {
+        initLanguageConfig(config);
+        initDisplaySettings(display);
+        ctx.state = &state;
+        ctx.display = &display;
+        ctx.config = &config;
+        ctx.metrics = &metrics;
+        if (!platform::tempFileName("kbv", stem)) return;
+        platform::deleteFile(stem);
+        path = std::string(stem) + ".vrd";
+        if (!bench_trees::writeSegmentedFile(path.c_str(), kSegments, kStatements, true)) return;
+        g_currentDocument = &doc;
+        ok = openDocument(&doc, path.c_str()) == 1 && ensureLoaded(doc.root, &doc) == 1;
+    }
+    ~LargeDiagram() {
+        closeDocument(&doc);
+        g_currentDocument = nullptr;
+        platform::deleteFile(path.c_str());
+    }
+    // The line of statement j of segment s.
+    static long lineOf(int s, int j) { return 1 + s * (kStatements + 1) + 1 + j; }
+};
+
+LargeDiagram& large() {
+    static LargeDiagram d;
+    return d;
+}
+
+void BM_LargeTopSegment(benchmark::State& state) {
+    LargeDiagram& d = large();
+    if (!d.ok) return state.SkipWithError("the diagram could not be set up");
+    RecordingCanvas canvas(Rect{0, 0, 1000, 800}, false);
+    PaintStats stats;
+    for (auto _ : state) {
+        invalidateSegmentLayout(d.doc.root);
+        if (layoutSegment(d.ctx, d.doc.root) != LayoutResult::LaidOut) state.SkipWithError("no layout");
+        benchmark::DoNotOptimize(paintSegment(d.ctx, canvas, d.doc.root, &stats));
+    }
+    const Extent size = segmentSize(d.doc.root, 0);
+    state.counters["constructs drawn"] = stats.constructs;
+    state.counters["height"] = size.height;
+}
+
+void BM_GoToLine(benchmark::State& state) {
+    LargeDiagram& d = large();
+    if (!d.ok) return state.SkipWithError("the diagram could not be set up");
+    int s = 0;
+    LineSearch found;
+    for (auto _ : state) {
+        s = (s + 337) % LargeDiagram::kSegments;
+        found = findLine(&d.doc, LargeDiagram::lineOf(s, 700));
+        if (!found.exact) state.SkipWithError("line not found");
+        state.PauseTiming();
+        pageOut(&d.doc, enclosingLevel(found.exact));
+        state.ResumeTiming();
+    }
+    state.counters["segments loaded"] = found.loads;
+    state.counters["constructs"] = 1.0 + LargeDiagram::kSegments * (1.0 + LargeDiagram::kStatements);
+}
+
+void BM_LoadSegmentFloor(benchmark::State& state) {
+    LargeDiagram& d = large();
+    if (!d.ok) return state.SkipWithError("the diagram could not be set up");
+    ConstructNode* level = levelInfoOf(d.doc.root)->body;
+    for (int i = 0; level && i < 500; ++i) level = level->next;
+    for (auto _ : state) {
+        if (!ensureLoaded(level, &d.doc)) state.SkipWithError("load failed");
+        state.PauseTiming();
+        pageOut(&d.doc, level);
+        state.ResumeTiming();
+    }
+}
+
 BENCHMARK(BM_Layout)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WalkFloor)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Paint)->Arg(0)->Arg(13000)->Arg(25000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ScrollOneLine)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LargeTopSegment)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GoToLine)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadSegmentFloor)->Unit(benchmark::kMillisecond);
 
 }  // namespace
