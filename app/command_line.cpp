@@ -81,6 +81,7 @@ constexpr ActionOption kActionOptions[] = {
     {"save", "s", OptionValue::optional, StartAction::save},
     {"export", "e", OptionValue::optional, StartAction::exportFile},
     {"openfiledlg", "o", OptionValue::optional, StartAction::openDialog},
+    {"svg", "svg", OptionValue::optional, StartAction::picture},
 };
 
 bool matchEither(const char* argument, const char* longName, const char* shortName, OptionValue rule,
@@ -152,6 +153,10 @@ void applyAction(StartAction action, std::string_view value, StartupOptions& opt
             break;
         case StartAction::openDialog:
             options.openDialog = true;
+            if (hasValue(value)) copyView(options.actionPath, sizeof options.actionPath, value);
+            break;
+        case StartAction::picture:
+            options.picture = true;
             if (hasValue(value)) copyView(options.actionPath, sizeof options.actionPath, value);
             break;
         case StartAction::view:
@@ -267,7 +272,7 @@ void clearStartupOptions(StartupOptions& options) {
     options.viewType = 0;
     options.viewText[0] = 0;
     options.generate = options.generateAll = options.convertAll = false;
-    options.save = options.exportFile = options.openDialog = options.readOnly = false;
+    options.save = options.exportFile = options.openDialog = options.readOnly = options.picture = false;
     options.actionPath[0] = 0;
     options.convertPath[0] = 0;
     options.addIn = false;
@@ -358,5 +363,5 @@ void parseOptions(const ArgumentList& args, StartupOptions& options, bool printF
 
 bool isBatchStart(const StartupOptions& options) {
     return options.print || options.generate || options.generateAll || options.convertAll || options.save ||
-           options.exportFile;
+           options.exportFile || options.picture;
 }

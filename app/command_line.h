@@ -54,6 +54,7 @@ enum class StartAction : std::uint8_t {
     save,            // save / s
     exportFile,      // export / e
     openDialog,      // openfiledlg / o
+    picture,         // svg: a picture of the top segment
 };
 
 // Print scopes handed to the print command.
@@ -74,7 +75,8 @@ struct StartupOptions {
     int viewType;       // 0..9
     char viewText[kOptionTextSize];
     bool generate, generateAll, convertAll, save, exportFile, openDialog, readOnly;
-    char actionPath[kOptionTextSize];   // generate=, save=, export=, openfiledlg=
+    bool picture;                       // svg[=target]
+    char actionPath[kOptionTextSize];   // generate=, save=, export=, openfiledlg=, svg=
     char convertPath[kOptionTextSize];  // convertall=
 
     bool addIn;

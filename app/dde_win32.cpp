@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/dde_command.h"
+#include "core/host.h"
 
 namespace {
 
@@ -51,6 +52,9 @@ std::string commandText(HGLOBAL block) {
 }
 
 void carryOut(const DdeRequest& request) {
+    // A call from another application: nothing is asked.
+    const bool wasInside = g_hostState.insideForeignCall;
+    g_hostState.insideForeignCall = true;
     if (request.open) {
         CommandRequest open;
         open.command = CMD_FILE_OPEN;
@@ -64,6 +68,7 @@ void carryOut(const DdeRequest& request) {
         line.number = request.line;
         routeCommand(line);
     }
+    g_hostState.insideForeignCall = wasInside;
     if (IsIconic(g_frame.frame)) ShowWindow(g_frame.frame, SW_RESTORE);
     SetForegroundWindow(g_frame.frame);
 }

@@ -18,6 +18,12 @@
 #include "platform/platform.h"
 #include "resources/strings.h"
 
+DisplaySettings g_displayDefaults = [] {
+    DisplaySettings d;
+    initDisplaySettings(d);
+    return d;
+}();
+
 namespace {
 
 OpenDiagram* g_diagrams = nullptr;
@@ -100,7 +106,10 @@ OpenDiagram* newDiagram() {
     }
     setCurrentStreamFormat(&diagram->document);
     diagram->document.root = emptyTopSegment(&diagram->document);
-    if (!diagram->document.root) {
+    diagram->display = g_displayDefaults;
+    diagram->view.reset(new (std::nothrow) ViewState);
+    if (!diagram->document.root || !diagram->view) {
+        freeSequence(diagram->document.root);
         delete diagram;
         showMessage(IDS_OUT_OF_MEMORY, kIconExclamation | kBoxSystemModal);
         return nullptr;
@@ -191,6 +200,9 @@ int loadDiagramFile(OpenDiagram* diagram, const char* path, bool readOnly) {
     diagram->generateTarget = GenerateTarget{};
     diagram->exportPath[0] = 0;
     diagram->changedSinceExport = false;
+    // Drawn as the file says, over the settings; measured anew.
+    diagram->display = displayForDocument(g_displayDefaults, document->display);
+    if (diagram->view) invalidateLayout(*diagram->view, kInvalidateAllViews | kInvalidateScreenFont);
     return 1;
 }
 

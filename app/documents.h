@@ -10,9 +10,12 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 
 #include "core/diagram_document.h"
 #include "generator/generator.h"
+#include "view/display_settings.h"
+#include "view/layout.h"
 
 struct ConstructNode;
 
@@ -21,9 +24,15 @@ struct OpenDiagram {
     GenerateTarget generateTarget;  // the stored generation file
     char exportPath[kPathSize];     // the stored export file ("" = none yet)
     bool changedSinceExport;
-    void* window;  // the front end's window showing it (null = none)
+    void* window;  // a front-end window showing it (null = none)
     OpenDiagram* next;
+    DisplaySettings display;          // the palette, switches and fonts it is drawn with
+    std::unique_ptr<ViewState> view;  // its layout state: metrics, generations, work memory
 };
+
+// What new and opened diagrams are drawn with unless their file says
+// otherwise: the display keys of the settings file.
+extern DisplaySettings g_displayDefaults;
 
 // The open diagrams, newest first.
 OpenDiagram* firstDiagram();

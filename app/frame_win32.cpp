@@ -10,8 +10,10 @@
 #include <cstring>
 
 #include "app/recent_files.h"
+#include "app/view_win32.h"
 #include "core/host.h"
 #include "platform/platform.h"
+#include "resources/commands.h"
 #include "resources/strings.h"
 
 FrameState g_frame;
@@ -261,6 +263,8 @@ bool onRegisteredMessage(UINT message, WPARAM wParam) {
         onBatchMessage(CMD_FILE_SAVE, kClearReadOnly, g_startup.actionPath);
     } else if (message == m.exportExit) {
         onBatchMessage(CMD_FILE_EXPORT, 0, g_startup.actionPath);
+    } else if (message == m.pictureExit) {
+        onBatchMessage(CMD_FILE_EXPORT_PICTURE, 0, g_startup.actionPath);
     } else if (message == m.endInit) {
         g_settingsSnapshot = g_frameSettings.window;
         g_frame.started = true;
@@ -669,6 +673,7 @@ LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         case WM_FONTCHANGE:
             routeCommand(CommandRequest{CMD_FILE_PRINTER_FONT, kRecreateFont});
             routeCommand(CommandRequest{CMD_FILE_SCREEN_FONT, kRecreateFont});
+            displayChanged(kInvalidateScreenFont);
             break;
         case WM_ACTIVATEAPP:
             if (wParam) {

@@ -35,6 +35,7 @@ struct FrameMessages {
     UINT generateAllExit;  // "AllesGenerieren&Beenden"
     UINT saveExit;         // "Speichern&Beenden"
     UINT exportExit;       // "Exportieren&Beenden"
+    UINT pictureExit;      // "Bild&Beenden": the picture of -svg
     UINT cancelMouseMode;  // "Mausmodus abbrechen"
     UINT correctSection;   // "Korrigiere Ausschnitt"
     UINT endInit;          // "Beende INITDIALOG"

@@ -13,6 +13,7 @@
 #include "app/documents.h"
 #include "app/frame_win32.h"
 #include "app/settings_dialog_win32.h"
+#include "app/view_win32.h"
 #include "config/language_config.h"
 #include "config/menu_captions_win32.h"
 #include "config/profile.h"
@@ -86,13 +87,7 @@ bool openCommand(const CommandRequest& request) {
     }
     if (reuse) {
         // The window takes the new diagram; the one it showed goes.
-        SetWindowLongPtrA(current, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(diagram));
-        diagram->window = current;
-        currentDiagram->window = nullptr;
-        discardDiagram(currentDiagram);
-        g_currentDocument = &diagram->document;
-        refreshDiagramTitle(diagram);
-        InvalidateRect(current, nullptr, TRUE);
+        showDiagramIn(current, diagram);
     } else if (!createDiagramWindow(diagram)) {
         return false;
     }
@@ -107,14 +102,14 @@ bool insertCommand(const CommandRequest& request) {
     WaitCursor wait;
     if (!insertFileInto(diagram, request.path, chosen)) return false;
     noteRecentFile(true, chosen);
-    if (diagram->window) InvalidateRect(static_cast<HWND>(diagram->window), nullptr, TRUE);
+    diagramChanged(diagram, false);
     return true;
 }
 
 void reloaded(DiagramDocument* document) {
     if (OpenDiagram* diagram = diagramOfDocument(document)) {
-        refreshDiagramTitle(diagram);
-        if (diagram->window) InvalidateRect(static_cast<HWND>(diagram->window), nullptr, TRUE);
+        diagram->display = displayForDocument(g_displayDefaults, document->display);
+        diagramChanged(diagram, true);
     }
 }
 
@@ -384,6 +379,8 @@ bool configurationFileCommand(const CommandRequest& request) {
     int result = setConfigurationFile(g_languageConfig, &captions);
     if (fresh) DestroyMenu(fresh);
     DrawMenuBar(g_frame.frame);
+    // The keywords may have changed: everything is measured again.
+    if (result) displayChanged(kInvalidateAllViews);
     if (result & kConfigChosen) {
         std::snprintf(g_frameSettings.configurationFile, sizeof g_frameSettings.configurationFile, "%s",
                       g_languageConfig.path);
@@ -400,6 +397,8 @@ void installCommandRoutes() {
     setCommandRoute(CommandOwner::exporter, exporterCommand);
     setCommandRoute(CommandOwner::configuration, configurationFileCommand);
     setCommandRoute(CommandOwner::settings, settingsCommand);
+    setCommandRoute(CommandOwner::view, viewCommand);
+    holdSegmentsOf(&g_segmentWindows);
 
     // What the parts below the commands take from the front end.
     g_settingsHooks.chooseSaveSettings = chooseSaveSettingsWin32;
@@ -432,7 +431,6 @@ void installCommandRoutes() {
 
     // Not available yet - each waits for its part:
     //   layout         layout, screen and printer font
-    //   view           segment windows, navigation, overview, structure list
     //   edit           construct editing and insertion, default action CMD_DEFAULT_ACTION
     //   undo           undo of the last change
     //   clipboard      cut, copy and paste of constructs

@@ -5,6 +5,7 @@
 
 #include "app/frame_position.h"
 #include "app/frame_win32.h"
+#include "app/view_win32.h"
 #include "config/language_config.h"
 #include "config/menu_captions_win32.h"
 #include "config/profile.h"
@@ -70,7 +71,7 @@ bool registerClasses(bool platform4) {
 
     WNDCLASSA child = frame;
     child.lpfnWndProc = KivMDIChildWndProc;
-    child.cbWndExtra = 4;
+    child.cbWndExtra = sizeof(LONG_PTR);  // the SegmentWindow record
     child.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_DIAGRAM));
     child.lpszMenuName = nullptr;
     child.lpszClassName = g_strings.childClass;
@@ -140,6 +141,7 @@ void registerMessages() {
     m.generateAllExit = RegisterWindowMessageA("AllesGenerieren&Beenden");
     m.saveExit = RegisterWindowMessageA("Speichern&Beenden");
     m.exportExit = RegisterWindowMessageA("Exportieren&Beenden");
+    m.pictureExit = RegisterWindowMessageA("Bild&Beenden");
     m.cancelMouseMode = RegisterWindowMessageA("Mausmodus abbrechen");
     m.correctSection = RegisterWindowMessageA("Korrigiere Ausschnitt");
     m.endInit = RegisterWindowMessageA("Beende INITDIALOG");
@@ -372,6 +374,7 @@ bool initApplication(const std::string& line, int showMode) {
     SettingsLoadOptions load{g_startup.projectGiven, g_startup.projectPathGiven, &g_languageConfig,
                              &captions};
     loadSettings(g_frameSettings, g_settingsFile, load, g_settingsHooks);
+    loadDisplaySettings(g_displayDefaults, g_settingsFile);
     connectPartsToFrame();
     if (g_startup.projectGiven)
         std::snprintf(g_frameSettings.window.projectName, sizeof g_frameSettings.window.projectName, "%s",
@@ -412,6 +415,8 @@ bool initApplication(const std::string& line, int showMode) {
         UpdateWindow(frame);
         const ToolWindowPlace& toolbox = g_frameSettings.places[static_cast<int>(ToolWindow::ToolBox)];
         if (toolbox.open) createToolbox(&toolbox.rect);
+        if (g_frameSettings.places[static_cast<int>(ToolWindow::Overview)].open) toggleOverview();
+        if (g_frameSettings.places[static_cast<int>(ToolWindow::Levellist)].open) toggleStructureList();
     } else {
         layoutFrame();
     }
@@ -470,6 +475,7 @@ bool initApplication(const std::string& line, int showMode) {
     if (g_startup.generate) PostMessageA(frame, m.generateExit, 0, 0);
     if (g_startup.save) PostMessageA(frame, m.saveExit, 0, 0);
     if (g_startup.exportFile) PostMessageA(frame, m.exportExit, 0, 0);
+    if (g_startup.picture) PostMessageA(frame, m.pictureExit, 0, 0);
     PostMessageA(frame, m.endInit, 0, 0);
     return true;
 }
@@ -656,6 +662,7 @@ int messageLoop() {
 void finalCleanup() {
     if (g_frame.cleanedUp) return;
     g_frame.cleanedUp = true;
+    restoreCaretBlinkTime();
     if (g_frame.batch) flushStartupMessages();
     destroyToolbarImages();
     if (g_frame.fileTransferHandle) g_frame.fileTransferHandle = GlobalFree(g_frame.fileTransferHandle);

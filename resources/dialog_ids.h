@@ -38,3 +38,7 @@
 #define IDC_GENALL_LINE3 113
 #define IDC_GENALL_LINE4 114
 #define IDC_GENALL_FILE 115
+
+// Go to line (dialog 594, `pos_num_proc`): the line number asked for.
+#define IDD_GO_TO_LINE 594
+#define IDC_LINE_NUMBER 121

@@ -45,7 +45,8 @@ LineSearch findLine(DiagramDocument* document, long line) {
 ConstructNode* lineConstruct(DiagramDocument* document, long line) {
     const LineSearch found = findLine(document, line);
     if (!found.numbered) {
-        showMessage(IDS_NO_LINE_NUMBERS, kBoxDefault);
+        // Another application asking for a line learns it from the result.
+        if (!g_hostState.insideForeignCall) showMessage(IDS_NO_LINE_NUMBERS, kBoxDefault);
         return nullptr;
     }
     if (found.exact) return found.exact;

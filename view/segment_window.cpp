@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/element_stream.h"
+#include "resources/commands.h"
 
 namespace {
 
@@ -160,15 +161,15 @@ ConstructNode* viewCommandTarget(const SegmentWindow& window, unsigned command, 
     ConstructNode* root = window.document ? window.document->root : nullptr;
     if (!shown) return nullptr;
     switch (command) {
-        case 6000:
+        case CMD_VIEW_DOWN:
             if (window.selectionFirst && window.selectionFirst == window.selectionLast &&
                 window.selectionFirst->type == ConstructType::Level)
                 return window.selectionFirst;
             return nullptr;
-        case 6100:
+        case CMD_VIEW_UP:
             *select = shown;
             return enclosingLevel(shown);
-        case 6200: {
+        case CMD_VIEW_TOP: {
             if (shown == root) return nullptr;
             ConstructNode* below = shown;
             for (ConstructNode* up = enclosingLevel(below); up && up != root; up = enclosingLevel(below))

@@ -114,7 +114,7 @@ public:
 SegmentWindow* navigateTo(WindowRing& ring, SegmentWindow& current, ConstructNode* target,
                           ConstructNode* select, bool newWindow, WindowOpener& opener);
 
-// What the View commands 6000 (down), 6100 (up) and 6200 (top) show in
+// What the View commands Down, Up and Top show in
 // `window`, and what becomes selected there: null when the command does
 // nothing (6000 without exactly one selected segment, 6100 and 6200 at
 // the top).

@@ -26,20 +26,20 @@ ConstructType listedType(StructureKind kind) {
     }
 }
 
-// "number head text": the construct's number and the first line of its head.
-std::string entryText(const ConstructNode* n) {
-    char text[256];
-    if (n->type == ConstructType::Level) {
-        segmentName(n, text, sizeof text);
-        return text;
-    }
+// The entry of a construct: "number head text" (a segment's number is
+// its level id, another construct's its line), and the head's first line.
+StructureEntry entryOf(const ConstructNode* n, std::vector<std::uint32_t> path, int ordinal, int depth) {
     const char* head = displayText(childAt(n, Slot::Head));
     const int length = head ? static_cast<int>(std::strcspn(head, "\r\n")) : 0;
-    if (n->lineNumber > 0)
+    char text[256];
+    if (n->type == ConstructType::Level)
+        segmentName(n, text, sizeof text);
+    else if (n->lineNumber > 0)
         std::snprintf(text, sizeof text, "%d %.*s", n->lineNumber, length, head ? head : "");
     else
         std::snprintf(text, sizeof text, "%.*s", length, head ? head : "");
-    return text;
+    return {std::move(path), ordinal, depth, text,
+            std::string(head ? head : "", static_cast<std::size_t>(length))};
 }
 
 std::uint32_t idOf(const ConstructNode* level) {
@@ -90,7 +90,7 @@ bool buildStructureList(DiagramDocument* document, StructureKind kind, int maxDe
     };
     std::vector<Pending> pending;
     if (kind == StructureKind::Segments) {
-        out.entries.push_back({{idOf(root)}, -1, 0, entryText(root)});
+        out.entries.push_back(entryOf(root, {idOf(root)}, -1, 0));
         pending.push_back({root, {idOf(root)}, 1, out.entries.size()});
     } else {
         pending.push_back({root, {idOf(root)}, 0, 0});
@@ -120,11 +120,11 @@ bool buildStructureList(DiagramDocument* document, StructureKind kind, int maxDe
                 if (n->type == ConstructType::Level) {
                     std::vector<std::uint32_t> path = segment.path;
                     path.push_back(idOf(n));
-                    if (listedHere) found.push_back({path, -1, depth, entryText(n)});
+                    if (listedHere) found.push_back(entryOf(n, path, -1, depth));
                     inner.push_back({n, std::move(path), depth + (listedHere ? 1 : 0), found.size()});
                 } else if (listedHere) {
                     if (maxDepth <= 0 || depth < maxDepth)
-                        found.push_back({segment.path, ordinal, depth, entryText(n)});
+                        found.push_back(entryOf(n, segment.path, ordinal, depth));
                     ++depth;
                 }
                 return true;

@@ -28,6 +28,7 @@ struct StructureEntry {
     int ordinal;  // -1 for a segment; else the construct's place among the outline constructs of its segment
     int depth;    // in the tree: 0 at the top
     std::string text;  // "number head text"
+    std::string head;  // the head text's first line
 };
 
 struct StructureList {

@@ -132,6 +132,13 @@ TEST(CommandLineOptions, ValuesOfTheActions) {
     EXPECT_TRUE(o.convertAll);
     EXPECT_STREQ(o.convertPath, "src");
     EXPECT_FALSE(o.exportFile);
+    o = parse("-svg=out.svg x.vrd -e");
+    EXPECT_TRUE(o.picture);
+    EXPECT_FALSE(o.exportFile);
+    EXPECT_STREQ(o.actionPath, "out.svg");
+    EXPECT_TRUE(isBatchStart(o));
+    o = parse("-svgx");
+    EXPECT_FALSE(o.picture);
     o = parse("-o");
     EXPECT_TRUE(o.openDialog);
     EXPECT_FALSE(isBatchStart(o));

@@ -71,7 +71,7 @@ TEST_F(Routes, EveryMenuCommandHasAnOwnerAndAStatusHelp) {
         EXPECT_EQ(help.kind, StatusHelpKind::string) << menu[i];
         EXPECT_NE(findString(help.id), nullptr) << "no status help for " << menu[i];
     }
-    EXPECT_EQ(count, 115u);
+    EXPECT_EQ(count, 116u);
 }
 
 TEST_F(Routes, MemoryGuard) {

@@ -7,6 +7,7 @@
 
 #include "core/diagram_file.h"
 #include "core/segment_paging.h"
+#include "resources/commands.h"
 #include "resources/strings.h"
 #include "tests/generator/example_diagrams.h"
 #include "tests/view/view_helpers.h"
@@ -323,36 +324,36 @@ TEST_F(NavigationTest, ViewCommandsMoveDownAndUpTheSegments) {
         return shown != nullptr;
     };
     ring.current = &w;
-    EXPECT_FALSE(view(6000)) << "nothing selected";
+    EXPECT_FALSE(view(CMD_VIEW_DOWN)) << "nothing selected";
     selectConstruct(w, nth(levelInfoOf(top)->body, 0));
-    EXPECT_FALSE(view(6000)) << "not a segment";
+    EXPECT_FALSE(view(CMD_VIEW_DOWN)) << "not a segment";
     selectConstruct(w, middle);
-    ASSERT_TRUE(view(6000));
+    ASSERT_TRUE(view(CMD_VIEW_DOWN));
     EXPECT_EQ(w.shownSegment, middle);
     EXPECT_EQ(w.shownSegmentId, levelInfoOf(middle)->levelId);
     EXPECT_EQ(w.selectionFirst, nullptr);
     selectConstruct(w, inner);
-    ASSERT_TRUE(view(6000));
-    ASSERT_TRUE(view(6200));
+    ASSERT_TRUE(view(CMD_VIEW_DOWN));
+    ASSERT_TRUE(view(CMD_VIEW_TOP));
     EXPECT_EQ(w.shownSegment, top);
     EXPECT_EQ(selected(w), "Level") << "the segment the window came from";
     EXPECT_EQ(w.selectionFirst, middle);
-    EXPECT_FALSE(view(6200)) << "at the top already";
-    EXPECT_FALSE(view(6100));
+    EXPECT_FALSE(view(CMD_VIEW_TOP)) << "at the top already";
+    EXPECT_FALSE(view(CMD_VIEW_UP));
     // With a new window on every View command; a segment shown already is
     // activated where it is.
-    ASSERT_TRUE(view(6000, true));
+    ASSERT_TRUE(view(CMD_VIEW_DOWN, true));
     SegmentWindow* second = ring.current;
     EXPECT_NE(second, &w);
     EXPECT_EQ(second->shownSegment, middle);
     EXPECT_EQ(windowCount(ring, &doc), 2);
     ring.current = &w;
     selectConstruct(w, middle);
-    ASSERT_TRUE(view(6000));
+    ASSERT_TRUE(view(CMD_VIEW_DOWN));
     EXPECT_EQ(opener.activated, second);
     EXPECT_EQ(w.shownSegment, top) << "the current window keeps its segment";
     ring.current = second;
-    ASSERT_TRUE(view(6100));
+    ASSERT_TRUE(view(CMD_VIEW_UP));
     EXPECT_EQ(opener.activated, &w);
     EXPECT_EQ(w.selectionFirst, middle);
     EXPECT_EQ(ring.current, &w);
