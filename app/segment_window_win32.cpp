@@ -150,6 +150,7 @@ void paintWindow(SegmentWindow& window) {
                         window.scrollY);
     }
     EndPaint(hwnd, &paint);
+    if (laid == LayoutResult::LaidOut) refreshOverview();
     // A layout that moved the position: the whole window anew.
     if (window.scrollX != x || window.scrollY != y) {
         InvalidateRect(hwnd, nullptr, FALSE);

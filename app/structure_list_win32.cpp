@@ -134,12 +134,11 @@ LRESULT CALLBACK LevellistWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
             if (header->idFrom != kTreeId) break;
-            if (header->code == NM_DBLCLK || header->code == NM_RETURN) {
-                choose();
-                return 1;
-            }
-            if (header->code == TVN_KEYDOWN &&
-                reinterpret_cast<const NMTVKEYDOWN*>(lParam)->wVKey == VK_RETURN) {
+            // Enter comes as a key of the tree (not as NM_RETURN, which
+            // would make it twice).
+            if (header->code == NM_DBLCLK ||
+                (header->code == TVN_KEYDOWN &&
+                 reinterpret_cast<const NMTVKEYDOWN*>(lParam)->wVKey == VK_RETURN)) {
                 choose();
                 return 1;
             }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tests/e2e/e2e_support.h"
+#include "tests/e2e/view_support.h"
 
 using e2e::Editor;
 
@@ -145,6 +146,24 @@ TEST_F(DdeTest, OpenWithLineIsAcknowledgedPositively) {
     pumpUntil(g_client.terminated);
     EXPECT_TRUE(g_client.terminated);
 
+    editor.post(WM_CLOSE);
+    EXPECT_EQ(editor.waitExit(), 0);
+    DeleteFileA(diagram.c_str());
+}
+
+// [line(n)] selects the construct of line n in a running editor, in the
+// segment that holds it.
+TEST_F(DdeTest, LineSelectsTheConstructOfTheLine) {
+    const std::string diagram = e2e::tempPath("korrin-dde-lines", ".vrd");
+    ASSERT_TRUE(e2e::writeNumberedDiagram(diagram));
+    Editor editor;
+    ASSERT_TRUE(editor.start(""));
+    HWND server = initiate(editor.frame, "korrin", "System");
+    ASSERT_EQ(server, editor.frame);
+    const std::size_t from = editor.log().size();
+    EXPECT_EQ(execute(server, "[open(\"" + diagram + "\")][line(12)]"), 0x8000);
+    EXPECT_TRUE(editor.waitFor("show segment 4 select line 12", 5000, from)) << editor.log().substr(from);
+    PostMessageA(server, WM_DDE_TERMINATE, reinterpret_cast<WPARAM>(g_client.window), 0);
     editor.post(WM_CLOSE);
     EXPECT_EQ(editor.waitExit(), 0);
     DeleteFileA(diagram.c_str());

@@ -336,14 +336,24 @@ bool sendKeys(HWND window, const std::vector<WORD>& modifiers, WORD key) {
     return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
 }
 
-bool rightClick(POINT at) {
+namespace {
+bool clickWith(POINT at, DWORD down, DWORD up) {
     SetCursorPos(at.x, at.y);
     Sleep(100);
     INPUT inputs[2] = {};
     inputs[0].type = inputs[1].type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+    inputs[0].mi.dwFlags = down;
+    inputs[1].mi.dwFlags = up;
     return SendInput(2, inputs, sizeof(INPUT)) == 2;
+}
+}  // namespace
+
+bool rightClick(POINT at) {
+    return clickWith(at, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+}
+
+bool leftClick(POINT at) {
+    return clickWith(at, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
 }
 
 void drawOwnCaptions() {
@@ -355,8 +365,9 @@ void drawOwnCaptions() {
     RegCloseKey(key);
 }
 
-bool saveScreenPng(const RECT& rect, const std::string& path) {
-    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+bool captureScreen(const RECT& rect, Screenshot& out) {
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    out = Screenshot{width, height, {}};
     if (width <= 0 || height <= 0) return false;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
@@ -374,14 +385,29 @@ bool saveScreenPng(const RECT& rect, const std::string& path) {
         HGDIOBJ old = SelectObject(memory, bitmap);
         ok = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY) != FALSE;
         GdiFlush();
-        if (ok)
-            ok = writeFile(windowsPath(path), pngOf(width, height, static_cast<const std::uint8_t*>(bits)));
+        const auto* bgra = static_cast<const std::uint8_t*>(bits);
+        out.bgra.assign(bgra, bgra + static_cast<std::size_t>(width) * height * 4);
         SelectObject(memory, old);
     }
     if (bitmap) DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return ok;
+}
+
+COLORREF Screenshot::at(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width || y >= height) return CLR_INVALID;
+    const std::uint8_t* p = &bgra[(static_cast<std::size_t>(y) * width + x) * 4];
+    return RGB(p[2], p[1], p[0]);
+}
+
+bool Screenshot::savePng(const std::string& path) const {
+    return !bgra.empty() && writeFile(windowsPath(path), pngOf(width, height, bgra.data()));
+}
+
+bool saveScreenPng(const RECT& rect, const std::string& path) {
+    Screenshot shot;
+    return captureScreen(rect, shot) && shot.savePng(path);
 }
 
 }  // namespace e2e

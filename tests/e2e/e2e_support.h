@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -81,11 +82,21 @@ std::string dialogText(HWND dialog);
 // Makes `window` the foreground window and types the keys (virtual-key
 // codes; modifiers pressed first, released last).
 bool sendKeys(HWND window, const std::vector<WORD>& modifiers, WORD key);
-// A right-button click at a screen point.
+// A right-button / left-button click at a screen point.
 bool rightClick(POINT at);
+bool leftClick(POINT at);
 // Under Wine without a window manager: let Wine draw the editor's captions
 // itself (a per-program setting of the Wine prefix; nothing on Windows).
 void drawOwnCaptions();
+// The screen contents of a rectangle: its pixels (32-bit BGRA, rows top
+// down) and the colour at a point of it (CLR_INVALID outside).
+struct Screenshot {
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> bgra;
+    COLORREF at(int x, int y) const;
+    bool savePng(const std::string& path) const;
+};
+bool captureScreen(const RECT& rect, Screenshot& out);
 // The screen contents of `rect` as a PNG file.
 bool saveScreenPng(const RECT& rect, const std::string& path);
 

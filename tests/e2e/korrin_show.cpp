@@ -1,6 +1,6 @@
 // Used by `make run`: waits for the frame of a running editor, opens its
-// toolbox, saves a screenshot of frame and toolbox as PNG and closes the
-// editor cleanly.
+// toolbox, saves a screenshot of the frame with its tool windows as PNG and
+// closes the editor cleanly.
 //
 //   korrin_show <screenshot.png> [seconds to wait]
 #include <windows.h>
@@ -37,11 +37,12 @@ int main(int argc, char** argv) {
     Sleep(1500);
     RECT rect;
     GetWindowRect(frame, &rect);
-    if (HWND toolbox = FindWindowA("KivToolbox", nullptr)) {
-        RECT box;
-        GetWindowRect(toolbox, &box);
-        UnionRect(&rect, &rect, &box);
-    }
+    for (const char* tool : {"KivToolbox", "KivOverview", "KivLevellist"})
+        if (HWND window = FindWindowA(tool, nullptr)) {
+            RECT box;
+            GetWindowRect(window, &box);
+            UnionRect(&rect, &rect, &box);
+        }
     bool saved = e2e::saveScreenPng(rect, argv[1]);
     if (!saved) std::fprintf(stderr, "korrin_show: the screenshot could not be saved\n");
 
