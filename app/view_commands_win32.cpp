@@ -3,7 +3,6 @@
 // view procedure, a new window on the same segment, the overview and the
 // structure list, and pictures of the shown segment (Export picture and
 // the batch option -svg).
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -14,6 +13,7 @@
 #include "resources/commands.h"
 #include "resources/dialog_ids.h"
 #include "resources/strings.h"
+#include "view/shapes.h"
 #include "view/structure_list.h"
 #include "view/svg_canvas.h"
 
@@ -129,38 +129,20 @@ bool goToLine(const CommandRequest& request) {
     return node && showConstruct(node);
 }
 
-// The name a call or a procedure head starts with: up to a blank, a
-// parenthesis or a semicolon, in upper case.
-std::string nameOf(const char* text) {
-    std::string name;
-    const char* p = text;
-    while (p && (*p == ' ' || *p == '\t')) ++p;
-    for (; p && *p && !std::strchr(" \t(;\r\n", *p); ++p)
-        name += static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
-    return name;
-}
-
 bool viewProcedure() {
     SegmentWindow* window = currentSegmentWindow();
     if (!window || !window->selectionFirst || window->selectionFirst != window->selectionLast ||
         window->selectionFirst->type != ConstructType::Call)
         return false;
-    const ConstructNode* head = childAt(window->selectionFirst, Slot::Head);
-    const char* called = head ? textOf(head) : nullptr;
-    const std::string wanted = nameOf(called);
-    if (wanted.empty()) return false;
-    WaitCursor wait;
-    for (StructureKind kind : {StructureKind::Procedures, StructureKind::Functions}) {
-        StructureList list;
-        buildStructureList(window->document, kind, 0, list);
-        for (const StructureEntry& entry : list.entries) {
-            if (nameOf(entry.head.c_str()) != wanted) continue;
-            ConstructNode* segment = nullptr;
-            if (ConstructNode* found = resolveEntry(window->document, entry, &segment))
-                return showConstruct(found, segment);
-        }
+    ConstructNode* segment = nullptr;
+    ConstructNode* found = nullptr;
+    {
+        WaitCursor wait;
+        found = calledProcedure(window->document, window->selectionFirst, &segment);
     }
-    showMessage(IDS_NAME_NOT_FOUND, kBoxDefault, called);
+    if (found) return showConstruct(found, segment);
+    const char* called = displayText(childAt(window->selectionFirst, Slot::Head));
+    showMessage(IDS_NAME_NOT_FOUND, kBoxDefault, called ? called : "");
     return false;
 }
 

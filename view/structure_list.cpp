@@ -47,6 +47,16 @@ std::uint32_t idOf(const ConstructNode* level) {
     return info ? info->levelId : 0;
 }
 
+// The name a call or a procedure head starts with, in upper case.
+std::string nameOf(const char* text) {
+    std::string name;
+    const char* p = text;
+    while (p && (*p == ' ' || *p == '\t')) ++p;
+    for (; p && *p && !std::strchr(" \t(;\r\n", *p); ++p)
+        name += static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
+    return name;
+}
+
 // The segment with `id` among the constructs of the body of `level`.
 ConstructNode* segmentIn(ConstructNode* level, std::uint32_t id) {
     ConstructNode* found = nullptr;
@@ -177,4 +187,20 @@ int findEntry(const StructureList& list, const char* text) {
     for (std::size_t i = 0; i < list.entries.size(); ++i)
         if (lower(list.entries[i].text).find(wanted) != std::string::npos) return static_cast<int>(i);
     return -1;
+}
+
+ConstructNode* calledProcedure(DiagramDocument* document, const ConstructNode* call,
+                               ConstructNode** segment) {
+    if (segment) *segment = nullptr;
+    if (!call || call->type != ConstructType::Call) return nullptr;
+    const std::string wanted = nameOf(displayText(childAt(call, Slot::Head)));
+    if (wanted.empty()) return nullptr;
+    for (StructureKind kind : {StructureKind::Procedures, StructureKind::Functions}) {
+        StructureList list;
+        buildStructureList(document, kind, 0, list);
+        for (const StructureEntry& entry : list.entries)
+            if (nameOf(entry.head.c_str()) == wanted)
+                if (ConstructNode* found = resolveEntry(document, entry, segment)) return found;
+    }
+    return nullptr;
 }

@@ -50,3 +50,9 @@ ConstructNode* resolveEntry(DiagramDocument* document, const StructureEntry& ent
 // The first entry whose text contains `text` in any letter case; -1 when
 // none does.
 int findEntry(const StructureList& list, const char* text);
+
+// The procedure or function a Call names: the first one listed whose head
+// starts with the called name (the name ends at a blank, a parenthesis or
+// a semicolon; letter case does not count). Its segment in `*segment`;
+// null when none is found.
+ConstructNode* calledProcedure(DiagramDocument* document, const ConstructNode* call, ConstructNode** segment);

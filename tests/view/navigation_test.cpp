@@ -506,6 +506,18 @@ TEST_F(OnDiskTest, StructureListsEveryKindInItsHierarchy) {
     buildStructureList(&doc, StructureKind::Segments, 0, segments);
     EXPECT_EQ(findEntry(segments, "s3"), 2) << "any letter case";
     EXPECT_EQ(findEntry(segments, "nothing"), -1);
+    // A call finds the procedure it names.
+    for (const auto& [name, found] :
+         std::map<std::string, bool>{{"p(1, 2);", true}, {" F", true}, {"Q", false}}) {
+        ConstructNode* calling = call(name.c_str());
+        roots.push_back(calling);
+        ConstructNode* in = nullptr;
+        ConstructNode* called = calledProcedure(&doc, calling, &in);
+        EXPECT_EQ(called != nullptr, found) << name;
+        if (called) {
+            EXPECT_EQ(in, enclosingLevel(called)) << name;
+        }
+    }
 }
 
 TEST_F(OnDiskTest, WhatIsShownSelectedOrPinnedIsNeverPagedOut) {
