@@ -40,17 +40,6 @@ void activate(OpenDiagram* diagram) {
         SendMessageA(g_frame.client, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(diagram->window), 0);
 }
 
-class WaitCursor {
-public:
-    WaitCursor() {
-        if (Host* host = currentHost()) host->setWaitCursor(true);
-    }
-    ~WaitCursor() {
-        if (Host* host = currentHost()) host->setWaitCursor(false);
-    }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // ---------------------------------------------------------------------------
 // Documents: New, Open, Close, Insert file, the activation check

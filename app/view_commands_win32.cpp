@@ -30,18 +30,6 @@ public:
     }
 };
 
-class WaitCursor {
-public:
-    WaitCursor() {
-        if (Host* host = currentHost()) host->setWaitCursor(true);
-    }
-    ~WaitCursor() {
-        if (Host* host = currentHost()) host->setWaitCursor(false);
-    }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 // A window moved to another segment (or selects anew): laid out with the
 // selection in view, painted, the tool windows follow.
 void shown(SegmentWindow& window) {

@@ -63,23 +63,31 @@ namespace {
 constexpr int kColumns = 12;
 constexpr int kGroupsPerColumn = 926;
 
-struct Diagram {
-    DiagramDocument doc{};
-    ConstructNode* level = nullptr;
-    long constructs = 0;
+// The built-in configuration and display, and the fixed-pitch font one
+// unit wide and two high.
+struct ViewSetup {
     LanguageConfig config{};
     DisplaySettings display{};
     FixedTextMetrics metrics{1, 2, 0};
     ViewState state;
     ViewContext ctx{};
 
-    Diagram() {
+    ViewSetup() {
         initLanguageConfig(config);
         initDisplaySettings(display);
         ctx.state = &state;
         ctx.display = &display;
         ctx.config = &config;
         ctx.metrics = &metrics;
+    }
+};
+
+struct Diagram : ViewSetup {
+    DiagramDocument doc{};
+    ConstructNode* level = nullptr;
+    long constructs = 0;
+
+    Diagram() {
         ConstructNode* rest = nullptr;
         for (int c = kColumns - 1; c >= 0; --c) {
             ConstructNode* head = nullptr;
@@ -187,26 +195,15 @@ void BM_ScrollOneLine(benchmark::State& state) {
 }
 
 // The large diagram, opened as the editor opens it.
-struct LargeDiagram {
+struct LargeDiagram : ViewSetup {  // in the small font 999 segments fit the worksheet
     char stem[platform::kMaxPath] = {};
     std::string path;
     DiagramDocument doc{};
-    LanguageConfig config{};
-    DisplaySettings display{};
-    FixedTextMetrics metrics{1, 2, 0};  // 999 segments fit the worksheet
-    ViewState state;
-    ViewContext ctx{};
     bool ok = false;
     static constexpr int kSegments = 999;
     static constexpr int kStatements = 1075;
 
     LargeDiagram() {
-        initLanguageConfig(config);
-        initDisplaySettings(display);
-        ctx.state = &state;
-        ctx.display = &display;
-        ctx.config = &config;
-        ctx.metrics = &metrics;
         if (!platform::tempFileName("kbv", stem)) return;
         platform::deleteFile(stem);
         path = std::string(stem) + ".vrd";

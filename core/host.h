@@ -79,6 +79,19 @@ int showMessage(unsigned id, unsigned style, ...);
 int askQuestion(unsigned id, unsigned style, int fallback, ...);
 bool questionsAllowed();
 
+// The wait cursor for the lifetime of the scope.
+class WaitCursor {
+public:
+    WaitCursor() {
+        if (Host* host = currentHost()) host->setWaitCursor(true);
+    }
+    ~WaitCursor() {
+        if (Host* host = currentHost()) host->setWaitCursor(false);
+    }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
 // The deferred list: at most kMaxDeferred entries (later ones are dropped).
 struct DeferredMessage {
     unsigned style;
