@@ -482,11 +482,11 @@ void showDiagramIn(HWND hwnd, OpenDiagram* diagram) {
     SegmentWindow* window = segmentWindowOf(hwnd);
     if (!window || !diagram) return;
     OpenDiagram* previous = diagramOf(*window);
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, nextWindowNumber(&diagram->document));
     window->document = &diagram->document;
     clearSelection(*window);
     window->shownSegment = nullptr;
     showSegment(*window, diagram->document.root, kShowClearSelection);
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, nextWindowNumber(&diagram->document) - 1);
     if (!diagram->window) diagram->window = hwnd;
     if (previous && previous != diagram && windowCount(g_segmentWindows, &previous->document) == 0) {
         previous->window = nullptr;

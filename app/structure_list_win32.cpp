@@ -32,7 +32,7 @@ HWND listWindow() {
 }
 
 void unpin() {
-    if (g_list.pinned) unpinSegment(g_segmentWindows, g_list.pinned);
+    if (g_list.pinned) releaseSegment(g_segmentWindows, g_list.pinned);
     g_list.pinned = nullptr;
 }
 
@@ -84,7 +84,7 @@ void choose() {
     diagnosticsLine("structure list chose %s", g_list.model.entries[index].text.c_str());
     if (!showConstruct(node, segment)) return;
     unpin();
-    pinSegment(g_segmentWindows, segment);
+    keepSegment(g_segmentWindows, segment);
     g_list.pinned = segment;
 }
 

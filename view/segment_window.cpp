@@ -79,7 +79,7 @@ SegmentWindow* windowShowing(const WindowRing& ring, const DiagramDocument* docu
 
 bool segmentHeld(const WindowRing& ring, const ConstructNode* level) {
     if (!level) return false;
-    bool held = std::find(ring.pins.begin(), ring.pins.end(), level) != ring.pins.end();
+    bool held = std::find(ring.kept.begin(), ring.kept.end(), level) != ring.kept.end();
     forEachWindow(ring, [&](SegmentWindow& w) {
         if (held) return;
         if (w.shownSegment == level) held = true;
@@ -92,13 +92,13 @@ bool segmentHeld(const WindowRing& ring, const ConstructNode* level) {
     return held;
 }
 
-void pinSegment(WindowRing& ring, const ConstructNode* level) {
-    if (level) ring.pins.push_back(level);
+void keepSegment(WindowRing& ring, const ConstructNode* level) {
+    if (level) ring.kept.push_back(level);
 }
 
-void unpinSegment(WindowRing& ring, const ConstructNode* level) {
-    auto at = std::find(ring.pins.begin(), ring.pins.end(), level);
-    if (at != ring.pins.end()) ring.pins.erase(at);
+void releaseSegment(WindowRing& ring, const ConstructNode* level) {
+    auto at = std::find(ring.kept.begin(), ring.kept.end(), level);
+    if (at != ring.kept.end()) ring.kept.erase(at);
 }
 
 void holdSegmentsOf(WindowRing* ring) {

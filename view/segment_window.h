@@ -47,7 +47,7 @@ struct SegmentWindow {
 struct WindowRing {
     SegmentWindow* first = nullptr;          // any window of the ring; null when there is none
     SegmentWindow* current = nullptr;        // the active window; commands act on it
-    std::vector<const ConstructNode*> pins;  // segments other holders keep (the structure list)
+    std::vector<const ConstructNode*> kept;  // segments other holders keep (the structure list)
 };
 
 void addWindow(WindowRing& ring, SegmentWindow* window);
@@ -72,10 +72,10 @@ SegmentWindow* windowShowing(const WindowRing& ring, const DiagramDocument* docu
                              const ConstructNode* level, const SegmentWindow* except = nullptr);
 
 // A segment that must stay in memory: shown in a window, selected in one,
-// or pinned by another holder.
+// or kept by another holder (keepSegment).
 bool segmentHeld(const WindowRing& ring, const ConstructNode* level);
-void pinSegment(WindowRing& ring, const ConstructNode* level);
-void unpinSegment(WindowRing& ring, const ConstructNode* level);
+void keepSegment(WindowRing& ring, const ConstructNode* level);
+void releaseSegment(WindowRing& ring, const ConstructNode* level);
 // Makes `ring` (null: none) the one the paging layer asks before it drops a
 // body from memory (the element stream's shown-segment hook).
 void holdSegmentsOf(WindowRing* ring);

@@ -357,6 +357,13 @@ TEST_F(NavigationTest, ViewCommandsMoveDownAndUpTheSegments) {
     EXPECT_EQ(opener.activated, &w);
     EXPECT_EQ(w.selectionFirst, middle);
     EXPECT_EQ(ring.current, &w);
+    // Up from the segment a second window shows too: that one reveals its
+    // selection again; at the top there is nothing above.
+    ASSERT_EQ(showSegment(w, middle, kShowClearSelection), 1);
+    EXPECT_EQ(showEnclosingSegment(ring, w, kShowMarkOthers), 1);
+    EXPECT_EQ(w.shownSegment, top);
+    EXPECT_TRUE(second->revealSelection);
+    EXPECT_EQ(showEnclosingSegment(ring, w, 0), 0);
     ring.current = second;
     removeWindow(ring, second);
     EXPECT_EQ(windowCount(ring, &doc), 1);
@@ -533,9 +540,9 @@ TEST_F(OnDiskTest, WhatIsShownSelectedOrPinnedIsNeverPagedOut) {
     selectConstruct(w, s2);
     EXPECT_EQ(pageOut(&doc, s2), 0) << "selected";
     clearSelection(w);
-    pinSegment(ring, s2);
+    keepSegment(ring, s2);
     EXPECT_EQ(pageOut(&doc, s2), 0) << "pinned";
-    unpinSegment(ring, s2);
+    releaseSegment(ring, s2);
     EXPECT_EQ(pageOut(&doc, s2), 1);
     // Shown again: loaded afresh and laid out anew.
     ConstructNode* again = segmentNamed("S2");
