@@ -228,19 +228,15 @@ bool exportPicture(const CommandRequest& request) {
 bool showConstruct(ConstructNode* node, ConstructNode* segment) {
     SegmentWindow* window = currentSegmentWindow();
     if (!window || !node) return false;
-    ConstructNode* select = node;
-    if (!segment) {
-        segment = enclosingLevel(node);
-    } else if (segment == node) {
-        // A segment is shown itself, its first construct selected.
-        select = childAt(segment, Slot::Body);
-    }
+    if (!segment) segment = enclosingLevel(node);
+    // A segment is shown itself, its first construct selected once its
+    // body is in memory.
+    const bool itself = segment == node;
     Win32Opener opener;
-    SegmentWindow* to =
-        navigateTo(g_segmentWindows, *window, segment, select, g_frameSettings.window.segInSepWnd, opener);
+    SegmentWindow* to = navigateTo(g_segmentWindows, *window, segment, itself ? nullptr : node,
+                                   g_frameSettings.window.segInSepWnd, opener);
     if (!to) return false;
-    if (segment == node) {
-        ensureLoaded(segment, window->document);
+    if (itself) {
         selectConstruct(*to, childAt(segment, Slot::Body));
         to->revealSelection = true;
     }
