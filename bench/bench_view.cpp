@@ -20,9 +20,9 @@
 // On the large diagram (bench_save's 100 MB file: 999 segments of 1,075
 // statements in the top segment, every construct numbered, opened with
 // the bodies on disk): BM_LargeTopSegment lays out and paints the top
-// segment; BM_GoToLine finds a line in a segment on disk, with the
-// segment paged out again before each search; BM_LoadSegmentFloor reads
-// one body from disk, the part of it no search can avoid.
+// segment, BM_LargeTopFloor only visits its constructs; BM_GoToLine finds a line in a segment on disk, with
+// the segment paged out again before each search; BM_LoadSegmentFloor reads one body from disk, the part of
+// it no search can avoid.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -240,6 +240,24 @@ void BM_LargeTopSegment(benchmark::State& state) {
     state.counters["height"] = size.height;
 }
 
+// The floor of the top segment: its constructs visited once, their
+// geometry read.
+void BM_LargeTopFloor(benchmark::State& state) {
+    LargeDiagram& d = large();
+    if (!d.ok) return state.SkipWithError("the diagram could not be set up");
+    for (auto _ : state) {
+        long sum = 0;
+        forEachNode(
+            d.doc.root,
+            [](ConstructNode* n, void* s) {
+                *static_cast<long*>(s) += n->views[0].height;
+                return 1;
+            },
+            &sum);
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
 void BM_GoToLine(benchmark::State& state) {
     LargeDiagram& d = large();
     if (!d.ok) return state.SkipWithError("the diagram could not be set up");
@@ -275,6 +293,7 @@ BENCHMARK(BM_WalkFloor)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Paint)->Arg(0)->Arg(13000)->Arg(25000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ScrollOneLine)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LargeTopSegment)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LargeTopFloor)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GoToLine)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadSegmentFloor)->Unit(benchmark::kMillisecond);
 
