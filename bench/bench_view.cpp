@@ -20,9 +20,10 @@
 // On the large diagram (bench_save's 100 MB file: 999 segments of 1,075
 // statements in the top segment, every construct numbered, opened with
 // the bodies on disk): BM_LargeTopSegment lays out and paints the top
-// segment, BM_LargeTopFloor only visits its constructs; BM_GoToLine finds a line in a segment on disk, with
-// the segment paged out again before each search; BM_LoadSegmentFloor reads one body from disk, the part of
-// it no search can avoid.
+// segment, BM_LargeTopFloor only visits its constructs; BM_GoToLine
+// finds a line in a segment on disk, with the segment paged out again
+// before each search; BM_LoadSegmentFloor reads one body from disk, the
+// part of it no search can avoid.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
