@@ -402,6 +402,10 @@ LRESULT CALLBACK KivMDIChildWndProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
             return 0;
         case WM_RBUTTONDBLCLK:
             return 0;
+        case WM_CHAR:
+            // The frame's keys first (Enter: the default action).
+            SendMessageA(g_frame.frame, WM_CHAR, wParam, lParam);
+            return 0;
         case WM_KEYDOWN:
             // PgDn and PgUp move the selection by a window's height, with
             // Shift extend it (the main loop's keys send the others).
