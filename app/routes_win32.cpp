@@ -40,7 +40,6 @@ void activate(OpenDiagram* diagram) {
         SendMessageA(g_frame.client, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(diagram->window), 0);
 }
 
-
 // ---------------------------------------------------------------------------
 // Documents: New, Open, Close, Insert file, the activation check
 

@@ -9,6 +9,7 @@
 
 #include "app/view_win32.h"
 #include "core/host.h"
+#include "core/path.h"
 #include "platform/platform.h"
 #include "resources/commands.h"
 #include "resources/dialog_ids.h"
@@ -157,12 +158,10 @@ bool viewOption(const CommandRequest& request) {
 
 // The diagram's file name with `ext` instead of its extension.
 std::string besideDiagram(const OpenDiagram* diagram, const char* ext) {
-    std::string path = diagram->document.ownFile.path;
-    if (path.empty()) return std::string("diagram") + ext;
-    const std::size_t slash = path.find_last_of("\\/");
-    const std::size_t dot = path.find_last_of('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) path.resize(dot);
-    return path + ext;
+    char path[kPathSize];
+    if (!pathBeside(diagram->document.ownFile.path, nullptr, ext, path, sizeof path))
+        return std::string("diagram") + ext;
+    return path;
 }
 
 bool endsWith(const std::string& text, const char* tail) {

@@ -114,10 +114,9 @@ public:
 SegmentWindow* navigateTo(WindowRing& ring, SegmentWindow& current, ConstructNode* target,
                           ConstructNode* select, bool newWindow, WindowOpener& opener);
 
-// What the View commands Down, Up and Top show in
-// `window`, and what becomes selected there: null when the command does
-// nothing (6000 without exactly one selected segment, 6100 and 6200 at
-// the top).
+// What the View commands Down, Up and Top show in `window`, and what
+// becomes selected there: null when the command does nothing (Down without
+// exactly one selected segment, Up and Top at the top).
 ConstructNode* viewCommandTarget(const SegmentWindow& window, unsigned command, ConstructNode** select);
 
 // The construct a selection of `node` selects: a construct in the head of
@@ -234,7 +233,7 @@ struct LineSearch {
 // loaded.
 LineSearch findLine(DiagramDocument* document, long line);
 
-// The construct to show for `line`, asking as command 6300 does: "No line
+// The construct to show for `line`, asking as View Line does: "No line
 // numbers assigned." when there are none, else the construct carrying the
 // line, or after "Line %s not found. View preceding line?" (then "...
 // succeeding line?") a neighbour. Null when nothing is to be shown.

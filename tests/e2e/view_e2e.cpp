@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 
+#include "resources/commands.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/e2e/view_support.h"
 #include "view/svg_canvas.h"
@@ -21,12 +22,6 @@ using e2e::Editor;
 using e2e::Screenshot;
 
 namespace {
-
-std::string examples() {
-    char dir[MAX_PATH] = {};
-    GetEnvironmentVariableA("KORRIN_EXAMPLES", dir, sizeof dir);
-    return e2e::windowsPath(dir);
-}
 
 std::string screenshot(const char* name) {
     char dir[MAX_PATH] = {};
@@ -147,7 +142,7 @@ double emfInk(const std::string& path) {
 // Saves the picture through "Export picture..." and its file dialog.
 bool exportPicture(Editor& editor, const std::string& path) {
     const std::size_t from = editor.log().size();
-    editor.command(2256);
+    editor.command(CMD_FILE_EXPORT_PICTURE);
     HWND dialog = editor.findDialog(10000);
     if (!dialog) return false;
     SetDlgItemTextA(dialog, 0x480, path.c_str());
@@ -163,8 +158,8 @@ bool exportPicture(Editor& editor, const std::string& path) {
 // drawing by one step; the overview frames the visible part and a click
 // there scrolls; Export picture writes SVG and EMF.
 TEST(View, TheScreenShowsTheLayout) {
-    const std::string work = e2e::tempPath("korrin-view", ".vrd");
-    ASSERT_TRUE(CopyFileA((examples() + "\\loops.vrd").c_str(), work.c_str(), FALSE));
+    const std::string work = e2e::copyOfExample("loops.vrd", "korrin-view");
+    ASSERT_FALSE(work.empty());
     e2e::TestView view(work);
     ASSERT_TRUE(view.ok());
     const RecordingCanvas drawing = view.paint(view.document().root);
@@ -215,7 +210,7 @@ TEST(View, TheScreenShowsTheLayout) {
 
     // One line down: the drawing moves up by one step.
     from = editor.log().size();
-    PostMessageA(child, WM_COMMAND, 209, 0);
+    PostMessageA(child, WM_COMMAND, CMD_SCROLL_LINE_DOWN, 0);
     ASSERT_TRUE(editor.waitFor("scroll 209 to", 5000, from));
     const int step = lineStep(view.context().vm().lineUnit);
     EXPECT_EQ(e2e::lastLogValue(editor.log(), "scroll 209 to ", from), "0," + std::to_string(step));
@@ -230,7 +225,7 @@ TEST(View, TheScreenShowsTheLayout) {
     // The overview: the visible part framed in ColorCurrentView; a click
     // centres the visible part on the point.
     from = editor.log().size();
-    editor.command(7500);
+    editor.command(CMD_OPTIONS_OVERVIEW);
     ASSERT_TRUE(editor.waitFor("overview frame", 10000, from));
     HWND overview = editor.findWindowOfClass("KivOverview");
     ASSERT_NE(overview, nullptr);
@@ -274,8 +269,8 @@ TEST(View, TheScreenShowsTheLayout) {
 
 // The batch option -svg writes the top segment as a picture and exits.
 TEST(View, BatchPictureHoldsEveryText) {
-    const std::string work = e2e::tempPath("korrin-batch", ".vrd");
-    ASSERT_TRUE(CopyFileA((examples() + "\\loops.vrd").c_str(), work.c_str(), FALSE));
+    const std::string work = e2e::copyOfExample("loops.vrd", "korrin-batch");
+    ASSERT_FALSE(work.empty());
     std::vector<std::string> texts;
     {
         e2e::TestView view(work);
@@ -302,8 +297,8 @@ TEST(View, BatchPictureHoldsEveryText) {
 TEST(View, NavigationWindowsAndTheStructureList) {
     const std::string work = e2e::tempPath("korrin-lines", ".vrd");
     ASSERT_TRUE(e2e::writeNumberedDiagram(work));
-    const std::string inserted = e2e::tempPath("korrin-insert", ".vrd");
-    ASSERT_TRUE(CopyFileA((examples() + "\\loops.vrd").c_str(), inserted.c_str(), FALSE));
+    const std::string inserted = e2e::copyOfExample("loops.vrd", "korrin-insert");
+    ASSERT_FALSE(inserted.empty());
     e2e::TestView view(work);
     ASSERT_TRUE(view.ok());
     ConstructNode* s3 = view.level(3);
@@ -343,7 +338,7 @@ TEST(View, NavigationWindowsAndTheStructureList) {
 
     // The structure list: four segments; Enter on S4 shows it.
     from = editor.log().size();
-    editor.command(7510);
+    editor.command(CMD_OPTIONS_STRUCTURE_LIST);
     ASSERT_TRUE(editor.waitFor("structure list 4 entries of kind 0", 10000, from))
         << editor.log().substr(from);
     HWND list = editor.findWindowOfClass("KivLevellist");
@@ -362,17 +357,18 @@ TEST(View, NavigationWindowsAndTheStructureList) {
 
     // Two windows on the diagram: closing one asks nothing.
     from = editor.log().size();
-    editor.command(6400);
+    editor.command(CMD_WINDOW_NEW);
     ASSERT_TRUE(editor.waitFor("window new made", 5000, from));
     EXPECT_EQ(diagramWindows(editor), 2);
-    editor.command(6404);
+    editor.command(CMD_WINDOW_CLOSE);
     EXPECT_EQ(editor.findDialog(1500), nullptr);
     EXPECT_EQ(diagramWindows(editor), 1);
     // Changed (a file inserted), the last window asks to save.
     from = editor.log().size();
-    editor.command(8400);
-    ASSERT_TRUE(editor.waitFor("command 8400 done", 10000, from)) << editor.log().substr(from);
-    editor.command(6404);
+    editor.command(CMD_RECENT_INSERT_FIRST);
+    ASSERT_TRUE(editor.waitFor("command " + std::to_string(CMD_RECENT_INSERT_FIRST) + " done", 10000, from))
+        << editor.log().substr(from);
+    editor.command(CMD_WINDOW_CLOSE);
     HWND question = editor.findDialog(5000);
     ASSERT_NE(question, nullptr);
     EXPECT_NE(e2e::dialogText(question).find("Save changes"), std::string::npos) << e2e::dialogText(question);
@@ -407,7 +403,7 @@ TEST(View, ASegmentOverTheWorksheetLimitIsReportedOnce) {
     HWND child = diagramWindow(editor);
     ASSERT_NE(child, nullptr);
     RedrawWindow(child, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    PostMessageA(child, WM_COMMAND, 209, 0);
+    PostMessageA(child, WM_COMMAND, CMD_SCROLL_LINE_DOWN, 0);
     SendMessageA(mdiClient(editor), WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(child), 0);
     EXPECT_EQ(editor.findDialog(2000), nullptr);
     DWORD_PTR answer = 0;
