@@ -97,6 +97,7 @@ struct LevelInfo {
     ViewGeometry views[kViewCount];  // the segment header's per-view layout
     std::uint32_t viewValid;         // one valid bit per view (bit = 1 << view)
     std::uint32_t viewGeneration[kViewCount];  // layout generation each view was laid out for
+    std::uint32_t pins;  // holds of editing on the body (pinSegment); a pinned body is never paged out
 };
 
 // Host-command record (KdlCommand). Lists end with a null link.
@@ -274,6 +275,33 @@ void freeSequence(ConstructNode* head);
 void freePayload(ConstructNode* node);
 void freeHostOperands(HostOperand* list);
 void freeHostCommand(HostCommand* record);
+
+// A deep copy of `first`..`last` (to the end of the sequence when `last`
+// is null or does not follow `first`) of the tree of `source`, for the
+// tree of `target` (null: the current document for either): every node
+// with its labels, payload record, texts, the three extra words of a Text,
+// and its child sequences. Line numbers are not copied (a copy has no
+// source line yet). Segment bodies on disk are read in full first; each
+// copied segment gets a new LevelInfo with a new level id of `target`,
+// its body loaded (flags 0x01). The copy is a detached sequence. Null,
+// with nothing left over, when a body cannot be read or memory runs out.
+ConstructNode* copySequence(DiagramDocument* target, ConstructNode* first, const ConstructNode* last,
+                            DiagramDocument* source);
+
+// Editing holds on to segments whose constructs it refers to (a pending
+// insertion, the undo record, a selection): a pinned segment's body, and
+// the body of every segment holding it, stays in memory (pageOut refuses
+// it). Pins count; every pin is released once.
+inline void pinSegment(ConstructNode* level) {
+    if (LevelInfo* li = levelInfoOf(level)) ++li->pins;
+}
+inline void unpinSegment(ConstructNode* level) {
+    if (LevelInfo* li = levelInfoOf(level); li && li->pins) --li->pins;
+}
+inline bool segmentPinned(const ConstructNode* level) {
+    const LevelInfo* li = levelInfoOf(level);
+    return li && li->pins;
+}
 
 // ---------------------------------------------------------------------------
 // Construct templates

@@ -111,6 +111,8 @@ void pageOutFromSource(void*, DiagramDocument* document, ConstructNode* level) {
 // Paging out
 
 bool isShown(const ConstructNode* level) {
+    // A segment editing holds on to stays as if it were shown.
+    if (segmentPinned(level)) return true;
     // The element stream keeps the one hook that knows the segment windows;
     // it hands the current one back when a new one is set.
     const SegmentShownHook hook = setSegmentShownHook(nullptr);
