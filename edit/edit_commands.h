@@ -1,0 +1,37 @@
+// The command numbers construct editing answers to, by name.
+#pragma once
+
+#if __has_include("resources/commands.h")
+#include "resources/commands.h"
+#else
+enum EditCommandId : unsigned {
+    CMD_EDIT_UNDO = 2310,
+    CMD_EDIT_SPLIT = 2328,
+    CMD_EDIT_JOIN = 2329,
+    CMD_EDIT_SEARCH = 2330,
+    CMD_EDIT_CONTINUE_SEARCH = 2334,
+    CMD_EDIT_COPY = 2340,
+    CMD_EDIT_DUPLICATE = 2350,
+    CMD_EDIT_MOVE = 2360,
+    CMD_EDIT_DELETE = 2365,
+    CMD_ENCLOSE_FIRST = 2461,
+    CMD_ENCLOSE_WHILE = 2481,
+    CMD_ENCLOSE_LAST = 2506,
+    CMD_EDIT_EXTRACT = 2600,
+    CMD_CLIPBOARD_CUT = 2610,
+    CMD_CLIPBOARD_COPY = 2620,
+    CMD_CLIPBOARD_PASTE = 2630,
+    CMD_CLIPBOARD_PASTE_FREE_FORMAT = 2640,
+    CMD_EDIT_REFINE = 2670,
+    CMD_EDIT_PUSH_DOWN = 2680,
+    CMD_EDIT_PULL_UP = 2690,
+    CMD_INSERT_FIRST = 3000,
+    CMD_INSERT_STATEMENT = 3000,
+    CMD_INSERT_SEGMENT = 3050,
+    CMD_INSERT_IF = 3100,
+    CMD_INSERT_WHILE = 3200,
+    CMD_INSERT_LAST = 5400,
+    CMD_INSERT_FILE = 5500,
+    CMD_QUIT_INSERT_MODE = 8600,
+};
+#endif
