@@ -194,11 +194,15 @@ Placement resolveTarget(const InsertTarget& target, ConstructNode* first, Constr
 
     if (moving) {
         // Neither the target nor anything holding it may lie in the sequence.
-        for (const ConstructNode* n = t; n; n = ownerAcrossSegments(n))
+        for (const ConstructNode* n = t; n; n = ownerOf(n))
             if (inRange(n, first, last)) return Placement::IntoItself;
         if ((position == InsertPosition::After && t->next == first) ||
             (position == InsertPosition::Before && last->next == t))
             return Placement::OwnPlace;
+        // Replacing the placeholder right after the sequence: the sequence
+        // leaves from before it.
+        if (out->previous && inRange(out->previous, first, last))
+            out->previous = slotOf(first) == Slot::Next ? first->up : nullptr;
     }
     out->context.owner = out->owner->type;
     out->context.slot = out->slot;

@@ -104,6 +104,7 @@ const CommandCase kCases[] = {
     {"*\"a\" \"b\" If{2:[@ph]}", at(CMD_EDIT_MOVE, At::Replace), "\"b\" If{2:[\"a\"]}"},
     {"If{2:[*\"a\"]} @\"b\"", at(CMD_EDIT_MOVE, At::After), "If \"b\" \"a\""},
     {"*Loop{4:[@\"a\"]}", at(CMD_EDIT_MOVE, At::After), kRefused},
+    {"If{8:[And{8:[*\"a\" @ph]}]}", at(CMD_EDIT_MOVE, At::Replace), "If{8:[And{8:[\"a\"]}]}"},
     {"*\"a\" *If{2:[\"b\"]} @\"c\"", at(CMD_CLIPBOARD_PASTE, At::After),
      "\"a\" If{2:[\"b\"]} \"c\" \"a\" If{2:[\"b\"]}"},
     {"*Level{4:[\"b\"]} @\"c\"", at(CMD_CLIPBOARD_PASTE, At::Before),

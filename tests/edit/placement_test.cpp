@@ -26,6 +26,7 @@ const PlacementCase kCases[] = {
     // Moving: not into itself, not onto its own place.
     {"*Loop{4:[@\"a\"]}", nullptr, At::After, Slot::None, P::IntoItself},
     {"*Loop{4:[If{2:[@ph]}]}", nullptr, At::Replace, Slot::None, P::IntoItself},
+    {"*Level{4:[Level{4:[While{4:[@ph]}]}]}", nullptr, At::Replace, Slot::None, P::IntoItself},
     {"*\"a\" *@\"b\"", nullptr, At::After, Slot::None, P::IntoItself},
     {"@\"a\" *\"b\"", nullptr, At::After, Slot::None, P::OwnPlace},
     {"*\"a\" @\"b\"", nullptr, At::Before, Slot::None, P::OwnPlace},
