@@ -65,8 +65,10 @@ bool loadTarget(DiagramDocument* document, const InsertTarget& target) {
     return (segmentFlags(target.target) & kSegLoaded) || ensureLoaded(target.target, document);
 }
 
+// A sequence of another document goes in as a copy made for this one (its
+// segments need level ids of this document).
 bool acrossDocuments(const PendingInsertion& pending, const EditContext& context) {
-    return pending.moving && pending.source && pending.source != context.document;
+    return pending.source && pending.source != context.document;
 }
 
 struct Placing {
@@ -94,8 +96,8 @@ int placeChange(EditContext& context, UndoRecord* record, void* data) {
         p->linked = true;
         p->first = first;
         p->last = last;
-        if (!p->copy) return 1;
-        // Across documents the original leaves the source.
+        if (!p->copy || !pending.moving) return 1;
+        // Moved across documents, the original leaves the source.
         Slot slot = Slot::None;
         ConstructNode* owner = ownerOf(pending.first, &slot);
         return journalUnlink(record, pending.source, pending.first, pending.last) &&
@@ -136,8 +138,8 @@ int completeInsertion(PendingInsertion& pending, EditContext& context, const Ins
     if (placing.copy && !placing.linked) freeSequence(placing.copy);
     if (!done) return 0;
     if (context.view) context.view->state.selection = Selection{placing.first, placing.last};
-    // The sequence is in the tree now: nothing pending is left to free.
-    pending.moving = true;
+    // A sequence that went in itself is the tree's now; a copied one is freed.
+    if (!placing.copy) pending.moving = true;
     cancelInsertion(pending);
     return 1;
 }

@@ -528,8 +528,10 @@ int journalMove(UndoRecord* record, DiagramDocument* document, ConstructNode* fi
 }
 
 namespace {
-// A node's own data changed in place: the segment that stores it.
+// A node's own data changed in place: the segment that stores it (the top
+// segment's own record lies in no block but is part of the diagram too).
 bool touchNode(UndoRecord* record, DiagramDocument* document, ConstructNode* node) {
+    if (!node->up) return touchSegment(record, document, node->type == ConstructType::Level ? node : nullptr);
     return touchPlace(record, document, placeOf(node));
 }
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "core/allocator.h"
 #include "core/outcome.h"
+#include "edit/construct_commands.h"
 #include "edit/edit_commands.h"
 #include "tests/edit/edit_helpers.h"
 
@@ -175,5 +176,13 @@ TEST_F(Commands, MemoryRunningOutAtEveryAllocationLeavesTheDiagramAsItWas) {
             ASSERT_EQ(journal.current, earlier);
             ASSERT_EQ(memOutstanding(), blocks) << "allocation " << nth;
         }
+    }
+}
+
+TEST_F(Commands, JoinKeepsTheTextBelowItsLimit) {
+    for (const int length : {14993, 14994}) {
+        const std::string text(static_cast<std::size_t>(length), 'x');
+        load("*\"" + text + "\" *\"" + text + "\"");
+        EXPECT_EQ(joinSelection(context), length == 14993 ? 1 : 0) << length;  // 2 x 14993 + 2 = 29988
     }
 }
