@@ -8,6 +8,7 @@
 #include "core/diagram_document.h"
 #include "core/outcome.h"
 #include "edit/edit_commands.h"
+#include "view/layout.h"
 
 namespace {
 
@@ -340,7 +341,7 @@ void markChanged(const UndoJournal* journal, const UndoRecord* record) {
     int count = 0;
     for (const UndoEntry* e = record->entries; e; e = e->older) {
         if (e->kind != UndoKind::SegmentChanged) continue;
-        if (LevelInfo* li = levelInfoOf(e->node)) li->viewValid = 0;
+        invalidateSegmentLayout(e->node);
         setSegmentFlags(e->node, static_cast<std::uint8_t>(segmentFlags(e->node) & ~kSegFileCurrent));
         if (!e->document) continue;
         e->document->modified = true;
