@@ -366,7 +366,7 @@ bool prepareReplay(const UndoRecord* record) {
 // ---------------------------------------------------------------------------
 // Records
 
-UndoRecord* beginUndoRecord(UndoJournal* journal, unsigned command, ConstructNode* segment, WindowId window) {
+UndoRecord* beginUndoRecord(UndoJournal* journal, unsigned command, ConstructNode* segment) {
     void* block = memAlloc(sizeof(UndoRecord));
     if (!journal || !block) {
         memFree(block);
@@ -375,7 +375,6 @@ UndoRecord* beginUndoRecord(UndoJournal* journal, unsigned command, ConstructNod
     auto* record = new (block) UndoRecord;
     record->segment = segment;
     record->command = command;
-    record->window = window;
     record->previous = journal->current;
     journal->current = record;
     return record;
@@ -645,8 +644,8 @@ int journalRefresh(UndoRecord* record, WindowId window) {
 int runEditCommand(EditContext& context, unsigned command, EditChange change, void* data) {
     if (!context.document || !context.journal || !change) return 0;
     const std::uint32_t levelIds = context.document->lastLevelId;
-    UndoRecord* record = beginUndoRecord(context.journal, command,
-                                         context.view ? context.view->segment : nullptr, context.window);
+    UndoRecord* record =
+        beginUndoRecord(context.journal, command, context.view ? context.view->segment : nullptr);
     if (!record) return 0;
     int result = !context.view || journalWindowState(record, context.window, context.view->state);
     if (result) result = change(context, record, data);

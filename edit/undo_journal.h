@@ -35,7 +35,7 @@ enum class UndoKind : std::uint8_t {
     Inserted = 0,        // first..last was linked in at `place`
     Removed = 1,         // first..last was taken out of `place`; owns the sequence
     Moved = 2,           // first..last went from `from` to `place`
-    ShownSegment = 4,    // `window` showed `segment` before (now another)
+    ShownSegment = 4,    // `window` showed `node` before (now another segment)
     Text = 5,            // the statement text of `node`; `stored` holds the other one
     Payload = 6,         // part0 payload record of `node`
     Condition = 7,       // condition kind and record (part0, part1) of a KivCond
@@ -104,7 +104,7 @@ struct UndoJournal {
 
 // A new empty record becomes current; the current one becomes its
 // `previous`. Null (nothing changed) when memory runs out.
-UndoRecord* beginUndoRecord(UndoJournal* journal, unsigned command, ConstructNode* segment, WindowId window);
+UndoRecord* beginUndoRecord(UndoJournal* journal, unsigned command, ConstructNode* segment);
 
 // Prepends a copy of `entry`. 0 when memory runs out: the entry's owned
 // data is released at once and the record is marked incomplete.

@@ -96,3 +96,17 @@ TEST_F(EditAndSave, EditsSurvivePagingSavingAndReopening) {
     open(file);
     EXPECT_EQ(save_test::loadedDump(&doc), expected);
 }
+
+TEST_F(EditAndSave, InsertFileReadsEveryBodyWithNewLevelIds) {
+    const std::string other = sampleFile("other.vrd", 2, 1);
+    open(sampleFile("plan.vrd", 3, 1));
+    view.segment = doc.root;
+    PendingInsertion pending;
+    ASSERT_EQ(beginFileInsertion(pending, context, other.c_str()), 1);
+    ASSERT_EQ(completeInsertion(pending, context, {segment(2), InsertPosition::After, Slot::None}), 1);
+    // The other file's top segment (read as id 5) is unwrapped: its two segments follow.
+    EXPECT_EQ(levelInfoOf(segment(3))->levelId, 6u);
+    EXPECT_EQ(levelInfoOf(segment(4))->levelId, 7u);
+    EXPECT_EQ(segmentFlags(segment(4)) & kSegLoaded, kSegLoaded);
+    EXPECT_NE(save_test::loadedDump(&doc).find("\"line 1.0\""), std::string::npos);
+}

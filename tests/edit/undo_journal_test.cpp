@@ -193,7 +193,7 @@ TEST_F(Journal, AClosedWindowsEntriesGoTheTreeStillUndoes) {
 
 TEST_F(Journal, ARecordThatLostAnEntryCannotBeUndone) {
     load("\"a\"");
-    UndoRecord* record = beginUndoRecord(&journal, CMD_EDIT_DELETE, doc.root, 1);
+    UndoRecord* record = beginUndoRecord(&journal, CMD_EDIT_DELETE, doc.root);
     ASSERT_NE(record, nullptr);
     UndoEntry entry;
     entry.kind = UndoKind::Text;
