@@ -16,9 +16,9 @@
 #include "core/diagram_document.h"
 #include "edit/clipboard_image.h"
 #include "edit/construct_commands.h"
-#include "edit/edit_commands.h"
 #include "edit/insertion.h"
 #include "edit/undo_journal.h"
+#include "resources/commands.h"
 
 namespace {
 

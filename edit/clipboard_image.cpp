@@ -11,7 +11,7 @@
 #include "core/element_stream.h"
 #include "core/outcome.h"
 #include "edit/construct_commands.h"
-#include "edit/edit_commands.h"
+#include "resources/commands.h"
 
 namespace {
 

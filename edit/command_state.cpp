@@ -2,10 +2,10 @@
 #include "edit/command_state.h"
 
 #include "edit/construct_commands.h"
-#include "edit/edit_commands.h"
 #include "edit/edit_internal.h"
 #include "edit/placement.h"
 #include "edit/undo_journal.h"
+#include "resources/commands.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include "core/allocator.h"
 #include "core/diagram_document.h"
-#include "edit/edit_commands.h"
 #include "edit/edit_internal.h"
+#include "resources/commands.h"
 
 using namespace edit_detail;
 

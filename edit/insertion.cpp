@@ -3,8 +3,8 @@
 
 #include "core/diagram_document.h"
 #include "core/diagram_file.h"
-#include "edit/edit_commands.h"
 #include "edit/edit_internal.h"
+#include "resources/commands.h"
 
 using namespace edit_detail;
 

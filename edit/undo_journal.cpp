@@ -7,7 +7,7 @@
 #include "core/allocator.h"
 #include "core/diagram_document.h"
 #include "core/outcome.h"
-#include "edit/edit_commands.h"
+#include "resources/commands.h"
 #include "view/layout.h"
 
 namespace {

@@ -13,9 +13,9 @@
 #include "core/diagram_file.h"
 #include "core/outcome.h"
 #include "edit/clipboard_image.h"
-#include "edit/edit_commands.h"
 #include "edit/insertion.h"
 #include "edit/undo_journal.h"
+#include "resources/commands.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "core/diagram_file.h"
 #include "core/outcome.h"
 #include "edit/clipboard_image.h"
-#include "edit/edit_commands.h"
+#include "resources/commands.h"
 #include "resources/strings.h"
 #include "tests/core/element_stream_helpers.h"
 #include "tests/edit/edit_helpers.h"
@@ -231,25 +231,3 @@ TEST_F(Clipboard, CutDeletesOnlyOnceTheClipboardTookTheCopy) {
 
 // Seed corpus of the fuzz target: KORRIN_WRITE_CLIPBOARD_SEEDS=<folder>
 // writes the images of a few sequences.
-TEST_F(Clipboard, WriteFuzzSeeds) {
-    const char* folder = std::getenv("KORRIN_WRITE_CLIPBOARD_SEEDS");
-    if (!folder) GTEST_SKIP() << "set KORRIN_WRITE_CLIPBOARD_SEEDS to write the seed corpus";
-    const char* trees[] = {
-        "\"a\" If{8:[\"c\"] 2:[\"b\"]}",
-        "Level{4:[\"x\" While{8:[And{8:[\"p\" \"q\"]}]} Level{4:[FreeFormat\"f\"]}]}",
-        "OnCondition{5:[OnConditionBranch{7:[\"b\"]}]} OnSelector KdlCommand Repeat{8:[Not]}",
-    };
-    int index = 0;
-    for (const char* tree : trees) {
-        const Parsed parsed = parse(&doc, tree);
-        platform::MemHandle image = writeClipboardImage(&doc, parsed.head, lastOf(parsed.head));
-        const std::string bytes = bytesOf(image).substr(kMemHeaderSize);
-        const std::string path = std::string(folder) + "/seed" + std::to_string(index++) + ".vrd";
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        ASSERT_NE(f, nullptr) << path;
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-        platform::memBlockFree(image);
-        freeSequence(parsed.head);
-    }
-}

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "edit/command_state.h"
-#include "edit/edit_commands.h"
+#include "resources/commands.h"
 #include "tests/edit/edit_helpers.h"
 
 using namespace edit_test;

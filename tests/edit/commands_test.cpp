@@ -7,7 +7,7 @@
 #include "core/allocator.h"
 #include "core/outcome.h"
 #include "edit/construct_commands.h"
-#include "edit/edit_commands.h"
+#include "resources/commands.h"
 #include "tests/edit/edit_helpers.h"
 
 using namespace edit_test;

@@ -7,7 +7,7 @@
 #include "core/outcome.h"
 #include "edit/clipboard_image.h"
 #include "edit/construct_commands.h"
-#include "edit/edit_commands.h"
+#include "resources/commands.h"
 
 namespace edit_test {
 

@@ -9,9 +9,9 @@
 #include "core/segment_paging.h"
 #include "edit/clipboard_image.h"
 #include "edit/construct_commands.h"
-#include "edit/edit_commands.h"
 #include "edit/insertion.h"
 #include "edit/undo_journal.h"
+#include "resources/commands.h"
 #include "tests/core/save_helpers.h"
 
 namespace {

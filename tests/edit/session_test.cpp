@@ -9,8 +9,8 @@
 #include "core/allocator.h"
 #include "core/diagram_document.h"
 #include "edit/construct_commands.h"
-#include "edit/edit_commands.h"
 #include "edit/edit_internal.h"
+#include "resources/commands.h"
 #include "tests/core/element_stream_helpers.h"
 #include "tests/edit/edit_helpers.h"
 

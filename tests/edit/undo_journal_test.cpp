@@ -10,7 +10,7 @@
 #include "core/diagram_document.h"
 #include "core/outcome.h"
 #include "edit/construct_commands.h"
-#include "edit/edit_commands.h"
+#include "resources/commands.h"
 #include "tests/edit/edit_helpers.h"
 
 using namespace edit_test;

@@ -10,6 +10,9 @@
 //   write_fuzz_seeds generator <folder>       each golden diagram's element
 //       stream behind the templates of the embedded Pascal configuration
 //       (examples/pascal.cfg, found from the build folder of the tests)
+//   write_fuzz_seeds clipboard_image <folder>  clipboard images of a few
+//       sequences (conditions, segments, branches), without the memory
+//       block's header
 //
 // Exit code 0 when every seed was written, 1 otherwise.
 #include <cstdio>
@@ -19,12 +22,15 @@
 
 #include "config/language_config.h"
 #include "core/allocator.h"
+#include "core/buffered_file.h"
 #include "core/element_stream.h"
 #include "core/outcome.h"
+#include "edit/clipboard_image.h"
 #include "platform/platform.h"
 #include "tests/core/diagram_fixture_helpers.h"
 #include "tests/core/element_stream_helpers.h"
 #include "tests/core/tree_helpers.h"
+#include "tests/edit/edit_helpers.h"
 #include "tests/generator/example_diagrams.h"
 #include "tests/generator/generator_helpers.h"
 
@@ -116,11 +122,39 @@ void generatorSeeds(const std::string& folder, DiagramDocument& doc) {
     }
 }
 
+void clipboardImageSeeds(const std::string& folder, DiagramDocument& doc) {
+    const char* trees[] = {
+        "\"a\" If{8:[\"c\"] 2:[\"b\"]}",
+        "Level{4:[\"x\" While{8:[And{8:[\"p\" \"q\"]}]} Level{4:[FreeFormat\"f\"]}]}",
+        "OnCondition{5:[OnConditionBranch{7:[\"b\"]}]} OnSelector KdlCommand Repeat{8:[Not]}",
+    };
+    int index = 0;
+    for (const char* tree : trees) {
+        const edit_test::Parsed parsed = edit_test::parse(&doc, tree);
+        platform::MemHandle image = writeClipboardImage(&doc, parsed.head, lastOf(parsed.head));
+        if (!image) {
+            g_ok = false;
+        } else {
+            const auto* p = static_cast<const char*>(platform::memBlockLock(image));
+            std::uint32_t end = 0;
+            std::memcpy(&end, p + 4, 4);
+            save(folder, "seed" + std::to_string(index) + ".vrd",
+                 std::string(p + kMemHeaderSize, end - kMemHeaderSize));
+            platform::memBlockUnlock(image);
+            platform::memBlockFree(image);
+        }
+        ++index;
+        freeSequence(parsed.head);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: write_fuzz_seeds diagram_file|element_stream|generator <folder>\n");
+        std::fprintf(
+            stderr,
+            "usage: write_fuzz_seeds diagram_file|element_stream|generator|clipboard_image <folder>\n");
         return 2;
     }
     const std::string target = argv[1], folder = argv[2];
@@ -133,6 +167,8 @@ int main(int argc, char** argv) {
         elementStreamSeeds(folder, doc);
     } else if (target == "generator") {
         generatorSeeds(folder, doc);
+    } else if (target == "clipboard_image") {
+        clipboardImageSeeds(folder, doc);
     } else {
         std::fprintf(stderr, "write_fuzz_seeds: no seeds for %s\n", target.c_str());
         return 2;
