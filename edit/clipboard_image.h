@@ -53,8 +53,8 @@ PasteSource pasteSource(const ClipboardContent& content, bool settingsLoaded);
 // and at 29988 characters. Null for an empty text or when memory ran out.
 char* constructTextFromClipboard(const char* text, std::size_t size, bool oem);
 
-// Paste of text: a Text construct (2630) or a FreeFormat construct (2640)
-// holding the converted text; null for anything else, an empty text, or
+// Paste of text: a Text construct (CMD_CLIPBOARD_PASTE) or a FreeFormat construct
+// (CMD_CLIPBOARD_PASTE_FREE_FORMAT) holding the converted text; null for anything else, an empty text, or
 // when memory ran out.
 ConstructNode* constructFromClipboardText(unsigned command, const char* text, std::size_t size, bool oem);
 
@@ -68,8 +68,8 @@ char* clipboardTextOf(ConstructNode* first, const ConstructNode* last, bool oem)
 // true when the clipboard took the image over. The window side implements it.
 using ClipboardPut = bool (*)(void* context, platform::MemHandle image, const char* text);
 
-// Copy (2620): the selection's image and text onto the clipboard. 1 on success.
+// Copy (CMD_CLIPBOARD_COPY): the selection's image and text onto the clipboard. 1 on success.
 int copySelectionToClipboard(EditContext& context, ClipboardPut put, void* putContext);
 
-// Cut (2610): Copy, and only when the clipboard took the copy, Delete.
+// Cut (CMD_CLIPBOARD_CUT): Copy, and only when the clipboard took the copy, Delete.
 int cutSelectionToClipboard(EditContext& context, ClipboardPut put, void* putContext);

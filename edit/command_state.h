@@ -19,7 +19,7 @@ struct EditState {
     int caret = -1;  // the caret in the selected construct's text (Split); -1: none
 };
 
-// For the commands of construct editing, undo and the clipboard (2310,
-// 2328, 2329, 2340..2365, 2461..2506, 2600..2690, 3000..5400, 5500, 8600);
-// false for any other number. Checks read segment bodies they need.
+// For the commands of construct editing, undo and the clipboard (CMD_EDIT_UNDO,
+// CMD_EDIT_SPLIT, CMD_EDIT_JOIN, 2340..2365, 2461..2506, 2600..2690, 3000..5400, CMD_INSERT_FILE,
+// CMD_QUIT_INSERT_MODE); false for any other number. Checks read segment bodies they need.
 bool editCommandEnabled(const EditState& state, unsigned command);

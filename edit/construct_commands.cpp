@@ -16,14 +16,29 @@ namespace {
 using T = ConstructType;
 
 constexpr EncloseRow kEncloseTable[] = {
-    {2461, 3100, Slot::Then},      {2462, 3100, Slot::Else},      {2481, 3200, Slot::Body},
-    {2482, 3720, Slot::Body},      {2483, 3710, Slot::Body},      {2484, 3500, Slot::Body},
-    {2485, 3300, Slot::Branches},  {2486, 3300, Slot::Rest},      {2487, 3750, Slot::Branches},
-    {2488, 3750, Slot::Rest},      {2489, 3775, Slot::Head},      {2490, 4320, Slot::Condition},
-    {2491, 4330, Slot::Condition}, {2492, 4340, Slot::Condition}, {2493, 4350, Slot::Condition},
-    {2494, 3650, Slot::Body},      {2495, 5000, Slot::Body},      {2496, 3740, Slot::Body},
-    {2497, 3733, Slot::Body},      {2498, 3150, Slot::Then},      {2499, 3150, Slot::Else},
-    {2503, 3700, Slot::Body},      {2506, 3745, Slot::Body},
+    {CMD_ENCLOSE_IF_THEN, 3100, Slot::Then},
+    {CMD_ENCLOSE_IF_ELSE, 3100, Slot::Else},
+    {CMD_ENCLOSE_WHILE, 3200, Slot::Body},
+    {CMD_ENCLOSE_REPEAT, 3720, Slot::Body},
+    {CMD_ENCLOSE_FOR, 3710, Slot::Body},
+    {CMD_ENCLOSE_LOOP, 3500, Slot::Body},
+    {CMD_ENCLOSE_SWITCH_WHEN, 3300, Slot::Branches},
+    {CMD_ENCLOSE_SWITCH_WHEN_NONE, 3300, Slot::Rest},
+    {CMD_ENCLOSE_CASE_OF, 3750, Slot::Branches},
+    {CMD_ENCLOSE_CASE_OTHERWISE, 3750, Slot::Rest},
+    {CMD_ENCLOSE_FIRST + 28, 3775, Slot::Head},
+    {CMD_ENCLOSE_AND, 4320, Slot::Condition},
+    {CMD_ENCLOSE_OR, 4330, Slot::Condition},
+    {CMD_ENCLOSE_FIRST + 31, 4340, Slot::Condition},
+    {CMD_ENCLOSE_NOT, 4350, Slot::Condition},
+    {CMD_ENCLOSE_BLOCK, 3650, Slot::Body},
+    {CMD_ENCLOSE_FIRST + 34, 5000, Slot::Body},
+    {CMD_ENCLOSE_PROCEDURE, 3740, Slot::Body},
+    {CMD_ENCLOSE_FIRST + 36, 3733, Slot::Body},
+    {CMD_ENCLOSE_FIRST + 37, 3150, Slot::Then},
+    {CMD_ENCLOSE_FIRST + 38, 3150, Slot::Else},
+    {CMD_ENCLOSE_FRAME, 3700, Slot::Body},
+    {CMD_ENCLOSE_FUNCTION, 3745, Slot::Body},
 };
 
 int lengthOf(const ConstructNode* node) {

@@ -15,7 +15,7 @@
 // The longest statement text: the joined texts stay below 29989 characters.
 constexpr int kMaxJoinedText = 29988;
 
-// Delete (2365): the area leaves its sequence (the undo record keeps it);
+// Delete (CMD_EDIT_DELETE): the area leaves its sequence (the undo record keeps it);
 // a slot left empty gets its placeholder back (a segment body stays
 // empty). A lone placeholder cannot be deleted. The selection becomes the
 // placeholder put back, else the construct after the area, else the one
@@ -23,7 +23,7 @@ constexpr int kMaxJoinedText = 29988;
 int deleteSelection(EditContext& context);
 bool canDelete(const Selection& selection);
 
-// Duplicate (2350): a deep copy of the area goes in directly after it and
+// Duplicate (CMD_EDIT_DUPLICATE): a deep copy of the area goes in directly after it and
 // becomes the selection.
 int duplicateSelection(EditContext& context);
 Placement checkDuplicate(DiagramDocument* document, const Selection& selection);
@@ -41,32 +41,32 @@ const EncloseRow* encloseRow(unsigned command);  // null for another command
 int encloseSelection(EditContext& context, unsigned command);
 Placement checkEnclose(DiagramDocument* document, const Selection& selection, unsigned command);
 
-// Extract (2600): the construct holding the area (for a branch's body, the
+// Extract (CMD_EDIT_EXTRACT): the construct holding the area (for a branch's body, the
 // multi-way construct holding the branch) is replaced by the area; the rest
 // of that construct goes with it into the undo record. A segment is never
 // dissolved this way (Pull up does that). The area stays selected.
 int extractSelection(EditContext& context);
 Placement checkExtract(DiagramDocument* document, const Selection& selection);
 
-// Refine (2670) and Push down (2680): a new segment (template 3050, a new
+// Refine (CMD_EDIT_REFINE) and Push down (CMD_EDIT_PUSH_DOWN): a new segment (template 3050, a new
 // level id) takes the area's place with the area as its body. Refine then
 // shows the new segment in the window with the area selected; Push down
 // stays and selects the new segment.
 int refineSelection(EditContext& context, bool pushDown);
 Placement checkRefine(DiagramDocument* document, const Selection& selection);
 
-// Pull up (2690): every segment of an area of segments is replaced by its
+// Pull up (CMD_EDIT_PULL_UP): every segment of an area of segments is replaced by its
 // body; the selection spans what was pulled up.
 int pullUpSelection(EditContext& context);
 Placement checkPullUp(DiagramDocument* document, const Selection& selection);
 
-// Split (2328): the one selected text construct, outside conditions and
+// Split (CMD_EDIT_SPLIT): the one selected text construct, outside conditions and
 // heads, is cut at `caret` (0 < caret < length) into two constructs of its
 // type; a line break at the cut goes. The second becomes the selection.
 int splitSelection(EditContext& context, int caret);
 bool canSplit(const Selection& selection, int caret);
 
-// Join (2329): two or more text constructs of one sequence become the
+// Join (CMD_EDIT_JOIN): two or more text constructs of one sequence become the
 // first, their texts joined with CR LF, when the result has at most 29988
 // characters.
 int joinSelection(EditContext& context);

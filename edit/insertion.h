@@ -24,8 +24,8 @@ struct PendingInsertion {
 };
 
 // Starts an insertion for a construct command (3000..5400: a new construct
-// from its template), Copy (2340: a deep copy of the selection) or Move
-// (2360: the selection itself). 0 when there is nothing to insert (no
+// from its template), Copy (CMD_EDIT_COPY: a deep copy of the selection) or Move
+// (CMD_EDIT_MOVE: the selection itself). 0 when there is nothing to insert (no
 // selection, not a construct command, memory ran out).
 int beginInsertion(PendingInsertion& pending, EditContext& context, unsigned command);
 
@@ -35,11 +35,11 @@ int beginInsertion(PendingInsertion& pending, EditContext& context, unsigned com
 int beginInsertionOf(PendingInsertion& pending, DiagramDocument* document, unsigned command,
                      ConstructNode* sequence);
 
-// Insert file (5500): the file read as a sequence (new level ids, every
+// Insert file (CMD_INSERT_FILE): the file read as a sequence (new level ids, every
 // body read), pending. 0 after the reader's message.
 int beginFileInsertion(PendingInsertion& pending, EditContext& context, const char* path);
 
-// Leaves insertion mode without inserting (8600): an owned sequence is freed.
+// Leaves insertion mode without inserting (CMD_QUIT_INSERT_MODE): an owned sequence is freed.
 void cancelInsertion(PendingInsertion& pending);
 
 // The verdict of the placement rules for `target` (the pointer's feedback).

@@ -74,7 +74,7 @@ struct UndoEntry {
 struct UndoRecord {
     UndoEntry* entries = nullptr;      // newest first
     ConstructNode* segment = nullptr;  // the segment shown in the window the command ran in
-    unsigned command = 0;              // the command that made it; 2310 after an Undo
+    unsigned command = 0;              // the command that made it; CMD_EDIT_UNDO after an Undo
     WindowId window = 0;
     bool incomplete = false;         // an entry was lost when memory ran out: not undoable
     UndoRecord* previous = nullptr;  // the record current before, kept until the command ends
@@ -129,11 +129,11 @@ void purgeWindow(UndoJournal* journal, WindowId window);
 void forgetDocument(UndoJournal* journal, DiagramDocument* document);
 
 // ---------------------------------------------------------------------------
-// Undo (2310)
+// Undo (CMD_EDIT_UNDO)
 
 // Whether Undo can act in a window showing `shownSegment`: there is a
-// complete record, made in that segment or by Find or replace (2330) or
-// Continue search (2334).
+// complete record, made in that segment or by Find or replace (CMD_EDIT_SEARCH) or
+// Continue search (CMD_EDIT_CONTINUE_SEARCH).
 bool canUndo(const UndoJournal* journal, const ConstructNode* shownSegment);
 
 // Replays the current record backwards, writing the inverse journal into

@@ -30,9 +30,9 @@ const StateCase kCases[] = {
     {"*\"a\"", CMD_ENCLOSE_WHILE, true},
     {"*\"a\"", CMD_ENCLOSE_WHILE, false, false, false, -1, ConstructType::While},
     {"If{8:[*\"c\"]}", CMD_ENCLOSE_WHILE, false},
-    {"If{8:[*\"c\"]}", 2490, true},
-    {"If{8:[And{8:[*\"a\" *\"b\"]}]}", 2493, false},
-    {"If{8:[And{8:[*\"a\" *\"b\"]}]}", 2491, true},
+    {"If{8:[*\"c\"]}", CMD_ENCLOSE_AND, true},
+    {"If{8:[And{8:[*\"a\" *\"b\"]}]}", CMD_ENCLOSE_NOT, false},
+    {"If{8:[And{8:[*\"a\" *\"b\"]}]}", CMD_ENCLOSE_OR, true},
     {"*\"abc\"", CMD_EDIT_SPLIT, true, false, false, 1},
     {"*\"abc\"", CMD_EDIT_SPLIT, false},
     {"*\"a\" *\"b\"", CMD_EDIT_JOIN, true},
@@ -53,7 +53,7 @@ const StateCase kCases[] = {
     {"While{8:[*\"c\"]}", CMD_EDIT_DUPLICATE, false},
     {"*\"a\"", CMD_INSERT_FILE, true},
     {"*\"a\"", CMD_QUIT_INSERT_MODE, false},
-    {"*\"a\"", 2205, false},  // not an editing command
+    {"*\"a\"", CMD_FILE_OPEN, false},  // not an editing command
 };
 
 class CommandStates : public EditTest {};

@@ -38,8 +38,13 @@ const unsigned kCommands[] = {CMD_EDIT_DELETE,
                               1 /* insert */,
                               1,
                               0};
-const unsigned kEnclose[] = {2461, 2462, 2481, 2482, 2483, 2484, 2485, 2486, 2487, 2488, 2489, 2490,
-                             2491, 2492, 2493, 2494, 2495, 2496, 2497, 2498, 2499, 2503, 2506};
+const unsigned kEnclose[] = {
+    CMD_ENCLOSE_IF_THEN,    CMD_ENCLOSE_IF_ELSE,        CMD_ENCLOSE_WHILE,       CMD_ENCLOSE_REPEAT,
+    CMD_ENCLOSE_FOR,        CMD_ENCLOSE_LOOP,           CMD_ENCLOSE_SWITCH_WHEN, CMD_ENCLOSE_SWITCH_WHEN_NONE,
+    CMD_ENCLOSE_CASE_OF,    CMD_ENCLOSE_CASE_OTHERWISE, CMD_ENCLOSE_FIRST + 28,  CMD_ENCLOSE_AND,
+    CMD_ENCLOSE_OR,         CMD_ENCLOSE_FIRST + 31,     CMD_ENCLOSE_NOT,         CMD_ENCLOSE_BLOCK,
+    CMD_ENCLOSE_FIRST + 34, CMD_ENCLOSE_PROCEDURE,      CMD_ENCLOSE_FIRST + 36,  CMD_ENCLOSE_FIRST + 37,
+    CMD_ENCLOSE_FIRST + 38, CMD_ENCLOSE_FRAME,          CMD_ENCLOSE_FUNCTION};
 
 template <class T, std::size_t N>
 T any(std::mt19937& rng, const T (&list)[N]) {

@@ -92,7 +92,7 @@ TEST_F(Journal, ARefusedCommandKeepsTheRecordAndUndoRemovesExactlyTheDuplicate) 
     load("*\"a\" \"b\"");
     ASSERT_EQ(duplicateSelection(context), 1);
     UndoRecord* record = journal.current;
-    EXPECT_EQ(encloseSelection(context, 2490), 0);  // And outside a condition
+    EXPECT_EQ(encloseSelection(context, CMD_ENCLOSE_AND), 0);  // And outside a condition
     EXPECT_EQ(journal.current, record);
     ASSERT_EQ(undo(&journal, context), 1);
     EXPECT_EQ(body(), "\"a\" \"b\"");
