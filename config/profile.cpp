@@ -167,20 +167,20 @@ int readProfileTextFixedDefault(unsigned sectionId, unsigned keyId, unsigned def
 
 int readProfileBoolIn(unsigned keyId, const char* section, const char* file, int defaultValue) {
     char value[kProfileBoolSize];
-    if (!readValue(keyId, section, value, sizeof value, file)) return defaultValue;
+    if (!readValue(keyId, section, value, sizeof value, file)) return 0;
     return boolOf(value, defaultValue);
 }
 
 int readProfileBool(unsigned keyId, unsigned sectionId, const char* file, int defaultValue) {
     char section[kProfileNameSize];
-    if (!loadName(sectionId, section)) return defaultValue;
+    if (!loadName(sectionId, section)) return 0;
     return readProfileBoolIn(keyId, section, file, defaultValue);
 }
 
 int readProfileThreeWay(unsigned keyId, const char* section, const char* file, unsigned valueId1,
                         unsigned valueId2, unsigned valueId3, int defaultValue) {
     char value[kProfileBoolSize];
-    if (!readValue(keyId, section, value, sizeof value, file)) return defaultValue;
+    if (!readValue(keyId, section, value, sizeof value, file)) return 0;
     int answer = boolOf(value, -1);
     if (answer >= 0) return answer;
     if (equalsFixed(value, valueId1) || equalsFixed(value, valueId2) || equalsFixed(value, valueId3))

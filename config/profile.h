@@ -3,8 +3,9 @@
 // same operations serve the language configuration and the editor's settings
 // file. `file` is a path; an empty path (or null) is the system profile.
 //
-// An operation whose section or key text cannot be loaded fails: writes and
-// text reads return 0, reads with a default return the default.
+// An operation whose section or key text cannot be loaded fails: writes,
+// text reads and boolean reads return 0, the other reads with a default
+// return the default.
 #pragma once
 
 #include <cstdint>

@@ -131,9 +131,11 @@ bool memWrite(BufferedFile* f, const unsigned char* data, std::uint32_t count) {
 
 std::int32_t memRead(BufferedFile* f, unsigned char* out, std::uint32_t count) {
     if (!f->memBase) return -1;
-    // Beyond the end there is nothing to deliver, as in a file.
+    // At the end there is nothing to deliver; a position beyond it (a seek
+    // there is accepted) fails.
     std::uint64_t start = std::uint64_t{f->memPos} + f->memHeader;
-    if (start >= f->memEnd) return 0;
+    if (start > f->memEnd) return -1;
+    if (start == f->memEnd) return 0;
     auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(f->memEnd - start, count));
     std::memcpy(out, f->memBase + start, n);
     f->memPos += n;
@@ -695,7 +697,9 @@ int seek(BufferedFile* file, std::int32_t position) {
         setError(f);
         return -1;
     }
-    if (mayRead(f) && !fill(f) && (f->state & kStateError)) return -1;
+    // A memory position beyond the end is accepted; reading there fails.
+    const bool beyondEnd = isMemory(f) && std::int64_t{position} + f->memHeader > f->memEnd;
+    if (mayRead(f) && !beyondEnd && !fill(f) && (f->state & kStateError)) return -1;
     return 0;
 }
 
@@ -706,7 +710,10 @@ int skip(BufferedFile* file, std::int32_t delta) {
         return -1;
     }
     std::int64_t target = std::int64_t{here} + delta;
-    if (target < 0 || target > std::numeric_limits<std::int32_t>::max()) {
+    // In a memory stream a relative position must stay within the data.
+    std::int64_t limit = std::numeric_limits<std::int32_t>::max();
+    if (isMemory(file)) limit = std::max<std::int64_t>(std::int64_t{file->memEnd} - file->memHeader, here);
+    if (target < 0 || target > limit) {
         seek(file, -1);
         return -1;
     }

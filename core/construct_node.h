@@ -463,8 +463,11 @@ bool inRestBranchHead(const ConstructNode* node);
 // Makes sure the body of `level` is in memory, reading it from the
 // document's segment source when it is on disk (with line numbers cleared
 // when flag 0x20 is set). An outline copy is freed once the full body has
-// replaced it. 1 = loaded; 0 = not a Level, no body on disk, no segment
-// source, read failed (the previous body is kept) or job cancelled.
+// replaced it, except for the segments in it that must stay in memory
+// (segmentMustStay, core/element_stream.h): each takes the place of its
+// copy in the body (matched by level id). 1 = loaded; 0 = not a Level, no
+// body on disk, no segment source, read failed, a segment that must stay
+// has no copy in the body (the previous body is kept) or job cancelled.
 // `document` null: the current document.
 int ensureLoaded(ConstructNode* level, DiagramDocument* document = nullptr);
 

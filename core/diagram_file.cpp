@@ -454,6 +454,35 @@ bool isSingleLevel(const ConstructNode* root) {
     return root && root->type == ConstructType::Level && !root->next && levelInfoOf(root);
 }
 
+struct IdRoom {
+    std::uint32_t above;  // ids up to this one were in use before the read
+    std::uint32_t first;  // the lowest id handed out by the read, 0 = none
+};
+
+int findFirstNewId(ConstructNode* node, void* context) {
+    auto* room = static_cast<IdRoom*>(context);
+    const LevelInfo* li = levelInfoOf(node);
+    if (li && li->levelId > room->above && (room->first == 0 || li->levelId < room->first))
+        room->first = li->levelId;
+    return 1;
+}
+
+int shiftNewId(ConstructNode* node, void* context) {
+    LevelInfo* li = levelInfoOf(node);
+    if (li && li->levelId >= static_cast<IdRoom*>(context)->first) ++li->levelId;
+    return 1;
+}
+
+// Moves the ids the read handed out to the segments of `root` (above
+// `idsBefore`) up by one and returns the first of them (0: none), which the
+// new top segment takes.
+std::uint32_t makeRoomForTopSegmentId(ConstructNode* root, std::uint32_t idsBefore) {
+    IdRoom room{idsBefore, 0};
+    forEachNode(root, findFirstNewId, &room);
+    if (room.first != 0) forEachNode(root, shiftNewId, &room);
+    return room.first;
+}
+
 // A new top segment whose body is the sequence from `root`. Null after
 // freeing the sequence when it cannot be made.
 ConstructNode* wrapInTopSegment(DiagramDocument* doc, ConstructNode* root) {
@@ -464,6 +493,33 @@ ConstructNode* wrapInTopSegment(DiagramDocument* doc, ConstructNode* root) {
     }
     if (root) setChildAt(root, level, Slot::Body);
     return level;
+}
+
+// Moves the tree, the document information and every file of `from` to
+// `to` (whose own state must be empty), leaving `from` without them. The
+// segment source follows to the descriptor it read from.
+void moveDocumentState(DiagramDocument* to, DiagramDocument* from) {
+    *to = *from;
+    const auto follow = [&](SegmentSource* table, FileDescriptor* fd, const SegmentSource* fromTable,
+                            const FileDescriptor* fromFd) {
+        if (table->context == fromFd) table->context = fd;
+        if (from->segmentSource == fromTable) to->segmentSource = table;
+    };
+    follow(&to->ownFileSource, &to->ownFile, &from->ownFileSource, &from->ownFile);
+    follow(&to->tempFileSource, &to->tempFile, &from->tempFileSource, &from->tempFile);
+    from->root = nullptr;
+    from->shortInfo = nullptr;
+    from->saveTimeText = nullptr;
+    from->saveTime = 0;
+    if (from->segmentSource == &from->ownFileSource || from->segmentSource == &from->tempFileSource)
+        from->segmentSource = nullptr;
+    from->ownFile = FileDescriptor{};
+    from->ownFileSource = SegmentSource{};
+    from->relatedFiles[0] = from->relatedFiles[1] = FileDescriptor{};
+    from->tempFile = FileDescriptor{};
+    from->tempFileSource = SegmentSource{};
+    from->tempFileOwned = false;
+    from->modified = false;
 }
 
 bool confirmConversion(FileKind kind, const char* path) {
@@ -572,6 +628,7 @@ ConstructNode* loadDocument(DiagramDocument* document, FileDescriptor* source, s
     // A diagram; without a parser (or importer) other data is read as one
     // too and refused by the header check.
     ConstructNode* root = nullptr;
+    const std::uint32_t idsBefore = doc->lastLevelId;
     const int ok = readDiagramTree(doc, source, options, &root);
     if (source->file && source->file->locked) bfile::lock(source->file, false);
     if (!ok) return nullptr;
@@ -580,8 +637,12 @@ ConstructNode* loadDocument(DiagramDocument* document, FileDescriptor* source, s
     // any other tree) get a new top segment.
     const bool older = formatBelow(source->formatVersion, "3.0") || source->treeVersion < 6;
     if (older || !isSingleLevel(root)) {
+        // Older trees store no level ids: the top segment takes the first
+        // of those handed out while reading, the segments inside follow.
+        const std::uint32_t topId = older ? makeRoomForTopSegmentId(root, idsBefore) : 0;
         root = wrapInTopSegment(doc, root);
         if (!root) return nullptr;
+        if (topId != 0) levelInfoOf(root)->levelId = topId;  // lastLevelId already counts it
     }
 
     if (sourceKind == SourceKind::File && !(options & kReadKeepDocumentInfo)) {
@@ -662,9 +723,9 @@ int insertDiagramFile(DiagramDocument* document, const char* path, ConstructNode
     ConstructNode* root = loadDocument(doc, &source, kMemoryLoadOptions, SourceKind::File);
     bfile::close(file);
     if (!root) return 0;
-    if (source.kind == FileKind::Diagram && !formatBelow(source.formatVersion, "3.0") &&
-        source.treeVersion >= 6 && isSingleLevel(root))
-        root = unwrapTopSegment(root);
+    // The top segment of a newer diagram, or the one reading put around the
+    // tree of an older diagram (which has no top segment), is taken off.
+    if (source.kind == FileKind::Diagram) root = unwrapTopSegment(root);
     *sequence = root;
     return 1;
 }
@@ -685,13 +746,20 @@ int openDocument(DiagramDocument* document, const char* path, std::uint32_t opti
         settleOwnFile(doc);
         return 0;
     }
-    closeDocument(doc);
+    // The new diagram is read beside the one the document holds, which is
+    // replaced only once the read succeeded: a failed (re)load keeps it.
+    DiagramDocument previous;
+    moveDocumentState(&previous, doc);
+    doc->lastLevelId = 0;  // a diagram without stored ids numbers from 1
     doc->ownFile = opened;
     ConstructNode* root = loadDocument(doc, &doc->ownFile, options, SourceKind::File);
     if (!root) {
         closeDocument(doc);
+        moveDocumentState(doc, &previous);
+        settleOwnFile(doc);
         return 0;
     }
+    closeDocument(&previous);
     doc->root = root;
     // Closed, or held open by the drive rule (unless bodies are read from it).
     settleOwnFile(doc);

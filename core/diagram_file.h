@@ -141,9 +141,9 @@ ConstructNode* unwrapTopSegment(ConstructNode* root);
 int readClipboardDiagram(DiagramDocument* document, platform::MemHandle block, ConstructNode** sequence);
 
 // A file read as a sequence to insert into `document`: every body read now,
-// new level ids, the document's information kept. A diagram of format
-// "3.0" or newer with tree version 6 or higher whose root is a single Level
-// is unwrapped. Source texts and transfer files are converted as on
+// new level ids, the document's information kept. A diagram's top segment
+// is unwrapped; a diagram older than "3.0" or of tree version below 6 (which
+// has none) gives its sequence as stored. Source texts and transfer files are converted as on
 // opening. The file is closed again. 1 with the sequence in `*sequence`
 // (null when empty); 0 after the message.
 int insertDiagramFile(DiagramDocument* document, const char* path, ConstructNode** sequence);
@@ -154,13 +154,14 @@ int insertDiagramFile(DiagramDocument* document, const char* path, ConstructNode
 // Opens `path` for editing (openForEditing: read and write, others denied
 // writing, locked while it is read; write-protected with `writeProtect` or
 // after the questions of a file in use), loads it as the document's diagram
-// with `options` and installs the root, replacing what the document held.
+// with `options` and installs the root, replacing what the document held
+// only once the new diagram has been read (level ids start afresh).
 // A diagram file then goes through the temporary-file step (by default the
 // whole diagram is written to a new temporary segment file, from which
 // unloaded bodies are read). Afterwards the own file is closed or held open
 // by the drive rule (settleOwnFile); without a temporary-file step it stays
-// open as the segment source. 1 on success; 0 after the message (the
-// document is then empty; when the file cannot be opened it is unchanged).
+// open as the segment source. 1 on success; 0 after the message, with the
+// document as it was (its tree, information, files and segment source).
 int openDocument(DiagramDocument* document, const char* path, std::uint32_t options = kReadKeepLineNumbers,
                  bool writeProtect = false);
 

@@ -219,34 +219,17 @@ bool elementRecord(BufferedFile* f, const ConstructNode* node, int width) {
 // ---------------------------------------------------------------------------
 // Segments
 
-// The in-memory parts of a body (outline copies included) that decide
-// whether its file copy may be copied.
-struct CopyCheck {
-    bool blocked;
-};
-
-int checkNestedSegment(ConstructNode* node, void* context) {
-    if (node->type != ConstructType::Level) return 1;
-    const std::uint8_t flags = segmentFlags(node);
-    // A segment inside that was changed since its file copy was made makes
-    // the enclosing block stale too; a shown one is always serialised.
-    if (((flags & kSegLoaded) && !(flags & kSegFileCurrent)) || g_segmentShown(node)) {
-        static_cast<CopyCheck*>(context)->blocked = true;
-        return 0;
-    }
-    return 1;
-}
-
 // Whether the body of `level` is taken from the segment source as it is.
 bool copiesBlock(const DiagramDocument* doc, ConstructNode* level) {
     if (versionBelow(doc->formatVersion, "3.0") || doc->treeVersion != 16) return false;
     const std::uint8_t flags = segmentFlags(level);
-    if (flags & kSegOnDisk) return true;
-    if ((flags & (kSegLoaded | kSegFileCurrent)) != (kSegLoaded | kSegFileCurrent)) return false;
-    if (g_segmentShown(level)) return false;
-    CopyCheck check{false};
-    forEachNode(levelInfoOf(level)->body, checkNestedSegment, &check);
-    return !check.blocked && !g_outcome.jobCancelled;
+    // A segment inside that was changed since its file copy was made makes
+    // the enclosing block stale too, on disk or not (an outline copy can
+    // hold one); a shown one is always serialised.
+    const bool onDisk = flags & kSegOnDisk;
+    if (!onDisk && (flags & (kSegLoaded | kSegFileCurrent)) != (kSegLoaded | kSegFileCurrent)) return false;
+    if (!onDisk && g_segmentShown(level)) return false;
+    return !holdsSegmentThatMustStay(levelInfoOf(level)->body);
 }
 
 struct OffsetShift {
@@ -406,6 +389,22 @@ bool Writer::run(ConstructNode* head, const ConstructNode* last) {
 
 // ---------------------------------------------------------------------------
 // Interface
+
+bool segmentMustStay(const ConstructNode* node) {
+    if (node->type != ConstructType::Level || !levelInfoOf(node)) return false;
+    const std::uint8_t flags = segmentFlags(node);
+    return ((flags & kSegLoaded) && !(flags & kSegFileCurrent)) || g_segmentShown(node);
+}
+
+namespace {
+int stopAtSegmentThatMustStay(ConstructNode* node, void*) {
+    return segmentMustStay(node) ? 0 : 1;
+}
+}  // namespace
+
+bool holdsSegmentThatMustStay(ConstructNode* head) {
+    return !forEachNode(head, stopAtSegmentThatMustStay, nullptr);
+}
 
 SegmentShownHook setSegmentShownHook(SegmentShownHook hook) {
     SegmentShownHook previous = g_segmentShown;

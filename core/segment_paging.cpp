@@ -281,9 +281,7 @@ int pageOut(DiagramDocument*, ConstructNode* level) {
     std::size_t nodes = 0;
     visitInMemory(li->body, [&](ConstructNode* node) {
         ++nodes;
-        if (node->type != ConstructType::Level) return;
-        const std::uint8_t f = segmentFlags(node);
-        if (((f & kSegLoaded) && !(f & kSegFileCurrent)) || isShown(node)) keep = true;
+        if (segmentMustStay(node)) keep = true;
     });
     if (keep) return 0;
     auto* pending = static_cast<OutlinePending*>(memAlloc((nodes + 1) * sizeof(OutlinePending)));

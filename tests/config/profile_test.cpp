@@ -33,9 +33,10 @@ TEST(ProfileAccess, BooleansReadInAnyCaseAndFallBackOtherwise) {
     // More than 19 characters is never a boolean.
     EXPECT_EQ(readProfileBool(IDS_KEY_ANSITOOEMCONVERT, IDS_SEC_GENOPTIONS, f, 0), 0);
     EXPECT_EQ(readProfileBoolIn(IDS_KEY_COMPRESSBLANKS, "genoptions", f, 0), 1);
-    // A key or section id without a text fails with the default.
-    EXPECT_EQ(readProfileBool(kNoSuchString, IDS_SEC_GENOPTIONS, f, 1), 1);
-    EXPECT_EQ(readProfileBool(IDS_KEY_COMPRESSBLANKS, kNoSuchString, f, 0), 0);
+    // A key or section id without a text fails (0) whatever the default.
+    EXPECT_EQ(readProfileBool(kNoSuchString, IDS_SEC_GENOPTIONS, f, 1), 0);
+    EXPECT_EQ(readProfileBool(IDS_KEY_COMPRESSBLANKS, kNoSuchString, f, 1), 0);
+    EXPECT_EQ(readProfileThreeWay(kNoSuchString, "genoptions", f, IDS_VAL_ASK, 0, 0, 1), 0);
 }
 
 TEST(ProfileAccess, ThreeWayCharacterSetAndLineBreaks) {

@@ -519,12 +519,21 @@ TEST(BufferedFileMemory, SeekInsideTheBufferDoesNoIo) {
     EXPECT_EQ(bfile::seek(f, 5000), 0);
     EXPECT_EQ(bfile::read(f, got, 1), 1);
     EXPECT_EQ(got[0], 'R');
-    // A position beyond the end is taken and reads as the end, as in a file.
-    EXPECT_EQ(bfile::seek(f, 20000), 0);
-    EXPECT_TRUE(bfile::atEnd(f));
+    // Skipping stays within the data: past the end it positions at 0 and
+    // fails; to the end it is fine and reads nothing.
+    EXPECT_EQ(bfile::skip(f, 10000 - 5001), 0);
     EXPECT_EQ(bfile::read(f, got, 1), 0);
-    EXPECT_FALSE(bfile::hasError(f));
-    EXPECT_EQ(bfile::close(f), 0);
+    EXPECT_EQ(bfile::seek(f, 9990), 0);
+    EXPECT_EQ(bfile::skip(f, 11), -1);
+    EXPECT_EQ(bfile::tell(f), 0);
+    EXPECT_TRUE(bfile::hasError(f));
+    EXPECT_EQ(bfile::close(f), -1);
+    // An absolute position beyond the end is taken; reading there fails.
+    f = bfile::openMemory(block, 0, 0, 0);
+    EXPECT_EQ(bfile::seek(f, 20000), 0);
+    EXPECT_EQ(bfile::read(f, got, 1), -1);
+    EXPECT_TRUE(bfile::hasError(f));
+    EXPECT_EQ(bfile::close(f), -1);
     platform::memBlockFree(block);
 }
 

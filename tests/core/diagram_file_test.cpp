@@ -17,6 +17,7 @@
 #include "core/diagram_writer.h"
 #include "core/element_stream.h"
 #include "core/outcome.h"
+#include "core/segment_paging.h"
 #include "resources/strings.h"
 #include "tests/core/diagram_fixture_helpers.h"
 #include "tests/core/tree_helpers.h"
@@ -278,10 +279,11 @@ TEST_F(DiagramFileTest, Format15IsWrappedAndReadsBodiesFromTheOpenFile) {
     EXPECT_EQ(doc.ownFile.kind, FileKind::Diagram);
     ASSERT_NE(doc.ownFile.file, nullptr);
 
-    // The inner segment had no id (id 1); the new top segment gets the next.
+    // No stored ids: the new top segment is 1, the segment inside follows.
     ConstructNode* root = doc.root;
     ASSERT_TRUE(root && root->type == ConstructType::Level && !root->next);
-    EXPECT_EQ(levelInfoOf(root)->levelId, 2u);
+    EXPECT_EQ(levelInfoOf(root)->levelId, 1u);
+    EXPECT_EQ(doc.lastLevelId, 2u);
     EXPECT_EQ(tree_test::checkLinks(root), "");
     ConstructNode* body = levelInfoOf(root)->body;
     ConstructNode* inner = lastOf(body);
@@ -294,7 +296,7 @@ TEST_F(DiagramFileTest, Format15IsWrappedAndReadsBodiesFromTheOpenFile) {
     // while the document says otherwise.
     setCurrentStreamFormat(&doc);
     ASSERT_EQ(ensureLoaded(inner, &doc), 1);
-    EXPECT_EQ(shape(body), sampleShape(1));
+    EXPECT_EQ(shape(body), sampleShape(2));
     EXPECT_EQ(levelInfoOf(inner)->blockWord1, 11u);
     EXPECT_EQ(levelInfoOf(inner)->blockWord2, 22u);
     EXPECT_STREQ(doc.formatVersion, "6.3");
@@ -309,7 +311,8 @@ TEST_F(DiagramFileTest, Formats23And24TakeShortInfoAndSaveTime) {
     EXPECT_STREQ(doc.shortInfo, "info 2.3");
     EXPECT_EQ(doc.saveTimeText, nullptr);
     ASSERT_EQ(ensureLoaded(lastOf(levelInfoOf(doc.root)->body), &doc), 1);
-    EXPECT_EQ(shape(levelInfoOf(doc.root)->body), sampleShape(1));
+    EXPECT_EQ(levelInfoOf(doc.root)->levelId, 1u);
+    EXPECT_EQ(shape(levelInfoOf(doc.root)->body), sampleShape(2));
 
     ASSERT_TRUE(open(format24()));
     EXPECT_STREQ(doc.shortInfo, "info 2.4");
@@ -340,13 +343,13 @@ TEST_F(DiagramFileTest, Format30TakesChunksWithTwoByteIntegers) {
     EXPECT_TRUE(d.printerFont == sampleFont(1));
     EXPECT_EQ(d.printerFont.logFont.height, -17);  // sign-extended from 2 bytes
 
-    // OLEL (3) comes before the tree: the segment without a stored id gets
-    // 4, the new top segment 5.
-    EXPECT_EQ(levelInfoOf(doc.root)->levelId, 5u);
+    // OLEL (3) comes before the tree: the new top segment gets 4, the
+    // segment without a stored id 5.
+    EXPECT_EQ(levelInfoOf(doc.root)->levelId, 4u);
     ConstructNode* inner = lastOf(levelInfoOf(doc.root)->body);
-    EXPECT_EQ(levelInfoOf(inner)->levelId, 4u);
+    EXPECT_EQ(levelInfoOf(inner)->levelId, 5u);
     ASSERT_EQ(ensureLoaded(inner, &doc), 1);
-    EXPECT_EQ(shape(levelInfoOf(doc.root)->body), sampleShape(4));
+    EXPECT_EQ(shape(levelInfoOf(doc.root)->body), sampleShape(5));
 }
 
 TEST_F(DiagramFileTest, Format63KeepsItsTopSegmentAndEveryOption) {
@@ -449,11 +452,19 @@ TEST_F(DiagramFileTest, ChunkLimits) {
     twice.endChunk(c);
     c = twice.beginChunk("TREE", 16);
     twice.b(0xFF).i(15).i(0).s(nullptr).s(nullptr).s("second").b(0xF0).endChunk(c);
-    twice.raw("XTRA").u16(1).u32(1000);  // reaches beyond the end
     ConstructNode* root = readFrom(twice.data, SourceKind::Clipboard, kReadAllBodies);
     EXPECT_EQ(shape(root), "Level#1{9:[Text\"main\"] 4:[" + sampleShape(7) + "]}");
     freeSequence(root);
     EXPECT_TRUE(host.messages.empty());
+    // A chunk reaching beyond the end: the end of a file; in memory a read
+    // there fails.
+    twice.raw("XTRA").u16(1).u32(1000);
+    EXPECT_TRUE(open(twice.data));
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(readFrom(twice.data, SourceKind::Clipboard, kReadAllBodies), nullptr);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].id, unsigned{IDS_CLIP_STRUCTURAL_ERROR});
+    host.messages.clear();
 
     FileBytes huge;
     huge.code("VRD").code("6.3");
@@ -564,10 +575,13 @@ TEST_F(DiagramFileTest, InsertingUnwrapsTheTopSegmentOfNewFormats) {
     EXPECT_STREQ(doc.formatVersion, "6.3");
     freeSequence(sequence);
 
-    // Tree version 5: the new top segment stays around the content.
-    ASSERT_EQ(insertDiagramFile(&doc, file(format30Tree5()), &sequence), 1);
-    EXPECT_EQ(shape(sequence), "Level#54{9:[ph(14,9)] 4:[" + sampleShape(53) + "]}");
-    freeSequence(sequence);
+    // Older diagrams have no top segment: their sequence as stored.
+    for (const std::string& older : {format30Tree5(), format23()}) {
+        ASSERT_EQ(insertDiagramFile(&doc, file(older), &sequence), 1);
+        EXPECT_EQ(shape(sequence), sampleShape(doc.lastLevelId));
+        EXPECT_EQ(tree_test::checkLinks(sequence), "");
+        freeSequence(sequence);
+    }
     EXPECT_TRUE(host.messages.empty());
 
     EXPECT_EQ(insertDiagramFile(&doc, "no/such/file.vrd", &sequence), 0);
@@ -598,10 +612,10 @@ TEST_F(DiagramFileTest, PastingTakesTheSegmentBodyWithNewLevelIds) {
     EXPECT_EQ(tree_test::checkLinks(sequence), "");
     freeSequence(sequence);
 
-    // Older clipboard data gets a top segment, which goes again.
+    // Older clipboard data gets a top segment (15), which goes again.
     MemoryBlock old(format24());
     ASSERT_EQ(readClipboardDiagram(&doc, old.handle(), &sequence), 1);
-    EXPECT_EQ(shape(sequence), sampleShape(15));
+    EXPECT_EQ(shape(sequence), sampleShape(16));
     freeSequence(sequence);
     EXPECT_TRUE(host.messages.empty());
 
@@ -793,17 +807,54 @@ TEST_F(DiagramFileTest, TemporaryFileStepTakesOverAfterReading) {
     EXPECT_EQ(g_stepCalls, 1);
     EXPECT_EQ(doc.segmentSource, nullptr);  // the step's to set
 
-    // A failing step fails the open and frees the tree.
+    // A failing step fails the open; the document stays as it was.
+    ConstructNode* before = doc.root;
     g_stepResult = 0;
     EXPECT_EQ(openDocument(&doc, name), 0);
     EXPECT_EQ(g_stepCalls, 2);
-    EXPECT_EQ(doc.root, nullptr);
+    EXPECT_EQ(doc.root, before);
     // Memory data does not go through it.
     MemoryBlock block(format63Tree16());
     ConstructNode* root = loadFromMemory(&doc, block.handle());
     EXPECT_NE(root, nullptr);
     freeSequence(root);
     EXPECT_EQ(g_stepCalls, 2);
+}
+
+TEST_F(DiagramFileTest, AFailedReloadKeepsTheDocument) {
+    // Opened with the real temporary-file step, one body still on disk.
+    setTemporaryFileStep(temporaryFileStep);
+    std::string path;
+    ASSERT_TRUE(open(format63Tree16(), &path));
+    ConstructNode* root = doc.root;
+    const std::string temp = doc.tempFile.path;
+    doc.shortInfo = static_cast<char*>(memFree(doc.shortInfo));
+    doc.shortInfo = memStrDup("kept");
+    doc.modified = true;
+
+    std::string damaged = format63Tree16();
+    damaged.resize(damaged.size() - 3);
+    for (const std::string& bytes : {damaged, std::string("VRD\0"
+                                                          "6.3\0",
+                                                          8)}) {
+        host.messages.clear();
+        EXPECT_EQ(openDocument(&doc, file(bytes)), 0);
+        EXPECT_EQ(host.messages.size(), 1u);
+        EXPECT_EQ(doc.root, root);
+        EXPECT_EQ(fullPathOf(doc.ownFile.path), path);
+        EXPECT_STREQ(doc.shortInfo, "kept");
+        EXPECT_TRUE(doc.modified);
+        EXPECT_EQ(doc.segmentSource, &doc.tempFileSource);
+        EXPECT_EQ(doc.tempFile.path, temp);
+    }
+    // Bodies on disk still load from the kept temporary file.
+    ASSERT_EQ(ensureLoaded(root, &doc), 1);
+    ASSERT_EQ(ensureLoaded(lastOf(levelInfoOf(root)->body), &doc), 1);
+    EXPECT_EQ(shape(levelInfoOf(root)->body), sampleShape(7));
+    // Reloading the file itself replaces the document.
+    ASSERT_EQ(openDocument(&doc, path.c_str()), 1);
+    EXPECT_NE(doc.tempFile.path, temp);
+    EXPECT_FALSE(doc.modified);
 }
 
 // ---------------------------------------------------------------------------

@@ -84,6 +84,47 @@ TEST_F(Paging, PageOutKeepsOnlyWhatIsCurrentAndNotShown) {
     EXPECT_EQ(loadedDump(&doc), expected);
 }
 
+TEST_F(Paging, OutlineCopiesKeepTheSegmentsThatMustStay) {
+    setSegmentShownHook(shownOne);
+    for (const bool shown : {false, true}) {
+        SCOPED_TRACE(shown ? "shown" : "changed");
+        open(sampleFile("plan.vrd", 3, 2));
+        ConstructNode* root = doc.root;
+        // Through the outline copy of the top segment, a segment inside is
+        // loaded, then changed or shown.
+        ASSERT_EQ(ensureReadable(root, &doc), 1);
+        ConstructNode* second = levelInfoOf(root)->body->next;
+        ASSERT_EQ(ensureLoaded(second, &doc), 1);
+        ConstructNode* text = levelInfoOf(second)->body;
+        if (shown) {
+            shownLevel = second;
+        } else {
+            ASSERT_EQ(setText(text, memStrDup("changed")), 1);
+            setSegmentFlags(second, kSegLoaded);
+            // Saving does not copy the stale block around it.
+            ASSERT_EQ(saveDocument(&doc, path("copy.vrd").c_str(), false), SaveResult::Saved);
+            EXPECT_NE(readBytes(path("copy.vrd")).find("changed"), std::string::npos);
+        }
+        // The full body takes the segment from memory, not its copy.
+        ASSERT_EQ(ensureLoaded(root, &doc), 1);
+        EXPECT_EQ(levelInfoOf(root)->body->next, second);
+        EXPECT_EQ(levelInfoOf(second)->body, text);
+        EXPECT_EQ(tree_test::checkLinks(root), "");
+        shownLevel = nullptr;
+        closeDocument(&doc);
+    }
+    // A segment that must stay without a copy in the body: nothing changes.
+    open(sampleFile("plan.vrd", 3, 2));
+    ASSERT_EQ(ensureReadable(doc.root, &doc), 1);
+    ConstructNode* first = levelInfoOf(doc.root)->body;
+    ASSERT_EQ(ensureLoaded(first, &doc), 1);
+    setSegmentFlags(first, kSegLoaded);
+    levelInfoOf(first)->levelId = 99;
+    EXPECT_EQ(ensureLoaded(doc.root, &doc), 0);
+    EXPECT_EQ(levelInfoOf(doc.root)->body, first);
+    EXPECT_EQ(segmentFlags(doc.root) & 0x1F, kSegOnDisk | kSegOutline);
+}
+
 TEST_F(Paging, PageOutGivesWhatTheOutlineReaderReads) {
     // A body with outline constructs at every depth: inside dropped
     // constructs, inside each other, in heads.
