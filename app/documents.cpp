@@ -104,7 +104,12 @@ OpenDiagram* newDiagram() {
         showMessage(IDS_OUT_OF_MEMORY, kIconExclamation | kBoxSystemModal);
         return nullptr;
     }
-    setCurrentStreamFormat(&diagram->document);
+    DiagramDocument& document = diagram->document;
+    setCurrentStreamFormat(&document);
+    document.autoLeftLabels = g_frameSettings.autoLeftLabels;
+    document.leftLabelText = g_frameSettings.leftLabelText;
+    document.autoRightLabels = g_frameSettings.autoRightLabels;
+    document.rightLabelText = g_frameSettings.rightLabelText;
     diagram->document.root = emptyTopSegment(&diagram->document);
     diagram->display = g_displayDefaults;
     diagram->view.reset(new (std::nothrow) ViewState);

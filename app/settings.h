@@ -24,6 +24,7 @@
 
 #include <cstdint>
 
+#include "config/profile.h"
 #include "core/file_descriptor.h"
 #include "platform/platform.h"
 
@@ -123,6 +124,12 @@ struct FrameSettings {
     bool flatToolbox;
     PrinterChoice printer;
     NetworkDrives network;
+    // Automatic labels: every document's reader applies them to the
+    // constructs it pastes and inserts.
+    bool autoLeftLabels;
+    bool autoRightLabels;
+    char leftLabelText[kProfileNameSize];
+    char rightLabelText[kProfileNameSize];
 };
 
 // A recent-file list: entries[0] is position 1 of the file.

@@ -238,6 +238,10 @@ void loadSettings(FrameSettings& s, const char* file, const SettingsLoadOptions&
     s.flatToolbox = readBool(IDS_KEY_FLATTOOLBOX, file, false);
     loadPrinterChoice(s.printer, file);
     loadNetworkDrives(s.network, file);
+    s.autoLeftLabels = readBool(IDS_KEY_AUTOLEFTLABELS, file, false);
+    readText(IDS_KEY_LEFTLABELTEXT, s.leftLabelText, sizeof s.leftLabelText, file);
+    s.autoRightLabels = readBool(IDS_KEY_AUTORIGHTLABELS, file, false);
+    readText(IDS_KEY_RIGHTLABELTEXT, s.rightLabelText, sizeof s.rightLabelText, file);
 
     if (hooks.loadProgramList) hooks.loadProgramList(file);
     if (hooks.loadAddInConfig) hooks.loadAddInConfig(file);

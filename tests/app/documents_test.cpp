@@ -13,8 +13,11 @@
 
 #include "app/documents.h"
 #include "app/settings.h"
+#include "core/allocator.h"
+#include "core/buffered_file.h"
 #include "core/construct_node.h"
 #include "core/diagram_file.h"
+#include "core/diagram_writer.h"
 #include "import/parser_import.h"
 #include "import/transfer_export.h"
 #include "platform/platform.h"
@@ -201,6 +204,47 @@ TEST_F(DocumentsTest, InsertFileAppendsToTheTopSegment) {
     EXPECT_EQ(insertFileInto(diagram, file("junk.vrd").c_str(), chosen), 0);
     EXPECT_FALSE(host.messages.empty());
     EXPECT_EQ(countConstructs(childAt(diagram->document.root, Slot::Body)), 2 * once);
+}
+
+TEST_F(DocumentsTest, AutomaticLabelsFromTheSettingsApplyToInsertedConstructs) {
+    // A diagram whose statement has a left and a right label.
+    DiagramDocument labelled{};
+    setCurrentStreamFormat(&labelled);
+    ConstructNode* root = newConstruct(&labelled, 3050);
+    ConstructNode* statement = newConstruct(&labelled, 3000);
+    setLeftLabel(statement, memStrDup("L"));
+    setRightLabel(statement, memStrDup("R"));
+    freeSequence(childAt(root, Slot::Body));
+    setChildAt(statement, root, Slot::Body);
+    platform::OpenInfo info{};
+    BufferedFile* out = bfile::openFile(file("labelled.vrd").c_str(), &info,
+                                        platform::kOpenCreate | platform::kOpenReadWrite, 0);
+    ASSERT_EQ(writeDiagram(&labelled, root, out, false), 1);
+    ASSERT_EQ(bfile::close(out), 0);
+    freeSequence(root);
+
+    struct Case {
+        const char* ini;
+        const char* left;
+        const char* right;
+    } cases[] = {
+        {"", "L", "R"},
+        {"AutoLeftLabels=yes\r\nLeftLabelText=auto\r\n", nullptr, "R"},
+        {"AutoRightLabels=true\r\nRightLabelText=auto\r\n", "L", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ini);
+        std::ofstream(file("k.ini"), std::ios::binary) << "[Settings]\r\n" << c.ini;
+        loadSettings(g_frameSettings, file("k.ini").c_str(), SettingsLoadOptions{}, SettingsHooks{});
+        OpenDiagram* diagram = newDiagram();
+        char chosen[kPathSize] = "";
+        ASSERT_EQ(insertFileInto(diagram, file("labelled.vrd").c_str(), chosen), 1);
+        const ConstructNode* inserted = lastOf(childAt(diagram->document.root, Slot::Body));
+        ASSERT_EQ(inserted->type, ConstructType::Text);
+        EXPECT_STREQ(leftLabel(inserted), c.left);
+        EXPECT_STREQ(rightLabel(inserted), c.right);
+        discardDiagram(diagram);
+    }
 }
 
 TEST_F(DocumentsTest, AConvertedFileIsNeverSavedOver) {
