@@ -49,15 +49,31 @@ int treeResult(ImportState* st, int ok) {
     return 0;
 }
 
-// A text the element stream can store: cut to 29988 characters (in scratch
-// buffer `which`, one per text of a record).
+constexpr std::size_t kTextLimit = static_cast<std::size_t>(kMaxStringLength) - 1;  // 29988 characters
+
+// A label the element stream can store: cut to 29988 characters (in scratch
+// buffer `which`, 0 or 1).
 const char* storable(ImportState* st, const char* text, int which) {
     if (!text) return nullptr;
-    const std::size_t limit = static_cast<std::size_t>(kMaxStringLength) - 1;
-    if (strnlen(text, limit + 1) <= limit) return text;
-    std::memcpy(st->scratch[which], text, limit);
-    st->scratch[which][limit] = 0;
+    if (strnlen(text, kTextLimit + 1) <= kTextLimit) return text;
+    std::memcpy(st->scratch[which], text, kTextLimit);
+    st->scratch[which][kTextLimit] = 0;
     return st->scratch[which];
+}
+
+// The length of the first piece of a text of `length` characters longer
+// than the limit, and in `*skip` how far the next piece starts: the piece
+// ends at the last line end within the limit (which is dropped: the pieces
+// are consecutive constructs), or at the limit for a line that long.
+std::size_t firstPiece(const char* text, std::size_t length, std::size_t* skip) {
+    for (std::size_t end = kTextLimit; end > 0; --end) {
+        const char c = text[end];
+        if ((c != '\r' && c != '\n') || text[end - 1] == '\r') continue;
+        *skip = end + (c == '\r' && end + 1 < length && text[end + 1] == '\n' ? 2 : 1);
+        return end;
+    }
+    *skip = kTextLimit;
+    return kTextLimit;
 }
 
 // The two label texts of a double text (empty ones become null).
@@ -118,6 +134,36 @@ SequenceContext currentSequence(const ImportState* st) {
 
 int writeRecord(ImportState* st, const ConstructNode& node) {
     return treeResult(st, writeElement(st->tree, &node));
+}
+
+// Writes `node` with `text` as its statement text (part0; empty: none).
+// A text longer than the element stream stores becomes consecutive
+// constructs of the same kind, the labels only on the first, and a warning
+// naming `line`: nothing of it is lost.
+int writeTextRecords(ImportState* st, ConstructNode& node, const char* text, std::int32_t line) {
+    std::size_t rest = text ? std::strlen(text) : 0;
+    if (rest <= kTextLimit) {
+        if (rest > 0 || node.type == ConstructType::FreeFormat)
+            node.part[0] = reinterpret_cast<std::uintptr_t>(text);
+        return writeRecord(st, node);
+    }
+    int pieces = 0;
+    bool emptyLine = false;  // the last line end found ends the text: an empty line follows
+    while (rest > 0 || emptyLine) {
+        std::size_t skip = rest;
+        const std::size_t length = rest > kTextLimit ? firstPiece(text, rest, &skip) : rest;
+        emptyLine = skip == rest && length < rest;
+        std::memcpy(st->scratch[2], text, length);
+        st->scratch[2][length] = 0;
+        node.part[0] = length ? reinterpret_cast<std::uintptr_t>(st->scratch[2]) : 0;
+        if (writeRecord(st, node) != 0) return -1;
+        node.leftLabel = node.rightLabel = nullptr;
+        text += skip;
+        rest -= skip;
+        ++pieces;
+    }
+    warn(st, line, IDS_TEXT_SPLIT, line, static_cast<int>(kTextLimit), pieces);
+    return 0;
 }
 
 int writeDummy(ImportState* st, std::int32_t ownerType, std::int32_t slot) {
@@ -217,12 +263,8 @@ std::int32_t KORRIN_STDCALL write_element_v2(void* tree, std::int32_t line, std:
             break;
         case ConstructType::Text:
         case ConstructType::SpecialText:
-            if (string1 && *string1)
-                node.part[0] = reinterpret_cast<std::uintptr_t>(storable(st, string1, 2));
-            break;
         case ConstructType::FreeFormat:
-            node.part[0] = reinterpret_cast<std::uintptr_t>(storable(st, string1, 2));
-            break;
+            return writeTextRecords(st, node, string1, line);
         default:
             break;
     }
@@ -268,8 +310,7 @@ std::int32_t KORRIN_STDCALL write_level_start_v2(void* tree, std::int32_t line, 
             ConstructNode head{};
             head.type = ConstructType::Text;
             head.lineNumber = commentLine;
-            head.part[0] = reinterpret_cast<std::uintptr_t>(storable(st, commentText, 2));
-            ok = writeElement(st->tree, &head);
+            ok = writeTextRecords(st, head, commentText, commentLine) == 0;
         } else if (ok) {
             ok = writeDummy(st, typeCode(ConstructType::Level), kEdgeHead) == 0;
         }

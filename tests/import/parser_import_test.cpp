@@ -134,6 +134,59 @@ TEST_F(Callbacks, LabelsAreWarnedAboutAndKept) {
     EXPECT_EQ(host.messages[0].id, IDS_ANALYSIS_ERROR_LIST);
 }
 
+TEST_F(Callbacks, OverLongTextsBecomeConsecutiveConstructs) {
+    std::string lines;
+    while (lines.size() < 70000) lines += std::string(97, 'a' + lines.size() % 26) + "\r\n";
+    const std::string limit(29988, 'x');
+    struct Case {
+        std::string text;
+        std::int32_t type;
+        const char* joint;  // what stood between two pieces
+        int pieces;
+    } cases[] = {
+        {lines, 15, "\r\n", 3},
+        {std::string(40000, 'y'), 78, "", 2},  // one line: divided at the limit
+        {limit + "\r\n", 28, "\r\n", 2},       // the last line is empty
+        {limit, 15, "", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.type);
+        ConstructNode* root = run([&](Plugin& p) {
+            p.inTop([&] { p.element(5, c.type, c.text.c_str(), "L\0R"); });
+            return kParseOk;
+        });
+        ASSERT_NE(root, nullptr);
+        std::string joined;
+        int pieces = 0;
+        for (ConstructNode* n = levelInfoOf(root)->body; n; n = n->next, ++pieces) {
+            EXPECT_EQ(static_cast<std::int32_t>(n->type), c.type);
+            EXPECT_EQ(n->lineNumber, 5);
+            EXPECT_EQ(leftLabel(n) != nullptr, pieces == 0);
+            const char* text = textOf(n) ? textOf(n) : "";
+            EXPECT_LE(std::strlen(text), 29988u);
+            joined += (pieces ? c.joint : "") + std::string(text);
+        }
+        EXPECT_EQ(pieces, c.pieces);
+        EXPECT_TRUE(joined == c.text);
+        const std::string warning = "Line 5: Warning: Text longer than 29988 characters divided into " +
+                                    std::to_string(c.pieces) + " constructs.\r\n";
+        EXPECT_EQ(lastErrors.find(warning) != std::string::npos, c.pieces > 1) << lastErrors;
+    }
+    // A segment's head text the same way.
+    ConstructNode* root = run([&](Plugin& p) {
+        std::int32_t pos = 0;
+        p.levelStart(9, 0, lines.c_str(), &pos);
+        p.start(14, 4);
+        p.end();
+        p.levelEnd(pos);
+        p.end();
+        return kParseOk;
+    });
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(countSequence(childAt(root, Slot::Head)), 3);
+    EXPECT_NE(lastErrors.find("Line 9: Warning: Text longer"), std::string::npos);
+}
+
 TEST_F(Callbacks, TypesOfOtherEditionsBecomeEmptyConstructs) {
     ConstructNode* root = run([](Plugin& p) {
         p.inTop([&] {
