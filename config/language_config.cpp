@@ -208,7 +208,11 @@ int loadLanguageConfig(LanguageConfig& config, MenuCaptionTarget* menu, const ch
 
 int startLanguageConfig(LanguageConfig& config, MenuCaptionTarget* menu, const char* path) {
     initLanguageConfig(config);
-    copyText(config.path, sizeof config.path, path);
+    // Kept as a full path: the profile functions, the plug-ins (which get it
+    // in their parameter block) and \%CFG% must not depend on a directory.
+    char full[platform::kMaxPath];
+    const bool made = path && *path && platform::fullPath(path, full);
+    copyText(config.path, sizeof config.path, made ? full : path);
     int changed = loadLanguageConfig(config, menu, config.path, false);
     char ext[kGenFileExtSize];
     if (config.path[0])

@@ -95,8 +95,9 @@ enum ConfigTextChange : int {
 // file without keys. Returns the ConfigTextChange bits.
 int loadLanguageConfig(LanguageConfig& config, MenuCaptionTarget* menu, const char* path, bool withDefaults);
 
-// Start-up: built-in texts, then `path` loaded without defaults, and the
-// generation file extension read with the default ".src".
+// Start-up: built-in texts, then `path` (kept made absolute) loaded
+// without defaults, and the generation file extension read with the
+// default ".src".
 int startLanguageConfig(LanguageConfig& config, MenuCaptionTarget* menu, const char* path);
 
 bool constructAvailable(const LanguageConfig& config, ConstructType type);

@@ -2,7 +2,6 @@
 // up, running the walk, and keeping or discarding what it wrote.
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 
 #include "config/language_config.h"
 #include "config/profile.h"
@@ -39,27 +38,13 @@ bool defaultParserConfigured() {
                            g_languageConfig.path) > 0;
 }
 
-void systemNow(GenTime* out) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    if (const std::tm* t = std::localtime(&now)) local = *t;
-    out->year = local.tm_year + 1900;
-    out->month = local.tm_mon + 1;
-    out->day = local.tm_mday;
-    out->hour = local.tm_hour;
-    out->minute = local.tm_min;
-    out->second = local.tm_sec;
-    // File times count 100-ns units from 1601-01-01 (UTC).
-    out->fileTime = (static_cast<std::uint64_t>(now) + 11644473600ull) * 10000000ull;
-}
-
 GeneratorHooks withDefaults(const GeneratorHooks& hooks) {
     GeneratorHooks h = hooks;
     if (!h.takeWorkingCopy) h.takeWorkingCopy = adoptWorkingCopy;
     if (!h.saveDocument) h.saveDocument = saveToOwnFileHook;
     if (!h.generateDirectory) h.generateDirectory = defaultGenerateDirectory;
     if (!h.parserConfigured) h.parserConfigured = defaultParserConfigured;
-    if (!h.now) h.now = systemNow;
+    if (!h.now) h.now = localNow;
     return h;
 }
 

@@ -88,6 +88,8 @@ void formatTimeText(char* out, std::size_t size, const char* shortDatePattern, c
 // The same with the system's settings (intl sShortDate and sTime of the
 // system profile).
 void systemTimeText(const GenTime& time, char* out, std::size_t size);
+// The local date and time of now.
+void localNow(GenTime* out);
 
 // ---------------------------------------------------------------------------
 // Generation state

@@ -2,6 +2,7 @@
 // GenStrings with the template variables substituted, and the time text.
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include "config/profile.h"
 #include "core/allocator.h"
@@ -112,6 +113,20 @@ void formatTimeText(char* out, std::size_t size, const char* shortDatePattern, c
     date[n] = 0;
     std::snprintf(out, size, "%s %02d%s%02d%s%02d", date, time.hour, separator, time.minute, separator,
                   time.second);
+}
+
+void localNow(GenTime* out) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (const std::tm* t = std::localtime(&now)) local = *t;
+    out->year = local.tm_year + 1900;
+    out->month = local.tm_mon + 1;
+    out->day = local.tm_mday;
+    out->hour = local.tm_hour;
+    out->minute = local.tm_min;
+    out->second = local.tm_sec;
+    // File times count 100-ns units from 1601-01-01 (UTC).
+    out->fileTime = (static_cast<std::uint64_t>(now) + 11644473600ull) * 10000000ull;
 }
 
 void systemTimeText(const GenTime& time, char* out, std::size_t size) {

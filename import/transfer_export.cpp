@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 
 #include "config/language_config.h"
 #include "core/allocator.h"
@@ -13,6 +12,7 @@
 #include "core/host.h"
 #include "core/outcome.h"
 #include "core/path.h"
+#include "generator/generation.h"
 #include "import/document_attributes.h"
 #include "import/parser_import.h"
 #include "import/transfer_keywords.h"
@@ -45,15 +45,11 @@ static_assert(entriesMatchCatalogue(), "transfer entries and catalogue disagree"
 
 constexpr int kKeywordTextSize = kTransferKeywordMaxLength + 1;
 
+// Now, as the generator writes \%TIME%.
 void localTime(char* out, std::size_t size) {
-    const std::time_t now = std::time(nullptr);
-    std::tm parts{};
-#if defined(_WIN32)
-    localtime_s(&parts, &now);
-#else
-    localtime_r(&now, &parts);
-#endif
-    std::strftime(out, size, "%Y-%m-%d %H:%M:%S", &parts);
+    GenTime now{};
+    localNow(&now);
+    systemTimeText(now, out, size);
 }
 
 ExportClock g_clock = localTime;

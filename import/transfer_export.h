@@ -42,8 +42,9 @@ int exportTransferFile(DiagramDocument* document, const char* path, bool oem);
 // failed.
 int exportCommand(DiagramDocument* document, unsigned command, const char* path);
 
-// The date and time text of the header (the current local time,
-// "YYYY-MM-DD HH:MM:SS"). Tests install a fixed clock; null restores.
+// The date and time text of the header: the current local time as the
+// generator writes \%TIME% (the system's short date and time separator).
+// Tests install a fixed clock; null restores.
 using ExportClock = void (*)(char* out, std::size_t size);
 ExportClock setExportClock(ExportClock clock);
 

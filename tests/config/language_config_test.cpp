@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <string>
 #include <utility>
@@ -252,6 +253,16 @@ TEST(LanguageConfig, GenerationFileExtension) {
     ini.write("[GenOptions]\r\nGenFileExt=pp\r\n");
     startLanguageConfig(c, nullptr, ini.path());
     EXPECT_STREQ(c.genFileExt, ".PP");
+    // A name relative to the current directory is kept as a full path (for
+    // the plug-ins and \%CFG%).
+    const char* relative = "korrin-relative-test.cfg";
+    std::ofstream(relative, std::ios::binary) << "[GenOptions]\r\nGenFileExt=rel\r\n";
+    startLanguageConfig(c, nullptr, relative);
+    char full[platform::kMaxPath];
+    ASSERT_TRUE(platform::fullPath(relative, full));
+    EXPECT_STREQ(c.path, full);
+    EXPECT_STREQ(c.genFileExt, ".REL");
+    platform::deleteFile(relative);
 }
 
 TEST(LanguageConfig, SetConfigurationFile) {

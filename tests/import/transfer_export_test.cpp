@@ -6,6 +6,7 @@
 
 #include "core/allocator.h"
 #include "core/outcome.h"
+#include "generator/generation.h"
 #include "import/document_attributes.h"
 #include "import/transfer_export.h"
 #include "import/transfer_keywords.h"
@@ -46,6 +47,22 @@ TEST_F(Export, WritesHeaderShortInfoOptionsAndConstructEntries) {
         "Level=5\r\nDummy;\r\nLevelBody;\r\nEndLevel;\r\n"
         "EndLevel;\r\n";
     EXPECT_EQ(exportText(), expected);
+}
+
+TEST_F(Export, TheHeaderTimeIsWrittenAsTheGeneratorWritesIt) {
+    setExportClock(nullptr);
+    const auto timeText = [] {
+        GenTime now{};
+        localNow(&now);
+        char text[64];
+        systemTimeText(now, text, sizeof text);
+        return std::string(text);
+    };
+    const std::string before = timeText();
+    const std::string text = exportText();
+    const std::string header = text.substr(0, text.find("\r\n"));
+    const std::string after = timeText();
+    EXPECT_TRUE(header == "Korrin=VRD V6.32 " + before || header == "Korrin=VRD V6.32 " + after) << header;
 }
 
 TEST_F(Export, OptionValuesFontsAndColours) {
