@@ -20,13 +20,16 @@ public:
             writeStandardError(text);
             return defaultAnswer(style);
         }
-        HWND owner = g_frame.frame && IsWindowEnabled(g_frame.frame) && IsWindowVisible(g_frame.frame)
-                         ? GetLastActivePopup(g_frame.frame)
-                         : nullptr;
+        // The visible frame owns the box, also while start-up keeps it
+        // disabled (it stays so afterwards).
+        const bool visible = g_frame.frame && IsWindowVisible(g_frame.frame);
+        const bool enabled = visible && IsWindowEnabled(g_frame.frame);
+        HWND owner = enabled ? GetLastActivePopup(g_frame.frame) : visible ? g_frame.frame : nullptr;
         ++g_frame.modalDepth;
         int answer =
             MessageBoxA(owner, text ? text : "", g_strings.title[0] ? g_strings.title : "Korrin(VRD)", style);
         --g_frame.modalDepth;
+        if (visible && !enabled) EnableWindow(g_frame.frame, FALSE);
         return answer;
     }
 

@@ -356,6 +356,9 @@ bool initApplication(const std::string& line, int showMode) {
     GetCurrentDirectoryA(sizeof g_startup.workingDirectory, g_startup.workingDirectory);
     parseOptions(args, g_startup, printFileStandard);
     g_frame.batch = isBatchStart(g_startup);
+    // A batch run answers every question by default; an interactive start
+    // asks them (its messages wait in the deferred list).
+    g_hostState.unattended = g_frame.batch;
     bool hidden = g_frame.batch || g_startup.embedding;
     diagnosticsLine("start %s%s", g_frame.batch ? "batch" : "interactive",
                     g_startup.embedding ? " embedding" : "");

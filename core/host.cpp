@@ -56,7 +56,7 @@ int formatMessage(char* out, unsigned id, ...) {
 }
 
 bool questionsAllowed() {
-    return !g_hostState.insideForeignCall && !g_hostState.noDialogs && !g_hostState.deferring;
+    return !g_hostState.insideForeignCall && !g_hostState.noDialogs && !g_hostState.unattended;
 }
 
 int showMessage(unsigned id, unsigned style, ...) {

@@ -55,9 +55,10 @@ Host* currentHost();
 
 // States that change how messages are shown.
 struct HostState {
-    bool deferring = false;          // start-up: collect messages for later
+    bool deferring = false;          // start-up: collect messages for later (questions are still asked)
     bool insideForeignCall = false;  // serving another application: no questions
-    bool noDialogs = false;          // batch start: nothing is shown
+    bool noDialogs = false;          // nothing is shown
+    bool unattended = false;         // batch start: no questions, messages still reported
 };
 extern HostState g_hostState;
 
@@ -74,8 +75,9 @@ int formatMessageV(char* out, unsigned id, va_list args);
 // noDialogs nothing is shown.
 int showMessage(unsigned id, unsigned style, ...);
 // A question with `style` buttons. Inside a call from another application,
-// with noDialogs, or while deferring, nothing is asked and `fallback` is
-// returned.
+// with noDialogs, or in an unattended (batch) run, nothing is asked and
+// `fallback` is returned. While deferring it is asked all the same: the
+// deferred list holds messages, never answers.
 int askQuestion(unsigned id, unsigned style, int fallback, ...);
 bool questionsAllowed();
 

@@ -33,6 +33,16 @@ TEST(Host, QuestionsFollowTheScriptAndTheCallState) {
     EXPECT_EQ(showMessage(IDS_FILE_IN_USE, kBoxDefault, "X"), kAnswerOk);
     EXPECT_EQ(askQuestion(IDS_FILE_IN_USE, kBoxYesNoCancel, kAnswerCancel, "X"), kAnswerCancel);
     EXPECT_EQ(host.messages.size(), 1u);
+    // A batch run answers by default; start-up defers messages, not questions.
+    g_hostState = HostState{};
+    g_hostState.unattended = true;
+    EXPECT_EQ(askQuestion(IDS_FILE_IN_USE, kBoxYesNo, kAnswerYes, "X"), kAnswerYes);
+    g_hostState = HostState{};
+    g_hostState.deferring = true;
+    host.answer(kAnswerNo);
+    EXPECT_EQ(askQuestion(IDS_FILE_IN_USE, kBoxYesNo, kAnswerYes, "X"), kAnswerNo);
+    EXPECT_EQ(host.messages.size(), 2u);
+    g_hostState = HostState{};
 }
 
 TEST(Host, DeferredMessagesKeepTenAndFlushInOrder) {

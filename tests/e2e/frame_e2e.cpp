@@ -266,6 +266,63 @@ TEST(Frame, OpeningAPascalSourceAsksBeforeConverting) {
     DeleteFileA(source.c_str());
 }
 
+TEST(Frame, StartUpAsksItsQuestionsAboutTheFileToOpen) {
+    char examples[MAX_PATH] = {};
+    GetEnvironmentVariableA("KORRIN_EXAMPLES", examples, sizeof examples);
+    const std::string dir = e2e::windowsPath(examples);
+    const std::string settings = "[Settings]\r\nConfigurationFile=" + dir + "\\pascal.cfg\r\n";
+    const std::string missing = e2e::tempPath("korrin-missing", ".vrd");
+    const std::string source = e2e::tempPath("korrin-start", ".pas");
+    const std::string held = e2e::tempPath("korrin-held", ".vrd");
+    ASSERT_TRUE(CopyFileA((dir + "\\loops.pas").c_str(), source.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((dir + "\\loops.vrd").c_str(), held.c_str(), FALSE));
+    // Another program writes the file: the editor may only read it.
+    HANDLE holder = CreateFileA(held.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    struct Case {
+        const std::string& file;
+        const char* question;
+        WORD key;  // the answer, typed into the box
+        bool opened;
+    } cases[] = {
+        {missing, "does not exist.", 'N', false},
+        {missing, "does not exist.", 'Y', true},
+        {source, "will be converted from source to Korrin(VRD) format.", VK_ESCAPE, false},
+        {source, "will be converted from source to Korrin(VRD) format.", VK_RETURN, true},
+        {held, "in use. Open file with write protection?", 'N', false},
+        {held, "in use. Open file with write protection?", 'Y', true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.question) + (c.opened ? " yes" : " no"));
+        Editor editor;
+        ASSERT_TRUE(editor.start("\"" + c.file + "\"", settings, false));
+        ASSERT_TRUE(editor.waitFor(c.question, 20000)) << editor.log();
+        HWND box = editor.findDialog();
+        ASSERT_NE(box, nullptr);
+        EXPECT_NE(e2e::dialogText(box).find(c.question), std::string::npos) << e2e::dialogText(box);
+        ASSERT_TRUE(e2e::sendKeys(box, {}, c.key));
+        ASSERT_TRUE(editor.ready()) << editor.log();
+        const std::string log = editor.log();
+        EXPECT_NE(log.find(c.opened ? "command 2205 done" : "command 2205 failed"), std::string::npos) << log;
+        EXPECT_EQ(log.find("Unable to open"), std::string::npos) << log;
+        if (c.opened && &c.file == &held) {
+            // Opened with write protection: it cannot be saved under its name.
+            std::size_t from = log.size();
+            editor.command(2210);
+            EXPECT_TRUE(editor.waitFor("opened with write protection", 10000, from))
+                << editor.log().substr(from);
+            for (int i = 0; i < 2; ++i)
+                if (HWND dialog = editor.findDialog(3000)) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        }
+        editor.post(WM_CLOSE);
+        if (HWND question = editor.findDialog(3000)) PostMessageA(question, WM_COMMAND, IDNO, 0);
+        EXPECT_EQ(editor.waitExit(), 0);
+    }
+    CloseHandle(holder);
+    for (const std::string* file : {&missing, &source, &held}) DeleteFileA(file->c_str());
+}
+
 TEST(Frame, BarButtonsSendTheirCommands) {
     Editor editor;
     ASSERT_TRUE(editor.start(""));
