@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/documents.h"
 #include "app/recent_files.h"
 #include "app/view_win32.h"
 #include "core/host.h"
@@ -134,8 +135,7 @@ bool closeFrame(bool destroy) {
 }
 
 void writeAtExit() {
-    // The file-transfer library is released here; the result file is the
-    // program runner's.
+    saveResultFile(g_frameSettings.resultFile, g_settingsFile);
     if (g_frame.fileTransferLibrary) {
         FreeLibrary(g_frame.fileTransferLibrary);
         g_frame.fileTransferLibrary = nullptr;
@@ -353,6 +353,11 @@ void setFrameCaption(const char* suffix) {
     SetWindowTextA(g_frame.frame, caption);
 }
 
+void refreshFrameCaption() {
+    // Start-up shows "Loading program..." until it ends.
+    if (g_frame.started && g_frame.frame) SetWindowTextA(g_frame.frame, "");
+}
+
 void rebuildRecentMenus() {
     rebuildOpenList();
     rebuildInsertList();
@@ -466,7 +471,7 @@ bool commandChecked(unsigned command) {
         case CMD_OPTIONS_STATUS_BAR:
             return w.statusBar;
         case CMD_OPTIONS_PAGE_NUMBERS:
-            return w.statusPages;
+            return w.statusPages && w.statusBar;  // greyed and unchecked while the bar is off
         case CMD_OPTIONS_OVERVIEW:
             return toolWindowOpen(ToolWindow::Overview);
         case CMD_OPTIONS_PAGE_PREVIEW:
@@ -687,9 +692,20 @@ LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
             if (!g_frame.closing && diagramWindowCount() == 0) createUntitledWindow();
             return 0;
         case WM_SETTEXT:
-            if (!lParam || !reinterpret_cast<const char*>(lParam)[0])
+            if (!lParam || !reinterpret_cast<const char*>(lParam)[0]) {
+                // The product title and the active document; a maximised
+                // window's title the frame's default handling adds itself.
+                char caption[512];
+                std::snprintf(caption, sizeof caption, "%s", g_strings.title);
+                BOOL maximized = FALSE;
+                HWND active = reinterpret_cast<HWND>(
+                    SendMessageA(g_frame.client, WM_MDIGETACTIVE, 0, reinterpret_cast<LPARAM>(&maximized)));
+                char title[kPathSize] = "";
+                if (active && !maximized && diagramOfWindow(active) && GetWindowTextA(active, title, sizeof title))
+                    std::snprintf(caption, sizeof caption, "%s - %s", g_strings.title, title);
                 return DefFrameProcA(window, g_frame.client, message, wParam,
-                                     reinterpret_cast<LPARAM>(g_strings.title));
+                                     reinterpret_cast<LPARAM>(caption));
+            }
             break;
         case WM_COPYDATA:
             // Requests of a connected add-in come with the add-in link.

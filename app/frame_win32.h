@@ -142,6 +142,9 @@ void layoutFrame();
 // it sits in its parent menu.
 HMENU popupById(unsigned popupId, HMENU* parent = nullptr, int* position = nullptr);
 void setFrameCaption(const char* suffix);
+// The caption rebuilt from the product title and the active document
+// (after start-up).
+void refreshFrameCaption();
 // The recent-file items of the File and Insert menus.
 void rebuildRecentMenus();
 // A file was opened or inserted: it goes to the front of its ring.

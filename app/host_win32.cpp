@@ -77,6 +77,7 @@ public:
     }
 
     void setStatusText(const char* text) override { ::setStatusText(text); }
+    void statusText(char* out, std::size_t size) override { ::statusText(out, static_cast<int>(size)); }
 
 private:
     static int defaultAnswer(unsigned style) {

@@ -71,6 +71,7 @@ void retitle(OpenDiagram* diagram) {
             std::snprintf(text, sizeof text, "%s", title);
         SetWindowTextA(hwndOf(w), text);
     });
+    refreshFrameCaption();
 }
 
 int nextWindowNumber(const DiagramDocument* document) {
@@ -366,15 +367,20 @@ LRESULT CALLBACK KivMDIChildWndProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
             if (!window) break;
             paintWindow(*window);
             return 0;
-        case WM_SIZE:
+        case WM_SIZE: {
             if (window) onSize(*window, wParam, lParam);
-            break;
+            // Maximising and restoring change what the frame's caption shows.
+            const LRESULT result = DefMDIChildProcA(hwnd, message, wParam, lParam);
+            refreshFrameCaption();
+            return result;
+        }
         case WM_MOVE:
             break;
         case WM_MDIACTIVATE:
             if (window && reinterpret_cast<HWND>(lParam) == hwnd) {
                 g_segmentWindows.current = window;
                 g_currentDocument = window->document;
+                refreshFrameCaption();
                 refreshOverview();
                 refreshStructureList();
             }

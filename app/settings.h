@@ -130,6 +130,7 @@ struct FrameSettings {
     bool autoRightLabels;
     char leftLabelText[kProfileNameSize];
     char rightLabelText[kProfileNameSize];
+    char resultFile[kSettingsPathSize];  // the last result file of a tool run (absolute; "" = none)
 };
 
 // A recent-file list: entries[0] is position 1 of the file.
@@ -309,5 +310,7 @@ int saveWindowPlacement(const char* iniFile, bool maximized, const SettingsRect&
 // Length keys and entries 1..count of the open and insert lists, entries of
 // the help list; positions beyond the count are removed. 1 when written.
 int saveRecentFiles(const RecentFiles& recent, const char* iniFile);
+// ResultFile, written by the frame at exit. 1 when written.
+int saveResultFile(const char* resultFile, const char* iniFile);
 // "device" and "DevMode" (removed when there is no device mode).
 int savePrinterChoice(const PrinterChoice& printer, const char* iniFile);

@@ -46,6 +46,11 @@ struct Host {
     virtual bool chooseFile(FileDialogRequest& request) = 0;
     virtual void setWaitCursor(bool on) = 0;
     virtual void setStatusText(const char* text) = 0;
+    // The status-bar text shown now (so that it can be restored); empty
+    // when there is none.
+    virtual void statusText(char* out, std::size_t size) {
+        if (size) out[0] = 0;
+    }
 };
 
 // The process-wide host; null shows nothing (every question answers its

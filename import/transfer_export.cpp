@@ -322,8 +322,10 @@ int exportTransferFile(DiagramDocument* document, const char* path, bool oem) {
     }
     Host* host = currentHost();
     char status[kMaxFormatted];
+    char previous[kMaxFormatted];
     formatMessage(status, IDS_EXPORTING);
     if (host) {
+        host->statusText(previous, sizeof previous);
         host->setStatusText(status);
         host->setWaitCursor(true);
     }
@@ -333,7 +335,7 @@ int exportTransferFile(DiagramDocument* document, const char* path, bool oem) {
     if (bfile::close(file) < 0) ok = 0;
     if (host) {
         host->setWaitCursor(false);
-        host->setStatusText("");
+        host->setStatusText(previous);
     }
     if (!ok) platform::deleteFile(path);
     return ok;

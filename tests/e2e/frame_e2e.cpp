@@ -50,7 +50,7 @@ void closeNormally(Editor& editor) {
 TEST(Frame, StartsWithTheWholeMenuAndEndsOnClose) {
     Editor editor;
     ASSERT_TRUE(editor.start(""));
-    EXPECT_EQ(windowText(editor.frame), "Korrin(VRD)");
+    EXPECT_EQ(windowText(editor.frame), "Korrin(VRD) - (Untitled)");
     EXPECT_TRUE(IsWindowVisible(editor.frame));
     EXPECT_TRUE(IsWindowEnabled(editor.frame));
     EXPECT_NE(FindWindowExA(editor.frame, nullptr, "MDIClient", nullptr), nullptr);
@@ -79,14 +79,19 @@ TEST(Frame, StartsWithTheWholeMenuAndEndsOnClose) {
     closeNormally(editor);
     EXPECT_EQ(editor.log().find("message "), std::string::npos) << editor.log();
     EXPECT_EQ(FindWindowA("korrinvrd", nullptr), nullptr);
+    // The exit writing names the result file (none yet).
+    EXPECT_NE(e2e::readFile(editor.settings).find("ResultFile="), std::string::npos);
 }
 
 TEST(Frame, AsksAboutTheSettingsOnlyWhenTheyChanged) {
     {
-        // Toggling twice changes nothing.
+        // Toggling twice changes nothing. While the status bar is off, Page
+        // numbers is greyed and unchecked.
         Editor editor;
         ASSERT_TRUE(editor.start(""));
+        EXPECT_TRUE(hasItem(editor.menuDump(), CMD_OPTIONS_PAGE_NUMBERS, "ec"));
         editor.command(CMD_OPTIONS_STATUS_BAR);
+        EXPECT_TRUE(hasItem(editor.menuDump(), CMD_OPTIONS_PAGE_NUMBERS, "g-"));
         editor.command(CMD_OPTIONS_STATUS_BAR);
         closeNormally(editor);
         EXPECT_EQ(editor.log().find("message 20233"), std::string::npos);
@@ -196,6 +201,10 @@ TEST(Frame, FileCommandsOpenSaveAndClose) {
     std::string expected = work;
     for (char& c : expected) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     EXPECT_NE(title.find(expected.substr(expected.find_last_of('\\') + 1)), std::string::npos) << title;
+    // The frame's caption names the active diagram.
+    std::string caption = windowText(editor.frame);
+    for (char& c : caption) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_EQ(caption, "korrin(vrd) - " + title) << caption;
 
     // New opens a second window; Close takes it away again.
     std::size_t from = editor.log().size();

@@ -207,16 +207,18 @@ TEST_F(Export, CommandsAskStoreAndShowTheirStatus) {
     TempName chosen(".etf");
     TempName stored(".etf");
 
-    // Export as: always the dialog.
+    // Export as: always the dialog. The status bar shows the export, then
+    // what it showed before.
     g_stored = stored.path();
     g_done.clear();
     host.choose(chosen.path());
+    host.setStatusText("before");
     EXPECT_EQ(exportCommand(&doc, CMD_FILE_EXPORT_AS, nullptr), 1);
     EXPECT_EQ(g_done, chosen.path());
     EXPECT_TRUE(platform::fileExists(chosen.path()));
-    ASSERT_GE(host.statusTexts.size(), 2u);
-    EXPECT_EQ(host.statusTexts[0], "Exporting structure diagram...");
-    EXPECT_EQ(host.statusTexts.back(), "");
+    ASSERT_GE(host.statusTexts.size(), 3u);
+    EXPECT_EQ(host.statusTexts[1], "Exporting structure diagram...");
+    EXPECT_EQ(host.statusTexts.back(), "before");
     EXPECT_EQ(host.waitCursorDepth, 0);
 
     // Export: the stored name without asking.

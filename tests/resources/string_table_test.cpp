@@ -25,6 +25,9 @@ TEST(StringTable, KnownTextsAndMissingIds) {
     EXPECT_STREQ(findString(IDS_INTERNAL_ERROR), "Internal structure error.");
     EXPECT_EQ(IDS_INTERNAL_ERROR, 647u);
     EXPECT_EQ(findString(4), nullptr);
+    // The 38 registration strings loaded at start, the last three empty.
+    for (unsigned id = 1800; id <= 1837; ++id) EXPECT_NE(findString(id), nullptr) << id;
+    EXPECT_STREQ(findString(1837), "");
     EXPECT_EQ(platform::loadString(4, buffer, sizeof buffer), 0);
     EXPECT_STREQ(buffer, "");
     // A short buffer gets a cut, terminated text.

@@ -1,5 +1,6 @@
 #include "tests/support/host_recorder.h"
 
+#include <cstdio>
 #include <cstring>
 
 HostRecorder::HostRecorder() : previous_(currentHost()) {
@@ -27,6 +28,10 @@ int HostRecorder::message(unsigned id, const char* text, unsigned style) {
     int reply = script_.front();
     script_.pop_front();
     return reply;
+}
+
+void HostRecorder::statusText(char* out, std::size_t size) {
+    if (size) std::snprintf(out, size, "%s", statusTexts.empty() ? "" : statusTexts.back().c_str());
 }
 
 bool HostRecorder::chooseFile(FileDialogRequest& request) {

@@ -39,6 +39,7 @@ public:
     bool chooseFile(FileDialogRequest& request) override;
     void setWaitCursor(bool on) override { waitCursorDepth += on ? 1 : -1; }
     void setStatusText(const char* text) override { statusTexts.emplace_back(text ? text : ""); }
+    void statusText(char* out, std::size_t size) override;
 
 private:
     Host* previous_;
