@@ -6,6 +6,7 @@
 #include <new>
 
 #include "app/settings.h"
+#include "config/language_config.h"
 #include "core/allocator.h"
 #include "core/construct_node.h"
 #include "core/diagram_file.h"
@@ -266,6 +267,15 @@ bool confirmClose(OpenDiagram* diagram, bool unattended) {
     if (answer == kAnswerNo) return true;
     if (answer == kAnswerYes) return saveDiagram(diagram, false) == 1;
     return false;
+}
+
+void configurationChanged(int result, OpenDiagram* current) {
+    if (!(result & kConfigChosen)) return;
+    for (OpenDiagram* d = g_diagrams; d; d = d->next)
+        if (!isEmptyUntitled(d)) d->document.modified = true;
+    char* stored = current ? current->generateTarget.storedPath : nullptr;
+    if ((result & kConfigExtChanged) && stored && stored[0])
+        replaceExtension(stored, sizeof current->generateTarget.storedPath, generationExtension());
 }
 
 int insertFileInto(OpenDiagram* diagram, const char* path, char* chosen) {

@@ -80,6 +80,13 @@ int saveAllDiagrams();
 // another application), a changed diagram stays open.
 bool confirmClose(OpenDiagram* diagram, bool unattended = false);
 
+// After the language configuration was changed (command 7570; `result`
+// is what setConfigurationFile returned): every open diagram that holds
+// anything is marked changed, since what it generates has changed; with a
+// new generation extension (kConfigExtChanged) the stored generation file
+// of `current` takes it. The front end refreshes the windows.
+void configurationChanged(int result, OpenDiagram* current);
+
 // Insert file: reads the diagram (or source or transfer) file `path`, or
 // the file chosen in the Insert dialog when `path` is null, as a sequence
 // and appends it to the top segment of `diagram`. The chosen path is

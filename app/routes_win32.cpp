@@ -225,9 +225,9 @@ bool generateAllCommand(const CommandRequest& request) {
         window.dialog = CreateDialogParamA(g_frame.instance, MAKEINTRESOURCEA(IDD_GENERATE_ALL),
                                            g_frame.frame, generateAllProc, reinterpret_cast<LPARAM>(&window));
         if (window.dialog) {
-            char nativeExt[16], genExt[32], target[kSettingsPathSize];
+            char nativeExt[16], target[kSettingsPathSize];
             std::snprintf(nativeExt, sizeof nativeExt, "%s", g_strings.nativeExt);
-            generatedFileExt(g_languageConfig.path, genExt, sizeof genExt);
+            const char* genExt = generationExtension();
             std::snprintf(target, sizeof target, "%s",
                           g_frameSettings.pairs[static_cast<int>(PathPair::Generate)].directory);
             if (!target[0]) std::snprintf(target, sizeof target, "%s", directory);
@@ -373,6 +373,15 @@ bool configurationFileCommand(const CommandRequest& request) {
         std::snprintf(g_frameSettings.configurationFile, sizeof g_frameSettings.configurationFile, "%s",
                       g_languageConfig.path);
         g_frameSettings.window.changed = true;
+        configurationChanged(result, activeDiagram());
+        // New keywords and placeholders show at once; every window shows its
+        // diagram changed.
+        if (result & kConfigTextsChanged)
+            RedrawWindow(g_frame.frame, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+        for (OpenDiagram* d = firstDiagram(); d; d = d->next) {
+            refreshDiagramTitle(d);
+            if (d->window) InvalidateRect(static_cast<HWND>(d->window), nullptr, TRUE);
+        }
     }
     return result != 0;
 }

@@ -215,15 +215,6 @@ void joinDirectoryMask(const DirectoryMask& pair, char* out, int size) {
     joinPath(pair.directory, pair.mask, out, static_cast<std::size_t>(size));
 }
 
-void generatedFileExt(const char* configurationFile, char* out, int size) {
-    char ext[256];
-    ext[0] = 0;
-    if (configurationFile && *configurationFile)
-        readProfileText(IDS_SEC_GENOPTIONS, IDS_KEY_GENFILEEXT, ".src", ext, sizeof ext, configurationFile);
-    if (!ext[0]) copyText(ext, ".src");
-    std::snprintf(out, static_cast<std::size_t>(size), "%s%s", ext[0] == '.' ? "" : ".", ext);
-}
-
 // ---------------------------------------------------------------------------
 // Rectangles and tool windows
 

@@ -244,9 +244,6 @@ void joinDirectoryMask(const DirectoryMask& pair, char* out, int size);
 void normalizeDirectory(const char* text, const char* fallbackDir, char out[kSettingsPathSize]);
 // The current directory, absolute.
 bool currentDirectory(char out[kSettingsPathSize]);
-// The extension of generated files named by the configuration file:
-// GenFileExt of GenOptions (default ".src"), with a leading period.
-void generatedFileExt(const char* configurationFile, char* out, int size);
 
 // The tool window's default rectangle.
 SettingsRect defaultToolWindowRect(ToolWindow window);

@@ -194,8 +194,12 @@ void loadSettings(FrameSettings& s, const char* file, const SettingsLoadOptions&
     readPair(IDS_KEY_FILEPATH, "", open.directory, w.defaultExt, s.pairs[static_cast<int>(PathPair::Insert)],
              file);
     s.fileType = readInteger(IDS_SEC_SETTINGS, IDS_KEY_FILETYPE, 0, file);
-    char genExt[kSettingsPathSize];
-    generatedFileExt(s.configurationFile, genExt, sizeof genExt);
+    // The generation extension as the language configuration keeps it.
+    char genExt[kGenFileExtSize];
+    if (options.config)
+        std::snprintf(genExt, sizeof genExt, "%s", options.config->genFileExt);
+    else
+        readGenFileExt(s.configurationFile, genExt);
     readPair(IDS_KEY_SOURCEPATH, "", open.directory, genExt, s.pairs[static_cast<int>(PathPair::Generate)],
              file);
     readPair(IDS_KEY_EXPORTPATH, "", open.directory, ".etf", s.pairs[static_cast<int>(PathPair::Export)],

@@ -214,13 +214,16 @@ int startLanguageConfig(LanguageConfig& config, MenuCaptionTarget* menu, const c
     const bool made = path && *path && platform::fullPath(path, full);
     copyText(config.path, sizeof config.path, made ? full : path);
     int changed = loadLanguageConfig(config, menu, config.path, false);
-    char ext[kGenFileExtSize];
-    if (config.path[0])
-        readProfileText(IDS_SEC_GENOPTIONS, IDS_KEY_GENFILEEXT, ".src", ext, 256, config.path);
-    else
-        copyText(ext, sizeof ext, ".src");
-    if (!setGenFileExt(config, ext)) setGenFileExt(config, ".src");
+    readGenFileExt(config.path, config.genFileExt);
     return changed;
+}
+
+void readGenFileExt(const char* path, char (&out)[kGenFileExtSize]) {
+    char ext[kGenFileExtSize] = "";
+    if (path && path[0]) readProfileText(IDS_SEC_GENOPTIONS, IDS_KEY_GENFILEEXT, ".src", ext, 256, path);
+    if (!ext[0]) copyText(ext, sizeof ext, ".src");
+    std::snprintf(out, sizeof out, "%s%.255s", ext[0] == '.' ? "" : ".", ext);
+    upperCase(out);
 }
 
 bool constructAvailable(const LanguageConfig& config, ConstructType type) {

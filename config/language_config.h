@@ -105,6 +105,10 @@ bool constructAvailable(const LanguageConfig& config, ConstructType type);
 // Makes `ext` the generation file extension: upper case, with a leading
 // period. An empty `ext` changes nothing and returns false.
 bool setGenFileExt(LanguageConfig& config, const char* ext);
+// The generation file extension `path` names (GenOptions GenFileExt,
+// default ".src"), as setGenFileExt keeps it: upper case with a leading
+// period. The one reading of it; everything else takes config.genFileExt.
+void readGenFileExt(const char* path, char (&out)[kGenFileExtSize]);
 
 // What the command "Configuration file..." did (0 = cancelled).
 enum SetConfigResult : int {

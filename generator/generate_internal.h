@@ -6,8 +6,6 @@
 #include "core/path.h"
 #include "generator/generator.h"
 
-// The generation file extension of the configuration (".SRC" when none).
-const char* generationExtension();
 // The diagram's file name without directory and extension.
 void diagramBaseName(const DiagramDocument* document, char* out, std::size_t size);
 // Whether `path` names the diagram's own file.

@@ -23,6 +23,10 @@
 struct ConstructNode;
 struct GenTime;
 
+// The generation file extension of the language configuration in force
+// (".SRC" when none): the one every proposed and generated name takes.
+const char* generationExtension();
+
 // What the caller keeps per diagram: its stored generation file name.
 struct GenerateTarget {
     char storedPath[kPathSize];  // "" = none yet; set to the output path after a generation

@@ -13,6 +13,7 @@
 
 #include "app/documents.h"
 #include "app/settings.h"
+#include "config/language_config.h"
 #include "core/allocator.h"
 #include "core/buffered_file.h"
 #include "core/construct_node.h"
@@ -245,6 +246,24 @@ TEST_F(DocumentsTest, AutomaticLabelsFromTheSettingsApplyToInsertedConstructs) {
         EXPECT_STREQ(rightLabel(inserted), c.right);
         discardDiagram(diagram);
     }
+}
+
+TEST_F(DocumentsTest, AConfigurationChangeMarksDiagramsChangedAndRenamesTheGenerationFile) {
+    OpenDiagram* empty = newDiagram();
+    OpenDiagram* diagram = newDiagram();
+    ASSERT_EQ(loadDiagramFile(diagram, example("loops.vrd").c_str(), false), 1);
+    std::snprintf(diagram->generateTarget.storedPath, kPathSize, "%s", file("loops.SRC").c_str());
+    const LanguageConfig saved = g_languageConfig;
+    std::snprintf(g_languageConfig.genFileExt, kGenFileExtSize, ".PAS");
+    configurationChanged(0, diagram);  // cancelled
+    EXPECT_FALSE(diagram->document.modified);
+    configurationChanged(kConfigChosen | kConfigTextsChanged, diagram);
+    EXPECT_TRUE(diagram->document.modified);
+    EXPECT_FALSE(empty->document.modified);  // nothing in it to generate
+    EXPECT_EQ(diagram->generateTarget.storedPath, file("loops.SRC"));
+    configurationChanged(kConfigChosen | kConfigExtChanged, diagram);
+    EXPECT_EQ(diagram->generateTarget.storedPath, file("loops.PAS"));
+    g_languageConfig = saved;
 }
 
 TEST_F(DocumentsTest, AConvertedFileIsNeverSavedOver) {

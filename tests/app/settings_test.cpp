@@ -187,7 +187,7 @@ TEST(SettingsFile, MissingFileGivesEveryDefault) {
     EXPECT_STREQ(l.pair(PathPair::Open).mask, "*.vrd");
     EXPECT_EQ(l.pair(PathPair::Insert).directory, cwd());
     EXPECT_STREQ(l.pair(PathPair::Insert).mask, "*.vrd");
-    EXPECT_STREQ(l.pair(PathPair::Generate).mask, "*.src");
+    EXPECT_STREQ(l.pair(PathPair::Generate).mask, "*.SRC");
     EXPECT_STREQ(l.pair(PathPair::Export).mask, "*.etf");
     EXPECT_STREQ(l.pair(PathPair::Current).mask, "*.vrd");
     EXPECT_EQ(s.openType, 0);
@@ -260,7 +260,7 @@ TEST(SettingsFile, MalformedValuesTakeDefaultsAndASaveWritesAValidFile) {
     EXPECT_FALSE(s.flatToolbar);
     EXPECT_FALSE(s.flatToolbox);
     EXPECT_EQ(s.printer.devMode, nullptr);
-    EXPECT_STREQ(l.pair(PathPair::Generate).mask, "*.src");
+    EXPECT_STREQ(l.pair(PathPair::Generate).mask, "*.SRC");
     RecentFiles recent;
     loadRecentFiles(recent, ini.path());
     EXPECT_EQ(recent.open.length, 4);
@@ -386,10 +386,12 @@ TEST(SettingsFile, PairsFallBackAndFollowTheirKeys) {
     EXPECT_EQ(std::string(l.pair(PathPair::Open).directory), dir);
     EXPECT_STREQ(l.pair(PathPair::Open).mask, "*.old");
     EXPECT_EQ(std::string(l.pair(PathPair::Generate).directory), dir);
-    EXPECT_STREQ(l.pair(PathPair::Generate).mask, "*.pas");  // the missing period is added
+    // The generation extension as the configuration keeps it: a period
+    // added, upper case.
+    EXPECT_STREQ(l.pair(PathPair::Generate).mask, "*.PAS");
     EXPECT_EQ(std::string(l.pair(PathPair::Export).directory), dir);
     EXPECT_STREQ(l.pair(PathPair::Insert).mask, "*.vrd");
-    EXPECT_STREQ(l.pair(PathPair::Current).mask, "*.pas");
+    EXPECT_STREQ(l.pair(PathPair::Current).mask, "*.PAS");
 
     // SavePath wins over OpenPath; OpenType 3 is the export pair, others the
     // open pair.
