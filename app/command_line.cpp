@@ -365,3 +365,12 @@ bool isBatchStart(const StartupOptions& options) {
     return options.print || options.generate || options.generateAll || options.convertAll || options.save ||
            options.exportFile || options.picture;
 }
+
+unsigned batchCommand(const StartupOptions& options) {
+    return options.print                               ? 2225u
+           : options.generate                          ? 2235u
+           : options.generateAll || options.convertAll ? 2245u
+           : options.save                              ? 2210u
+           : options.exportFile                        ? 2250u
+                                                       : 0u;
+}

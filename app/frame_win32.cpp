@@ -236,7 +236,25 @@ void onDropFiles(HDROP drop) {
     SetForegroundWindow(g_frame.frame);
 }
 
-// The batch messages: run the action, then exit.
+// After a batch action on the opened diagram reported success: the file
+// it wrote (the saved diagram, the transfer file, the generated source)
+// must be there. False, after the message, when it is not.
+bool batchOutputWritten(unsigned command) {
+    const OpenDiagram* diagram = activeDiagram();
+    const char* written = !diagram                       ? ""
+                          : command == CMD_FILE_SAVE     ? diagram->document.ownFile.path
+                          : command == CMD_FILE_EXPORT   ? diagram->exportPath
+                          : command == CMD_FILE_GENERATE ? diagram->generateTarget.storedPath
+                                                         : nullptr;
+    if (!written) return true;  // printing writes no file
+    if (written[0] && platform::fileExists(written)) return true;
+    showMessage(IDS_UNABLE_TO_WRITE, kBoxDefault, written[0] ? written : g_startup.actionPath);
+    return false;
+}
+
+// The batch messages: run the action, then exit. Print, generate, save and
+// export act on the file of the command line: when it could not be opened
+// (which was reported) nothing is done, and nothing is written.
 void onBatchMessage(unsigned command, unsigned flags, const char* path) {
     CommandRequest request;
     request.command = command;
@@ -246,8 +264,11 @@ void onBatchMessage(unsigned command, unsigned flags, const char* path) {
         request.number = static_cast<long>(g_startup.printScope);
         request.text = g_startup.printerDevice[0] ? g_startup.printerDevice : nullptr;
     }
-    if (runCommand(request) != DispatchResult::done && g_frame.exitCode == 0)
-        g_frame.exitCode = kExitCodeFailed;
+    const bool onOpenedFile = command != CMD_FILE_GENERATE_ALL;
+    bool ok = false;
+    if (!onOpenedFile || g_frame.batchFileOpened)
+        ok = runCommand(request) == DispatchResult::done && (!onOpenedFile || batchOutputWritten(command));
+    if (!ok && g_frame.exitCode == 0) g_frame.exitCode = kExitCodeFailed;
     PostMessageA(g_frame.frame, WM_COMMAND, CMD_FILE_EXIT, 0);
 }
 

@@ -111,6 +111,7 @@ void writeStandardError(const char* text) {
         if (AttachConsole(ATTACH_PARENT_PROCESS)) err = GetStdHandle(STD_ERROR_HANDLE);
     }
     if (!err || err == INVALID_HANDLE_VALUE) return;
+    ++g_frame.reasonsReported;
     char line[kMaxFormatted + 32];
     int n = std::snprintf(line, sizeof line, "korrin: %s\n", text);
     if (n <= 0) return;

@@ -443,6 +443,7 @@ bool initApplication(const std::string& line, int showMode) {
         open.path = g_startup.fileToOpen;
         DispatchResult result = runCommand(open);
         opened = result == DispatchResult::done;
+        g_frame.batchFileOpened = opened;
         // A batch action on a file that could not be opened fails.
         if (!opened && g_frame.batch && g_frame.exitCode == 0) g_frame.exitCode = kExitCodeFailed;
         if (result == DispatchResult::unavailable && !g_frame.batch) {
@@ -667,6 +668,15 @@ void finalCleanup() {
     g_frame.cleanedUp = true;
     restoreCaretBlinkTime();
     if (g_frame.batch) flushStartupMessages();
+    // A batch run that failed always says so, even where nothing more
+    // precise was reported.
+    if (g_frame.batch && g_frame.exitCode != 0 && g_frame.reasonsReported == 0) {
+        char name[256];
+        commandName(batchCommand(g_startup), name, sizeof name);
+        char text[kMaxFormatted];
+        formatMessage(text, IDS_BATCH_FAILED, name);
+        writeStandardError(text);
+    }
     destroyToolbarImages();
     if (g_frame.fileTransferHandle) g_frame.fileTransferHandle = GlobalFree(g_frame.fileTransferHandle);
     if (g_frame.fileTransferLibrary) {

@@ -675,6 +675,11 @@ ConstructNode* loadFromMemory(DiagramDocument* document, platform::MemHandle blo
     return root;
 }
 
+void reportUnloadableSegment(const DiagramDocument* document) {
+    if (!document || g_outcome.jobCancelled) return;
+    showRefusal(Refusal::Structural, SourceKind::File, document->ownFile.path);
+}
+
 ConstructNode* unwrapTopSegment(ConstructNode* root) {
     if (!root || root->type != ConstructType::Level) return root;
     LevelInfo* info = levelInfoOf(root);

@@ -127,6 +127,12 @@ ConstructNode* loadDocument(DiagramDocument* document, FileDescriptor* source, s
 ConstructNode* loadFromMemory(DiagramDocument* document, platform::MemHandle block,
                               SourceKind sourceKind = SourceKind::Clipboard);
 
+// A segment body of `document` could not be read from its segment source
+// (the operation that needed it fails): "Structure diagram in %s contains
+// a structural error." naming the document's own file, unless the job was
+// cancelled (that is reported instead).
+void reportUnloadableSegment(const DiagramDocument* document);
+
 // ---------------------------------------------------------------------------
 // Inserting and pasting
 

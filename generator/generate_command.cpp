@@ -13,6 +13,7 @@
 #include "core/element_stream.h"
 #include "core/host.h"
 #include "core/outcome.h"
+#include "core/replacement_file.h"
 #include "core/segment_paging.h"
 #include "generator/generate_internal.h"
 #include "generator/generation.h"
@@ -233,17 +234,21 @@ int generateInto(DiagramDocument* document, const char* outputPath, bool batch, 
     if (options.oemSource) textOptions |= kOptOem;
     if (options.compressBlanks) textOptions |= kOptCompressTabs;
     if (options.unixLineBreaks) textOptions |= kOptRemoveCr;
+    // The source is written beside the output file, which it replaces once
+    // it is complete: a failed generation leaves a file there as it was.
+    char fullOutput[kPathSize];
+    char outputWork[kPathSize];
     platform::OpenInfo outputInfo{};
-    BufferedFile* output = bfile::openFile(
-        outputPath, &outputInfo, platform::kOpenReadWrite | platform::kOpenCreate | platform::kShareDenyWrite,
-        textOptions);
+    BufferedFile* output =
+        platform::fullPath(outputPath, fullOutput) && replacementWorkName(fullOutput, outputWork)
+            ? bfile::openFile(outputWork, &outputInfo,
+                              platform::kOpenReadWrite | platform::kOpenCreate | platform::kShareDenyWrite,
+                              textOptions)
+            : nullptr;
     if (!output) {
         if (!reportCancelledJob()) showMessage(IDS_UNABLE_TO_OPEN, kBoxDefault, outputPath);
         return 0;
     }
-    char fullOutput[kPathSize];
-    std::snprintf(fullOutput, sizeof fullOutput, "%s",
-                  outputInfo.pathName[0] ? outputInfo.pathName : outputPath);
     char workingPath[kPathSize] = "";
     BufferedFile* working = nullptr;
     if (platform::tempFileName("vrd", workingPath)) {
@@ -254,7 +259,7 @@ int generateInto(DiagramDocument* document, const char* outputPath, bool batch, 
     }
     if (!working) {
         closeFile(output);
-        platform::deleteFile(fullOutput);
+        platform::deleteFile(outputWork);
         if (workingPath[0]) platform::deleteFile(workingPath);
         if (!reportCancelledJob())
             showMessage(IDS_UNABLE_TO_OPEN, kBoxDefault, workingPath[0] ? workingPath : "vrd");
@@ -320,8 +325,12 @@ int generateInto(DiagramDocument* document, const char* outputPath, bool batch, 
     const bool outputClosed = closeFile(output);
     const bool workingClosed = closeFile(working);
     ok = ok && outputClosed && workingClosed && g_outcome.writeOk && !g_outcome.jobCancelled;
-    if (outputClosed) stampFile(fullOutput, now.fileTime);
     document->streamMode = streamMode;
+    if (ok && !replaceWithWorkFile(outputWork, fullOutput)) {
+        showMessage(IDS_UNABLE_TO_OPEN, kBoxDefault, fullOutput);
+        ok = false;
+    }
+    if (ok) stampFile(fullOutput, now.fileTime);
 
     // Success: the diagram switches to the new working copy (which
     // deletes it when it cannot be opened).
@@ -340,7 +349,7 @@ int generateInto(DiagramDocument* document, const char* outputPath, bool batch, 
         if (state) restoreSavedFlags(*state);
         finishWholeWrite(document, document->root, &whole, false);
         clearLineNumbers(document->root);
-        platform::deleteFile(fullOutput);
+        platform::deleteFile(outputWork);
         platform::deleteFile(workingPath);
     }
     if (state) releaseGenState(*state);
@@ -385,6 +394,12 @@ int generate(DiagramDocument* document, int command, bool batch, bool saveAfter,
             return 0;
         }
     } else if (command != CMD_FILE_GENERATE_AS && target && target->storedPath[0]) {
+        // A stored name (or the one a batch run names) is checked like a
+        // chosen one.
+        if (isOwnFile(document, target->storedPath)) {
+            showMessage(IDS_OWN_FILE_NOT_OVERWRITABLE, kBoxDefault);
+            return 0;
+        }
         std::snprintf(outputPath, sizeof outputPath, "%s", target->storedPath);
     } else if (!askOutputPath(document, target, outputPath)) {
         return 0;

@@ -9,10 +9,13 @@
 #include "core/buffered_file.h"
 #include "core/construct_node.h"
 #include "core/diagram_document.h"
+#include "core/diagram_file.h"
 #include "core/element_stream.h"
+#include "core/host.h"
 #include "core/outcome.h"
 #include "core/segment_source.h"
 #include "generator/generation.h"
+#include "resources/strings.h"
 
 namespace {
 
@@ -382,6 +385,7 @@ int generateTree(GenState& s, ConstructNode* head, ConditionContext context, boo
             case Op::Child: {
                 if (frames.size() >= static_cast<std::size_t>(kMaxSequenceNesting)) {
                     // Deeper than any stream can be read back.
+                    showMessage(IDS_GENMSG_TOO_DEEP, kBoxDefault, kMaxSequenceNesting);
                     s.failed = true;
                     return 0;
                 }
@@ -445,6 +449,7 @@ int generateTree(GenState& s, ConstructNode* head, ConditionContext context, boo
                     f.loadedHere = true;
                 } else {
                     // The content is skipped; the generation has failed.
+                    if (!s.failed) reportUnloadableSegment(s.document);
                     s.failed = true;
                     f.bodyMissing = true;
                     ++f.pc;

@@ -9,9 +9,11 @@
 #include "core/buffered_file.h"
 #include "core/construct_node.h"
 #include "core/diagram_document.h"
+#include "core/diagram_file.h"
 #include "core/host.h"
 #include "core/outcome.h"
 #include "core/path.h"
+#include "core/replacement_file.h"
 #include "generator/generation.h"
 #include "import/document_attributes.h"
 #include "import/parser_import.h"
@@ -244,6 +246,7 @@ void writeSequence(Writer& w, ConstructNode* head) {
             } else {
                 // The content cannot be loaded: no body part, and the
                 // export fails.
+                if (!w.failed) reportUnloadableSegment(w.document);
                 w.failed = true;
                 f.sequence = f.construct->sequences - 1;
             }
@@ -312,10 +315,15 @@ int writeTransferFile(DiagramDocument* document, BufferedFile* file, const char*
 
 int exportTransferFile(DiagramDocument* document, const char* path, bool oem) {
     if (!path || !*path) return 0;
+    // Written beside the target, which it replaces once complete.
+    char work[kPathSize];
     platform::OpenInfo info{};
     BufferedFile* file =
-        bfile::openFile(path, &info, platform::kOpenCreate | platform::kOpenWrite | platform::kShareExclusive,
-                        oem ? kOptOem : 0);
+        replacementWorkName(path, work)
+            ? bfile::openFile(work, &info,
+                              platform::kOpenCreate | platform::kOpenWrite | platform::kShareExclusive,
+                              oem ? kOptOem : 0)
+            : nullptr;
     if (!file) {
         if (!g_outcome.jobCancelled) showMessage(IDS_UNABLE_TO_OPEN, kBoxDefault, path);
         return 0;
@@ -337,7 +345,12 @@ int exportTransferFile(DiagramDocument* document, const char* path, bool oem) {
         host->setWaitCursor(false);
         host->setStatusText(previous);
     }
-    if (!ok) platform::deleteFile(path);
+    if (!ok) {
+        platform::deleteFile(work);
+    } else if (!replaceWithWorkFile(work, path)) {
+        showMessage(IDS_UNABLE_TO_OPEN, kBoxDefault, path);
+        ok = 0;
+    }
     return ok;
 }
 

@@ -28,10 +28,11 @@ struct DiagramDocument;
 // error, a segment body that cannot be loaded, or a cancelled job.
 int writeTransferFile(DiagramDocument* document, BufferedFile* file, const char* timeText);
 
-// Creates `path` (replacing a file there), writes the transfer file in the
-// OEM character set when `oem`, and closes it; on failure the file is
-// deleted. Shows "Unable to open %s." when the file cannot be created, the
-// status text and the wait cursor meanwhile. 1 on success.
+// Writes the transfer file to `path` in the OEM character set when `oem`:
+// into a work file beside it, which replaces a file there once it is
+// complete; on failure the work file is deleted and a file there stays as
+// it was. Shows "Unable to open %s." when the file cannot be created or
+// replaced, the status text and the wait cursor meanwhile. 1 on success.
 int exportTransferFile(DiagramDocument* document, const char* path, bool oem);
 
 // The export commands. "Export as" (CMD_FILE_EXPORT_AS) always asks for

@@ -96,8 +96,10 @@ TEST(Batch, GenerateWritesTheExampleSource) {
 }
 
 TEST(Batch, OnlyTheFirstActionIsHonoured) {
+    Workspace work;
+    ASSERT_TRUE(work.copyExample("loops.vrd"));
     Editor editor;
-    ASSERT_TRUE(editor.start("-print -g x.vrd", "", false));
+    ASSERT_TRUE(editor.start("-print -g \"" + work.file("loops.vrd") + "\"", "", false));
     EXPECT_NE(editor.waitExit(), 0);
     std::string log = editor.log();
     EXPECT_NE(log.find(e2e::logLine("command", {CMD_FILE_PRINT}, "unavailable")), std::string::npos) << log;
@@ -149,6 +151,47 @@ TEST(Batch, SaveAndExportWriteTheirTargets) {
         EXPECT_EQ(editor.waitExit(60000), 0) << e2e::readFile(editor.errors);
         EXPECT_EQ(withoutStamp(e2e::readFile(work.file("back.pas"))),
                   withoutStamp(e2e::readFile(Workspace::example("grades.pas"))));
+    }
+}
+
+TEST(Batch, AFailedRunNamesItsReasonAndLeavesItsTargetAsItWas) {
+    Workspace work;
+    ASSERT_TRUE(work.copyExample("loops.vrd"));
+    // A diagram whose segment bodies are damaged: it opens, its content
+    // cannot be read.
+    std::string damaged = e2e::readFile(work.file("loops.vrd"));
+    const std::size_t tree = damaged.find("TREE");
+    ASSERT_NE(tree, std::string::npos);
+    damaged.replace(tree + (damaged.size() - tree) / 2, 64, 64, '\xEE');
+    ASSERT_TRUE(e2e::writeFile(work.file("damaged.vrd"), damaged));
+    ASSERT_TRUE(e2e::writeFile(work.file("bad.pas"), "program Bad;\r\nbegin\r\n  until y;\r\nend.\r\n"));
+    ASSERT_TRUE(e2e::writeFile(work.file("kept.vrd"), "kept"));
+    const std::string loops = e2e::readFile(work.file("loops.vrd"));
+    struct Case {
+        std::string arguments;
+        const char* reason;
+        std::string target;
+        bool exists;
+        std::string left;  // what the target holds afterwards
+    } cases[] = {
+        {"-g=\"" + work.file("loops.vrd") + "\" \"" + work.file("loops.vrd") + "\"",
+         "Impossible to overwrite current VRD file.", work.file("loops.vrd"), true, loops},
+        {"-e=\"" + work.file("new.etf") + "\" \"" + work.file("damaged.vrd") + "\"",
+         "damaged.vrd contains a structural error.", work.file("new.etf"), false, ""},
+        {"-s=\"" + work.file("new.vrd") + "\" \"" + work.file("bad.pas") + "\"", "errors",
+         work.file("new.vrd"), false, ""},
+        {"-s=\"" + work.file("kept.vrd") + "\" \"" + work.file("bad.pas") + "\"", "errors",
+         work.file("kept.vrd"), true, "kept"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        Editor editor;
+        ASSERT_TRUE(editor.start(c.arguments, work.settingsText(), false));
+        EXPECT_EQ(editor.waitExit(60000), 1);
+        const std::string errors = e2e::readFile(editor.errors);
+        EXPECT_NE(errors.find(c.reason), std::string::npos) << errors;
+        EXPECT_EQ(GetFileAttributesA(c.target.c_str()) != INVALID_FILE_ATTRIBUTES, c.exists);
+        EXPECT_TRUE(e2e::readFile(c.target) == c.left);
     }
 }
 

@@ -228,14 +228,44 @@ TEST_F(GenerateTest, ASegmentThatCannotBeLoadedFailsTheGeneration) {
     LevelInfo* info = levelInfoOf(doc.root);
     const std::uint32_t good = info->readOffset;
     info->fileOffset = 3;  // no segment block there
+    writeFile(dir.file("plan.out"), "before");
     EXPECT_EQ(generateTo(), 0);
-    EXPECT_FALSE(fileExists(dir.file("plan.out")));
+    // The reason names the diagram; an output there stays as it was.
+    ASSERT_EQ(host->messages.size(), 1u);
+    EXPECT_EQ(host->messages[0].text,
+              "Structure diagram in " + std::string(doc.ownFile.path) + " contains a structural error.");
+    EXPECT_EQ(readFile(dir.file("plan.out")), "before");
     EXPECT_EQ(info->fileOffset, good) << "rolled back to the committed offset";
     EXPECT_TRUE(segmentFlags(doc.root) & kSegLineNumbersInvalid);
     EXPECT_EQ(doc.root->lineNumber, 0);
     // The document still reads from its own file.
     ASSERT_EQ(ensureLoaded(doc.root, &doc), 1);
     EXPECT_EQ(countSequence(info->body), 4);
+}
+
+TEST_F(GenerateTest, RefusalsNameTheirReason) {
+    usePascalConfig();
+    // The diagram's own file, as a stored (or batch) target.
+    ASSERT_TRUE(openDiagram(sample()));
+    const std::string own = doc.ownFile.path;
+    const std::string before = readFile(own);
+    std::snprintf(target.storedPath, sizeof target.storedPath, "%s", own.c_str());
+    EXPECT_EQ(generate(&doc, kCmdGenerate, false, false, &target), 0);
+    EXPECT_EQ(readFile(own), before);
+    ASSERT_EQ(host->messages.size(), 1u);
+    EXPECT_EQ(host->messages[0].id, unsigned{IDS_OWN_FILE_NOT_OVERWRITABLE});
+    closeDocument(&doc);
+
+    // Constructs nested deeper than a diagram file can hold (built in memory).
+    host->messages.clear();
+    ConstructNode* body = text("x;");
+    for (int k = 0; k < kMaxSequenceNesting; ++k) body = whileDo(text("c"), body);
+    setCurrentStreamFormat(&doc);
+    doc.root = topSegment(doc, body);
+    EXPECT_EQ(generateTo(), 0);
+    EXPECT_FALSE(fileExists(dir.file("plan.out")));
+    ASSERT_EQ(host->messages.size(), 1u);
+    EXPECT_EQ(host->messages[0].id, unsigned{IDS_GENMSG_TOO_DEEP});
 }
 
 TEST_F(GenerateTest, UnbalancedTemplatesAreWarnedAbout) {

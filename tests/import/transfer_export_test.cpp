@@ -155,19 +155,27 @@ TEST_F(Export, SegmentsOnDiskAreLoadedAndPagedOutAgain) {
     doc.segmentSource = nullptr;
 }
 
-TEST_F(Export, FailuresDeleteTheFile) {
+TEST_F(Export, FailuresLeaveAFileThereAsItWas) {
     PagingSource paging{&doc};
     paging.fail = true;
     doc.segmentSource = &paging.source;
+    std::snprintf(doc.ownFile.path, sizeof doc.ownFile.path, "/tmp/plan.vrd");
     Builder b{&doc};
     ConstructNode* onDisk = b.level(2, 0, nullptr, nullptr);
     setSegmentFlags(onDisk, kSegOnDisk);
     doc.root = b.level(1, 0, nullptr, seq({onDisk}));
     {
+        // A segment that cannot be read names the diagram it lies in.
         TempName file(".etf");
+        writeFile(file.path(), "before");
         EXPECT_EQ(exportTransferFile(&doc, file.path(), false), 0);
-        EXPECT_FALSE(platform::fileExists(file.path()));
+        EXPECT_EQ(readFile(file.path()), "before");
+        EXPECT_FALSE(platform::fileExists((std::string(file.path()) + "~new").c_str()));
+        ASSERT_EQ(host.messages.size(), 1u);
+        EXPECT_EQ(host.messages[0].text, "Structure diagram in /tmp/plan.vrd contains a structural error.");
+        host.messages.clear();
     }
+    doc.ownFile.path[0] = 0;
     doc.segmentSource = nullptr;
     setSegmentFlags(onDisk, kSegLoaded);
     {
