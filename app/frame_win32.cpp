@@ -269,6 +269,7 @@ void onBatchMessage(unsigned command, unsigned flags, const char* path) {
     if (!onOpenedFile || g_frame.batchFileOpened)
         ok = runCommand(request) == DispatchResult::done && (!onOpenedFile || batchOutputWritten(command));
     if (!ok && g_frame.exitCode == 0) g_frame.exitCode = kExitCodeFailed;
+    g_frame.batchRan = true;
     PostMessageA(g_frame.frame, WM_COMMAND, CMD_FILE_EXIT, 0);
 }
 
@@ -652,6 +653,10 @@ LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         case WM_CREATE:
             return onCreate(window);
         case WM_DESTROY:
+            // A batch run whose frame goes before its action ran (the display
+            // went away, the session ends) has not done what it was asked.
+            if (g_frame.batch && !g_frame.batchRan && g_frame.exitCode == 0)
+                g_frame.exitCode = kExitCodeFailed;
             DragAcceptFiles(window, FALSE);
             KillTimer(window, kTimerRefresh);
             KillTimer(window, kTimerProgramRun);

@@ -73,8 +73,10 @@ struct FrameState {
     bool closing;             // the frame is being closed: no new diagram windows
     unsigned currentCommand;  // the command being carried out (0 = none)
     int exitCode;
-    bool batchFileOpened;  // the file of the command line was opened (a batch action needs it)
-    int reasonsReported;   // lines written to standard error
+    unsigned batchCommand;  // the batch action of the command line (0: none)
+    bool batchRan;          // its batch message has been handled
+    bool batchFileOpened;   // the file of the command line was opened (a batch action needs it)
+    int reasonsReported;    // lines written to standard error
 
     bool ctl3d;
     HMODULE ctl3dLibrary;

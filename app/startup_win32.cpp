@@ -313,7 +313,10 @@ bool initApplication(const std::string& line, int showMode) {
     g_startup.commandLine = line;
     g_startup.showMode = showMode;
     loadAppStrings();
-    if (!registerClasses(platform4)) return false;
+    if (!registerClasses(platform4)) {
+        diagnosticsLine("start-up failed: window classes, error %lu", GetLastError());
+        return false;
+    }
 
     // Wait cursor; program directory, settings and help file, DDE name.
     g_hostState.deferring = true;
@@ -327,6 +330,17 @@ bool initApplication(const std::string& line, int showMode) {
     splitArguments(g_startup.commandLine, args);
     if (findIniFileOption(args, g_startup))
         settingsFileName(g_frame.modulePath, g_startup.iniFile, g_settingsFile);
+    // Whether a batch action runs is known from the arguments at once: a
+    // batch run that cannot start must end with a failure and its reason
+    // like any other (step 12 parses the options for good).
+    {
+        StartupOptions probe;
+        clearStartupOptions(probe);
+        parseOptions(args, probe, true);
+        g_frame.batch = isBatchStart(probe);
+        g_frame.batchCommand = batchCommand(probe);
+        g_hostState.unattended = g_frame.batch;
+    }
 
     // Language, 3-D controls, tables, messages, temp file, formats.
     applyLanguageResource();
@@ -343,6 +357,10 @@ bool initApplication(const std::string& line, int showMode) {
                                  WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
                                  CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, g_frame.instance, nullptr);
     if (!frame || !g_frame.client || !g_frame.accelerators || !g_frame.menu) {
+        diagnosticsLine("start-up failed: frame %p client %p accelerators %p menu %p, error %lu",
+                        static_cast<void*>(frame), static_cast<void*>(g_frame.client),
+                        static_cast<void*>(g_frame.accelerators), static_cast<void*>(g_frame.menu),
+                        GetLastError());
         if (frame) DestroyWindow(frame);
         return false;
     }
@@ -616,8 +634,17 @@ int runEditor(HINSTANCE instance, const char* commandLine, int showMode) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
     if (!initApplication(line, showMode)) {
+        // A batch run that could not start has failed, and says why.
+        if (g_frame.batch) {
+            g_frame.exitCode = kExitCodeFailed;
+            char name[256];
+            commandName(g_frame.batchCommand, name, sizeof name);
+            char text[kMaxFormatted];
+            formatMessage(text, IDS_BATCH_NO_WINDOW, name);
+            writeStandardError(text);
+        }
         finalCleanup();
-        return g_frame.batch ? kExitCodeFailed : 0;
+        return g_frame.exitCode;
     }
     // The add-in link sends its start and exit notices around the loop.
     int code = messageLoop();
@@ -672,7 +699,7 @@ void finalCleanup() {
     // precise was reported.
     if (g_frame.batch && g_frame.exitCode != 0 && g_frame.reasonsReported == 0) {
         char name[256];
-        commandName(batchCommand(g_startup), name, sizeof name);
+        commandName(g_frame.batchCommand, name, sizeof name);
         char text[kMaxFormatted];
         formatMessage(text, IDS_BATCH_FAILED, name);
         writeStandardError(text);
