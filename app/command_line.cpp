@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "resources/commands.h"
+
 namespace {
 
 bool isBlank(char c) {
@@ -367,10 +369,10 @@ bool isBatchStart(const StartupOptions& options) {
 }
 
 unsigned batchCommand(const StartupOptions& options) {
-    return options.print                               ? 2225u
-           : options.generate                          ? 2235u
-           : options.generateAll || options.convertAll ? 2245u
-           : options.save                              ? 2210u
-           : options.exportFile                        ? 2250u
+    return options.print                               ? unsigned{CMD_FILE_PRINT}
+           : options.generate                          ? unsigned{CMD_FILE_GENERATE}
+           : options.generateAll || options.convertAll ? unsigned{CMD_FILE_GENERATE_ALL}
+           : options.save                              ? unsigned{CMD_FILE_SAVE}
+           : options.exportFile                        ? unsigned{CMD_FILE_EXPORT}
                                                        : 0u;
 }

@@ -107,8 +107,8 @@ void parseOptions(const ArgumentList& args, StartupOptions& options, bool printF
 // A batch option is given: the frame stays hidden and the action ends the
 // process.
 bool isBatchStart(const StartupOptions& options);
-// The command of that action (0 without one): 2225 print, 2235 generate,
-// 2245 generate all and convert all, 2210 save, 2250 export.
+// The command of that action (0 without one): print, generate, generate
+// all (also for convert all), save, export.
 unsigned batchCommand(const StartupOptions& options);
 
 // How an option's value is matched.

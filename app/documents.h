@@ -80,7 +80,7 @@ int saveAllDiagrams();
 // another application), a changed diagram stays open.
 bool confirmClose(OpenDiagram* diagram, bool unattended = false);
 
-// After the language configuration was changed (command 7570; `result`
+// After the language configuration was changed (the configuration-file command; `result`
 // is what setConfigurationFile returned): every open diagram that holds
 // anything is marked changed, since what it generates has changed; with a
 // new generation extension (kConfigExtChanged) the stored generation file

@@ -23,6 +23,7 @@
 #include "import/transfer_export.h"
 #include "platform/platform.h"
 #include "plugins/transfer/transfer_native.h"
+#include "resources/commands.h"
 #include "resources/strings.h"
 #include "tests/support/host_recorder.h"
 
@@ -211,8 +212,8 @@ TEST_F(DocumentsTest, AutomaticLabelsFromTheSettingsApplyToInsertedConstructs) {
     // A diagram whose statement has a left and a right label.
     DiagramDocument labelled{};
     setCurrentStreamFormat(&labelled);
-    ConstructNode* root = newConstruct(&labelled, 3050);
-    ConstructNode* statement = newConstruct(&labelled, 3000);
+    ConstructNode* root = newConstruct(&labelled, CMD_INSERT_SEGMENT);
+    ConstructNode* statement = newConstruct(&labelled, CMD_INSERT_STATEMENT);
     setLeftLabel(statement, memStrDup("L"));
     setRightLabel(statement, memStrDup("R"));
     freeSequence(childAt(root, Slot::Body));

@@ -313,12 +313,14 @@ TEST(Frame, StartUpAsksItsQuestionsAboutTheFileToOpen) {
         ASSERT_TRUE(e2e::sendKeys(box, {}, c.key));
         ASSERT_TRUE(editor.ready()) << editor.log();
         const std::string log = editor.log();
-        EXPECT_NE(log.find(c.opened ? "command 2205 done" : "command 2205 failed"), std::string::npos) << log;
+        EXPECT_NE(log.find(e2e::logLine("command", {CMD_FILE_OPEN}, c.opened ? "done" : "failed")),
+                  std::string::npos)
+            << log;
         EXPECT_EQ(log.find("Unable to open"), std::string::npos) << log;
         if (c.opened && &c.file == &held) {
             // Opened with write protection: it cannot be saved under its name.
             std::size_t from = log.size();
-            editor.command(2210);
+            editor.command(CMD_FILE_SAVE);
             EXPECT_TRUE(editor.waitFor("opened with write protection", 10000, from))
                 << editor.log().substr(from);
             for (int i = 0; i < 2; ++i)

@@ -250,7 +250,7 @@ TEST_F(GenerateTest, RefusalsNameTheirReason) {
     const std::string own = doc.ownFile.path;
     const std::string before = readFile(own);
     std::snprintf(target.storedPath, sizeof target.storedPath, "%s", own.c_str());
-    EXPECT_EQ(generate(&doc, kCmdGenerate, false, false, &target), 0);
+    EXPECT_EQ(generate(&doc, CMD_FILE_GENERATE, false, false, &target), 0);
     EXPECT_EQ(readFile(own), before);
     ASSERT_EQ(host->messages.size(), 1u);
     EXPECT_EQ(host->messages[0].id, unsigned{IDS_OWN_FILE_NOT_OVERWRITABLE});
