@@ -374,5 +374,6 @@ unsigned batchCommand(const StartupOptions& options) {
            : options.generateAll || options.convertAll ? unsigned{CMD_FILE_GENERATE_ALL}
            : options.save                              ? unsigned{CMD_FILE_SAVE}
            : options.exportFile                        ? unsigned{CMD_FILE_EXPORT}
+           : options.picture                           ? unsigned{CMD_FILE_EXPORT_PICTURE}
                                                        : 0u;
 }

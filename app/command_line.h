@@ -108,7 +108,7 @@ void parseOptions(const ArgumentList& args, StartupOptions& options, bool printF
 // process.
 bool isBatchStart(const StartupOptions& options);
 // The command of that action (0 without one): print, generate, generate
-// all (also for convert all), save, export.
+// all (also for convert all), save, export, export picture.
 unsigned batchCommand(const StartupOptions& options);
 
 // How an option's value is matched.

@@ -727,7 +727,8 @@ LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
                 HWND active = reinterpret_cast<HWND>(
                     SendMessageA(g_frame.client, WM_MDIGETACTIVE, 0, reinterpret_cast<LPARAM>(&maximized)));
                 char title[kPathSize] = "";
-                if (active && !maximized && diagramOfWindow(active) && GetWindowTextA(active, title, sizeof title))
+                if (active && !maximized && diagramOfWindow(active) &&
+                    GetWindowTextA(active, title, sizeof title))
                     std::snprintf(caption, sizeof caption, "%s - %s", g_strings.title, title);
                 return DefFrameProcA(window, g_frame.client, message, wParam,
                                      reinterpret_cast<LPARAM>(caption));

@@ -374,14 +374,6 @@ bool configurationFileCommand(const CommandRequest& request) {
                       g_languageConfig.path);
         g_frameSettings.window.changed = true;
         configurationChanged(result, activeDiagram());
-        // New keywords and placeholders show at once; every window shows its
-        // diagram changed.
-        if (result & kConfigTextsChanged)
-            RedrawWindow(g_frame.frame, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
-        for (OpenDiagram* d = firstDiagram(); d; d = d->next) {
-            refreshDiagramTitle(d);
-            if (d->window) InvalidateRect(static_cast<HWND>(d->window), nullptr, TRUE);
-        }
     }
     return result != 0;
 }

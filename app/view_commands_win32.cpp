@@ -10,6 +10,7 @@
 #include "app/view_win32.h"
 #include "core/host.h"
 #include "core/path.h"
+#include "core/replacement_file.h"
 #include "platform/platform.h"
 #include "resources/commands.h"
 #include "resources/dialog_ids.h"
@@ -170,19 +171,36 @@ bool endsWith(const std::string& text, const char* tail) {
 }
 
 // Writes the segment as SVG (or, for a name ending in .emf, as an enhanced
-// metafile) with the screen's geometry.
+// metafile) with the screen's geometry, into a work file that replaces a
+// picture there only once it is complete.
 bool writePicture(OpenDiagram* diagram, ConstructNode* segment, const std::string& path) {
-    ScreenView view(diagram);
-    if (endsWith(path, ".emf")) return writeSegmentEmf(view.context(), segment, path.c_str());
-    std::string svg;
-    if (!writeSegmentSvg(view.context(), segment, svg)) return false;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
+    char work[kPathSize];
+    if (!replacementWorkName(path.c_str(), work)) {
         showMessage(IDS_UNABLE_TO_CREATE, kBoxDefault, path.c_str());
         return false;
     }
-    const bool written = std::fwrite(svg.data(), 1, svg.size(), f) == svg.size();
-    return std::fclose(f) == 0 && written;
+    ScreenView view(diagram);
+    bool written = false;
+    if (endsWith(path, ".emf")) {
+        written = writeSegmentEmf(view.context(), segment, work);
+    } else {
+        std::string svg;
+        if (!writeSegmentSvg(view.context(), segment, svg)) return false;
+        std::FILE* f = std::fopen(work, "wb");
+        if (!f) {
+            showMessage(IDS_UNABLE_TO_CREATE, kBoxDefault, path.c_str());
+            return false;
+        }
+        written = std::fwrite(svg.data(), 1, svg.size(), f) == svg.size();
+        written = std::fclose(f) == 0 && written;
+    }
+    if (!written) {
+        platform::deleteFile(work);
+        return false;
+    }
+    if (replaceWithWorkFile(work, path.c_str())) return true;
+    showMessage(IDS_UNABLE_TO_CREATE, kBoxDefault, path.c_str());
+    return false;
 }
 
 bool exportPicture(const CommandRequest& request) {
