@@ -116,6 +116,11 @@ void writeStandardError(const char* text) {
     int n = std::snprintf(line, sizeof line, "korrin: %s\n", text);
     if (n <= 0) return;
     if (n >= static_cast<int>(sizeof line)) n = sizeof line - 1;
+    // One reason reported by two steps of the same action (the window that
+    // shows a damaged segment, then the export of it) is written once.
+    static char previous[sizeof line];
+    if (std::strcmp(previous, line) == 0) return;
+    std::memcpy(previous, line, static_cast<std::size_t>(n) + 1);
     DWORD written = 0;
     WriteFile(err, line, static_cast<DWORD>(n), &written, nullptr);
 }

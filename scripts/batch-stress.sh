@@ -6,10 +6,11 @@
 #
 # Starts korrin.exe once per run, one process at a time, each in a new
 # folder of its own with a new output name, as a script of a user would:
-# `korrin -s=<new>.vrd <source>`, `-e=<new>.etf`, `-g=<new>.pas`, over a
-# rotating set of inputs (Pascal sources that convert and one that does
-# not, a transfer file, diagrams, a diagram with damaged segment bodies),
-# with one shared settings file; one run in thirteen has no display.
+# `korrin -s=<new>.vrd <source>`, `-e=<new>.etf`, `-g=<new>.pas`,
+# `-svg=<new>.svg`, over a rotating set of inputs (Pascal sources that
+# convert and one that does not, a transfer file, diagrams, a diagram with
+# damaged segment bodies), with one shared settings file; one run in
+# fifteen has no display.
 #
 # Every run must either write its output and exit 0, or exit non-zero with
 # its reason on standard error and write nothing; and every run of the same
@@ -49,7 +50,7 @@ printf '[Settings]\r\nConfigurationFile=%s\r\nSaveAfterGen=no\r\n' "$(winpath "$
 # display (as when the X server of the session goes away).
 cases_text="s:loops.pas:vrd s:grades.pas:vrd e:loops.vrd:etf s:primes.pas:vrd s:bad.pas:vrd
   g:grades.vrd:pas s:grades.etf:vrd e:damaged.vrd:etf e:primes.vrd:etf s:primes.vrd:vrd
-  s:loops.pas:vrd e:grades.vrd:etf S:primes.pas:vrd"
+  s:loops.pas:vrd e:grades.vrd:etf S:primes.pas:vrd svg:loops.vrd:svg g:damaged.vrd:pas"
 
 # What an output holds that must be the same every time.
 tree_digest() {
@@ -71,6 +72,7 @@ digest() {
     *.vrd) tree_digest "$1" ;;
     *.etf) sed 1d "$1" | md5sum | cut -d' ' -f1 ;;
     *.pas) sed 2d "$1" | md5sum | cut -d' ' -f1 ;;
+    *) md5sum <"$1" | cut -d' ' -f1 ;;
   esac
 }
 
@@ -84,7 +86,7 @@ stress() {
   [ -s "$work/inputs/grades.etf" ] || { echo "batch-stress: the transfer file input was not written" >&2; return 2; }
 
   declare -A first
-  local written=0 refused=0 silent=0 leftover=0 differing=0 i
+  local written=0 refused=0 generic=0 silent=0 leftover=0 differing=0 i
   for ((i = 1; i <= runs; i++)); do
     local c=${cases[$(((i - 1) % ${#cases[@]}))]}
     local option=${c%%:*} rest=${c#*:}
@@ -111,8 +113,11 @@ stress() {
         result="0:none"
       fi
     else
-      if [ -s "$dir/stderr.txt" ]; then
+      if grep -qv ' failed\.\r\?$' "$dir/stderr.txt"; then
         refused=$((refused + 1))
+      elif [ -s "$dir/stderr.txt" ]; then
+        generic=$((generic + 1))
+        problem="exit $rc with no more than \"$(tr -d '\r' <"$dir/stderr.txt")\""
       else
         silent=$((silent + 1))
         problem="exit $rc without a reason"
@@ -138,8 +143,9 @@ stress() {
     if ((i % 100 == 0)); then echo "... $i runs"; fi
   done
   echo "batch stress: $runs runs: $written wrote their output, $refused refused with their reason," \
-    "$silent silent, $leftover left an output behind, $differing differed from the first run of their input"
-  [ $((silent + leftover + differing)) -eq 0 ]
+    "$generic failed without a precise reason, $silent silent, $leftover left an output behind," \
+    "$differing differed from the first run of their input"
+  [ $((generic + silent + leftover + differing)) -eq 0 ]
 }
 
 export -f stress tree_digest digest winpath

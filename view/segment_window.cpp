@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "core/diagram_file.h"
 #include "core/element_stream.h"
 #include "resources/commands.h"
 
@@ -24,7 +25,12 @@ bool heldByRing(const ConstructNode* level) {
 bool loadForShow(ConstructNode* level, DiagramDocument* document) {
     if (!level || level->type != ConstructType::Level || !levelInfoOf(level)) return false;
     const bool wasLoaded = (segmentFlags(level) & kSegLoaded) != 0;
-    if (!ensureLoaded(level, document)) return false;
+    if (!ensureLoaded(level, document)) {
+        // A body on disk that cannot be read: the user learns which file
+        // holds the damage.
+        if (segmentFlags(level) & kSegOnDisk) reportUnloadableSegment(document);
+        return false;
+    }
     if (!wasLoaded) invalidateSegmentLayout(level);
     return true;
 }

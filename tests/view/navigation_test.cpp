@@ -550,6 +550,16 @@ TEST_F(OnDiskTest, WhatIsShownSelectedOrPinnedIsNeverPagedOut) {
     EXPECT_EQ(layoutWindow(ctx, w), LayoutResult::LaidOut);
     const RecordingCanvas canvas = paint(again);
     EXPECT_EQ(canvas.only(CanvasCall::Text).size() >= 3, true);
+    // A segment whose body cannot be read stays unshown and names the file.
+    ConstructNode* s4 = segmentNamed("S4");
+    ASSERT_EQ(pageOut(&doc, s4), 1);
+    levelInfoOf(s4)->fileOffset = 3;
+    host->messages.clear();
+    EXPECT_EQ(showSegment(w, s4, kShowClearSelection), 0);
+    EXPECT_EQ(w.shownSegment, again);
+    ASSERT_EQ(host->messages.size(), 1u);
+    EXPECT_EQ(host->messages[0].text, "Structure diagram in " + std::string(doc.ownFile.path) +
+                                          " contains a structural error.");
 }
 
 }  // namespace
