@@ -16,6 +16,7 @@
 #include "platform/platform.h"
 #include "resources/commands.h"
 #include "resources/strings.h"
+#include "tools/tools_win32.h"
 
 FrameState g_frame;
 StartupOptions g_startup;
@@ -135,7 +136,9 @@ bool closeFrame(bool destroy) {
 }
 
 void writeAtExit() {
-    saveResultFile(g_frameSettings.resultFile, g_settingsFile);
+    // The file-transfer library is released here; the result file is the
+    // program runner's.
+    toolsAtExit(g_settingsFile);
     if (g_frame.fileTransferLibrary) {
         FreeLibrary(g_frame.fileTransferLibrary);
         g_frame.fileTransferLibrary = nullptr;
@@ -293,6 +296,8 @@ bool onRegisteredMessage(UINT message, WPARAM wParam) {
         SetWindowTextA(g_frame.frame, "");  // the caption without "Loading program..."
         diagnosticsMenu("start-up");
         diagnosticsLine("ready");
+    } else if (message == m.appTerm) {
+        toolsAcknowledged(wParam);
     } else if (message == helpOnMenuItemMessage()) {
         // F1 in a menu: help for the item under the highlight.
         if (wParam)
@@ -469,6 +474,7 @@ bool commandEnabled(unsigned command) {
         default:
             break;
     }
+    if (command >= CMD_TOOL_FIRST && command <= CMD_TOOL_LAST) return toolAvailable(command);
     if (command >= CMD_RECENT_OPEN_FIRST && command < CMD_RECENT_OPEN_FIRST + kRecentMax)
         return recentEntry(g_frame.recent.open, static_cast<int>(command - CMD_RECENT_OPEN_FIRST)) != nullptr;
     if (command >= CMD_RECENT_INSERT_FIRST && command < CMD_RECENT_INSERT_FIRST + kRecentMax)
@@ -511,9 +517,11 @@ void updateMenuStates(HMENU popup) {
     int count = GetMenuItemCount(popup);
     for (int i = 0; i < count; ++i) {
         if (HMENU sub = GetSubMenu(popup, i)) {
-            // An empty submenu (no programs, no add-in commands) is greyed.
-            EnableMenuItem(popup, static_cast<UINT>(i),
-                           MF_BYPOSITION | (GetMenuItemCount(sub) > 0 ? MF_ENABLED : MF_GRAYED));
+            // An empty submenu (no add-in commands) is greyed, and so is
+            // Execute without programs.
+            const bool enabled =
+                GetMenuItemCount(sub) > 0 && (sub != popupById(IDM_POPUP_EXECUTE) || executeMenuEnabled());
+            EnableMenuItem(popup, static_cast<UINT>(i), MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
             continue;
         }
         UINT id = GetMenuItemID(popup, i);
@@ -761,8 +769,10 @@ LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
                 refreshBars();
                 return 0;
             }
-            if (wParam == kTimerProgramRun)
-                return 0;  // the end of a tool run is polled by the program runner
+            if (wParam == kTimerProgramRun) {
+                toolsTimerTick();
+                return 0;
+            }
             break;
         case WM_INITMENU:
             // A pending text input is committed by the text editor before a menu opens.

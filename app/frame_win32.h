@@ -260,6 +260,10 @@ UINT diagnosticsMessage();
 // The routes of the parts that carry the commands out (routes_win32.cpp)
 
 void installCommandRoutes();
+// The Execute programs and the result window (tools_frame_win32.cpp):
+// their routes and settings hooks, once the frame exists and before the
+// settings are read.
+void connectTools();
 // After the frame exists and the settings are read: the parts get the
 // frame window and the file settings (backup names, network drives).
 void connectPartsToFrame();

@@ -418,6 +418,7 @@ void installCommandRoutes() {
     saving.reloaded = reloaded;
     setSavingHooks(saving);
 
+    // The tools and the result window: connectTools, once the frame exists.
     // Not available yet - each waits for its part:
     //   layout         layout, screen and printer font
     //   edit           construct editing and insertion, default action CMD_DEFAULT_ACTION
@@ -425,8 +426,6 @@ void installCommandRoutes() {
     //   clipboard      cut, copy and paste of constructs
     //   text           text editing in constructs, editors
     //   search         search and replace
-    //   tools          Execute programs, program linking
-    //   result         result window
     //   print          print, printer setup, page preview
     //   addIn          add-in commands
     //   fileTransfer, browser  outside libraries

@@ -307,7 +307,5 @@ int saveWindowPlacement(const char* iniFile, bool maximized, const SettingsRect&
 // Length keys and entries 1..count of the open and insert lists, entries of
 // the help list; positions beyond the count are removed. 1 when written.
 int saveRecentFiles(const RecentFiles& recent, const char* iniFile);
-// ResultFile, written by the frame at exit. 1 when written.
-int saveResultFile(const char* resultFile, const char* iniFile);
 // "device" and "DevMode" (removed when there is no device mode).
 int savePrinterChoice(const PrinterChoice& printer, const char* iniFile);

@@ -230,10 +230,6 @@ int saveWindowPlacement(const char* file, bool maximized, const SettingsRect& re
     return ok;
 }
 
-int saveResultFile(const char* resultFile, const char* file) {
-    return writeProfileText(IDS_SEC_SETTINGS, IDS_KEY_RESULTFILE, resultFile ? resultFile : "", file) != 0;
-}
-
 int saveRecentFiles(const RecentFiles& recent, const char* file) {
     int ok = writeRecentList(recent.open, IDS_SEC_RECENTFILELIST, IDS_KEY_OPENFILELISTLENGTH,
                              IDS_KEY_OPENFILE, file);

@@ -13,6 +13,7 @@
 #include "core/path.h"
 #include "platform/platform.h"
 #include "resources/strings.h"
+#include "tools/tools_win32.h"
 
 namespace {
 
@@ -391,6 +392,7 @@ bool initApplication(const std::string& line, int showMode) {
     startFileTransfer();
 
     // The settings, with the language configuration and its menu captions.
+    connectTools();
     Win32MenuCaptions captions(g_frame.menu, nullptr);
     SettingsLoadOptions load{g_startup.projectGiven, g_startup.projectPathGiven, &g_languageConfig,
                              &captions};
@@ -404,6 +406,7 @@ bool initApplication(const std::string& line, int showMode) {
         std::snprintf(g_frameSettings.window.projectPath, sizeof g_frameSettings.window.projectPath, "%s",
                       g_startup.projectPath);
     ensureExecutePopup();
+    rebuildExecuteMenu();
     DrawMenuBar(frame);
 
     // Bars, help context, hooks, context menus.
@@ -438,6 +441,8 @@ bool initApplication(const std::string& line, int showMode) {
         if (toolbox.open) createToolbox(&toolbox.rect);
         if (g_frameSettings.places[static_cast<int>(ToolWindow::Overview)].open) toggleOverview();
         if (g_frameSettings.places[static_cast<int>(ToolWindow::Levellist)].open) toggleStructureList();
+        if (g_frameSettings.places[static_cast<int>(ToolWindow::Result)].open)
+            resultCommand(CMD_OPTIONS_RESULT_FILE);
     } else {
         layoutFrame();
     }
@@ -520,15 +525,16 @@ bool isKeyMessage(UINT message) {
            message == WM_SYSKEYUP || message == WM_SYSCHAR;
 }
 
-// Key filter: keys 9..40 in the active diagram window or a tool window.
+// Key filter: keys 9..40 in the active diagram window or a tool window
+// (not the result window, whose text keeps its own keys).
 bool navigationFilter(const MSG& msg) {
     if ((msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) || msg.wParam < 9 || msg.wParam > 40)
         return false;
     if (!g_frame.frame || IsIconic(g_frame.frame)) return false;
     HWND active = activeDiagramWindow();
     bool inTool = false;
-    for (ToolWindow which : {ToolWindow::Overview, ToolWindow::Levellist, ToolWindow::Printgrid,
-                             ToolWindow::Result, ToolWindow::ToolBox})
+    for (ToolWindow which :
+         {ToolWindow::Overview, ToolWindow::Levellist, ToolWindow::Printgrid, ToolWindow::ToolBox})
         inTool = inTool || isWithin(msg.hwnd, toolWindow(which));
     if (!active || !(isWithin(msg.hwnd, active) || inTool)) return false;
     NavigationState state{(GetKeyState(VK_SCROLL) & 1) != 0, g_frame.textEditMode == 1,
