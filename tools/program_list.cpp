@@ -197,10 +197,12 @@ void loadProgramList(ProgramList& list, const char* iniFile) {
         const std::string name =
             trimmed(readValue(section, numberedKey(IDS_KEY_PROGRAM, i), iniFile).c_str());
         if (name.empty()) break;
-        if (listed(list, name.c_str())) continue;  // its section is the first one's
         ProgramEntry entry;
         initProgramEntry(entry);
-        copyText(entry.name, name.c_str());
+        copyText(entry.name, trimmed(name.substr(0, kProgramNameSize - 1).c_str()).c_str());
+        // A repeated name has the first one's section; a name with brackets
+        // cannot have a section of its own.
+        if (listed(list, entry.name) || std::strpbrk(entry.name, "[]")) continue;
         readEntry(entry, iniFile);
         list.entries.push_back(std::move(entry));
     }
@@ -229,6 +231,7 @@ int saveProgramList(const ProgramList& list, const char* iniFile) {
 unsigned checkProgramName(const ProgramList& list, int self, const char* name) {
     const std::string text = trimmed(name);
     if (text.empty()) return IDS_PROGRAM_NAME_MISSING;
+    if (text.find_first_of("[]") != std::string::npos) return IDS_PROGRAM_NAME_BRACKETS;
     for (std::size_t i = 0; i < list.entries.size(); ++i)
         if (static_cast<int>(i) != self && equalNoCase(list.entries[i].name, text.c_str()))
             return IDS_PROGRAM_NAME_NOT_UNIQUE;

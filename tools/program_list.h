@@ -93,7 +93,8 @@ std::string programSection(const char* name);
 
 // The checks of the settings dialogs: 0 when fine, else the message id
 // (with `detail` the id of the text its %s takes, or 0).
-//   IDS_PROGRAM_NAME_MISSING, IDS_PROGRAM_NAME_NOT_UNIQUE (compared as
+//   IDS_PROGRAM_NAME_MISSING, IDS_PROGRAM_NAME_BRACKETS (the name is part
+//   of a section name), IDS_PROGRAM_NAME_NOT_UNIQUE (compared as
 //   sections compare: without regard to case; `self` is the entry's own
 //   position, -1 for a new one)
 unsigned checkProgramName(const ProgramList& list, int self, const char* name);

@@ -54,9 +54,13 @@ TEST(ProgramList, DefaultsLimitsAndRepeatedNames) {
     EXPECT_STREQ(p2.commandLine, "\"a b\" c");
     EXPECT_FALSE(list.entries[2].windowsProgram);
 
-    TempIni repeated("[Programs]\nProgram1=Make\nProgram2=MAKE\nProgram3=\nProgram4=Lost\n");
+    // Names cut to the field that become alike count as repeated.
+    const std::string longName(40, 'n');
+    TempIni repeated("[Programs]\nProgram1=Make\nProgram2=MAKE\nProgram3=" + longName +
+                     "1\nProgram4=" + longName + "2\nProgram5=a[b]\nProgram6=\nProgram7=Lost\n");
     loadProgramList(list, repeated.path());
-    ASSERT_EQ(list.entries.size(), 1u);
+    ASSERT_EQ(list.entries.size(), 2u);
+    EXPECT_EQ(std::strlen(list.entries[1].name), static_cast<std::size_t>(kProgramNameSize - 1));
 }
 
 TEST(ProgramList, SavingWritesEveryKeyAndPrunesRemovedPrograms) {
@@ -121,6 +125,7 @@ TEST(ProgramList, ChecksOfTheDialogs) {
     EXPECT_EQ(checkProgramName(list, 0, "Lint"), IDS_PROGRAM_NAME_NOT_UNIQUE);
     EXPECT_EQ(checkProgramName(list, -1, "  "), IDS_PROGRAM_NAME_MISSING);
     EXPECT_EQ(checkProgramName(list, -1, "Run"), 0u);
+    EXPECT_EQ(checkProgramName(list, -1, "a]b"), IDS_PROGRAM_NAME_BRACKETS);
 
     ProgramEntry e = named("x");
     unsigned stream = 0;
