@@ -250,10 +250,10 @@ bool startProgram(int index) {
         char reason[512] = {};
         platform::systemErrorText(error, reason, sizeof reason);
         const std::string shown = throughRedirector ? started + " " + fields.commandLine : started;
-        showMessage(IDS_UNABLE_TO_EXECUTE_PROGRAM, kBoxDefault, shown.c_str(), reason);
         closeRunHandles(run);
         if (plan.pendingTemporary) DeleteFileA(plan.pendingResult.c_str());
         toolsLog("tool failed %s", entry.name);
+        showMessage(IDS_UNABLE_TO_EXECUTE_PROGRAM, kBoxDefault, shown.c_str(), reason);
         return false;
     }
     run.process = process.hProcess;
