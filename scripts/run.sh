@@ -28,6 +28,7 @@ done
 mkdir -p build/run "$shots"
 cp examples/korrin.ini build/run/korrin.ini
 cp examples/loops.vrd build/run/loops.vrd
+cp examples/fpc-wine.sh build/run/fpc-wine.sh
 
 if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ] && [ "${SHOT:-0}" != 1 ]; then
   echo "run: the editor is open on $DISPLAY; close it to end the run"

@@ -260,4 +260,50 @@ TEST(Tools, ResultWindowLeadsBackToTheDiagram) {
     for (const std::string& f : {diagram, finish, env}) DeleteFileA(f.c_str());
 }
 
+// The program of the embedded defaults: Debian's Free Pascal compiler,
+// started through korrin-re and examples/fpc-wine.sh, compiles the
+// generated source of loops.vrd; its end is the finish file the script
+// makes.
+TEST(Tools, FreePascalOfTheEmbeddedDefaults) {
+    if (GetFileAttributesA("Z:\\usr\\bin\\fpc") == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no fpc";
+    // A folder on drive Z:, where the script finds the files as Unix paths.
+    char module[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, module, sizeof module);
+    std::string dir = module;
+    dir = dir.substr(0, dir.find_last_of('\\')) + "\\fpc-run";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileA(e2e::examplePath("loops.vrd").c_str(), (dir + "\\loops.vrd").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(e2e::examplePath("fpc-wine.sh").c_str(), (dir + "\\fpc-wine.sh").c_str(), FALSE));
+    // The program section as examples/korrin.ini has it.
+    const std::string ini = e2e::readFile(e2e::examplePath("korrin.ini"));
+    const std::size_t programs = ini.find("[Programs]");
+    ASSERT_NE(programs, std::string::npos);
+    const std::string settings = "[Settings]\nConfigurationFile=" + e2e::examplePath("pascal.cfg") +
+                                 "\nSourcePath=" + dir + "\\*.pas\n" + ini.substr(programs);
+    Editor editor;
+    ASSERT_TRUE(editor.start("\"" + dir + "\\loops.vrd\"", settings));
+    const std::size_t from = editor.log().size();
+    ASSERT_TRUE(e2e::sendKeys(editor.frame, {VK_CONTROL}, '1'));
+    ASSERT_TRUE(editor.waitFor("tool end Free Pascal", 30000, from)) << editor.log().substr(from);
+    ASSERT_TRUE(editor.waitFor("result window ", 10000, from)) << editor.log().substr(from);
+    HWND result = editor.findDialog();
+    ASSERT_NE(result, nullptr);
+    const std::string shown = windowText(GetDlgItem(result, 71));
+    EXPECT_NE(shown.find("Free Pascal Compiler"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("lines compiled"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("fpc ended with exit code 0"), std::string::npos) << shown;
+    RECT box;
+    GetWindowRect(result, &box);
+    e2e::saveScreenPng(box, screenshot("result-window-fpc.png"));
+    editor.command(CMD_OPTIONS_RESULT_FILE);
+    ASSERT_TRUE(editor.waitFor("result window closed", 5000, from));
+    editor.post(WM_CLOSE);
+    for (int i = 0; i < 3 && editor.running(); ++i)
+        if (HWND question = editor.findDialog(1500)) PostMessageA(question, WM_COMMAND, IDNO, 0);
+    EXPECT_EQ(editor.waitExit(), 0);
+    for (const char* name : {"loops.vrd", "loops.pas", "loops.done", "fpc-wine.sh", "loops.~vrd"})
+        DeleteFileA((dir + "\\" + name).c_str());
+    RemoveDirectoryA(dir.c_str());
+}
+
 }  // namespace
