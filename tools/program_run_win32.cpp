@@ -213,10 +213,13 @@ bool startProgram(int index) {
         run.finishEvent = CreateEventA(nullptr, TRUE, FALSE, fields.finishEvent.c_str());
         if (run.finishEvent) ResetEvent(run.finishEvent);
     }
-    if (!checkFiles(plan)) {
+    // A start that does not happen leaves no temporary file behind.
+    auto abandon = [&] {
         closeRunHandles(run);
+        if (plan.pendingTemporary) DeleteFileA(plan.pendingResult.c_str());
         return false;
-    }
+    };
+    if (!checkFiles(plan)) return abandon();
 
     const bool throughRedirector = plan.anyFile();
     if (throughRedirector) {
@@ -225,9 +228,8 @@ bool startProgram(int index) {
             set = SetEnvironmentVariableA(name.c_str(), value.c_str()) && set;
         if (!set) {
             clearRequest();
-            closeRunHandles(run);
             showMessage(IDS_REDIRECTION_ENVIRONMENT, kBoxDefault);
-            return false;
+            return abandon();
         }
     }
     const std::string started = throughRedirector ? std::string(redirect::kProgram) : fields.commandLine;
@@ -250,11 +252,9 @@ bool startProgram(int index) {
         char reason[512] = {};
         platform::systemErrorText(error, reason, sizeof reason);
         const std::string shown = throughRedirector ? started + " " + fields.commandLine : started;
-        closeRunHandles(run);
-        if (plan.pendingTemporary) DeleteFileA(plan.pendingResult.c_str());
         toolsLog("tool failed %s", entry.name);
         showMessage(IDS_UNABLE_TO_EXECUTE_PROGRAM, kBoxDefault, shown.c_str(), reason);
-        return false;
+        return abandon();
     }
     run.process = process.hProcess;
     run.processId = process.dwProcessId;
@@ -265,9 +265,8 @@ bool startProgram(int index) {
         if (!frame.closeActiveDiagram || !frame.closeActiveDiagram()) {
             if (process.hProcess) TerminateProcess(process.hProcess, 1);
             if (process.hThread) CloseHandle(process.hThread);
-            closeRunHandles(run);
             toolsLog("tool cancelled %s", entry.name);
-            return false;
+            return abandon();
         }
         if (process.hThread) ResumeThread(process.hThread);
     }
@@ -320,7 +319,11 @@ int saveToolsSettings(const char* iniFile) {
 }
 
 void toolsAtExit(const char* iniFile) {
-    writeProfileText(IDS_SEC_SETTINGS, IDS_KEY_RESULTFILE, g_tools.result.file.c_str(), iniFile);
+    // Written when it changed: a settings file without one gets none.
+    char stored[MAX_PATH] = {};
+    readProfileText(IDS_SEC_SETTINGS, IDS_KEY_RESULTFILE, "", stored, sizeof stored, iniFile);
+    if (absolute(stored) != g_tools.result.file)
+        writeProfileText(IDS_SEC_SETTINGS, IDS_KEY_RESULTFILE, g_tools.result.file.c_str(), iniFile);
     if (g_tools.run.program >= 0) {
         KillTimer(g_tools.frame.frame, kTimerProgramRun);
         closeRunHandles(g_tools.run);
