@@ -319,11 +319,8 @@ int saveToolsSettings(const char* iniFile) {
 }
 
 void toolsAtExit(const char* iniFile) {
-    // Written when it changed: a settings file without one gets none.
-    char stored[MAX_PATH] = {};
-    readProfileText(IDS_SEC_SETTINGS, IDS_KEY_RESULTFILE, "", stored, sizeof stored, iniFile);
-    if (absolute(stored) != g_tools.result.file)
-        writeProfileText(IDS_SEC_SETTINGS, IDS_KEY_RESULTFILE, g_tools.result.file.c_str(), iniFile);
+    // The frame writes the current result file as it is destroyed.
+    writeProfileText(IDS_SEC_SETTINGS, IDS_KEY_RESULTFILE, g_tools.result.file.c_str(), iniFile);
     if (g_tools.run.program >= 0) {
         KillTimer(g_tools.frame.frame, kTimerProgramRun);
         closeRunHandles(g_tools.run);
