@@ -497,11 +497,15 @@ void invalidateLayout(ViewState& state, unsigned flags) {
     ++g_layoutEpoch;
     if (flags & kInvalidateAllViews)
         for (ViewMetrics& v : state.views) v.generation = newGeneration();
+    auto remeasure = [&](int view) {
+        state.views[view].indent = 0;
+        state.views[view].generation = newGeneration();
+    };
     if (flags & kInvalidateScreenFont)
-        for (int view : {kViewScreen, kViewScreenEditing}) {
-            state.views[view].indent = 0;
-            state.views[view].generation = newGeneration();
-        }
+        for (int view : {kViewScreen, kViewScreenEditing}) remeasure(view);
+    if (flags & kInvalidatePrinterFont)
+        for (int view : {kViewPrinter, kViewPrinterFitted}) remeasure(view);
+    if (flags & kInvalidateFittedFont) remeasure(kViewPrinterFitted);
 }
 
 void invalidateSegmentLayout(ConstructNode* level) {
@@ -829,10 +833,13 @@ LayoutResult layoutSegment(const ViewContext& ctx, ConstructNode* level) {
         fit(ctx, info->body, content.width, bodySize.height);
     } else {
         result = LayoutResult::TooLarge;
-        char name[kMaxFormatted];
-        segmentName(level, name, sizeof name);
-        const bool printing = ctx.view == kViewPrinter || ctx.view == kViewPrinterFitted;
-        showMessage(printing ? IDS_EXCEEDS_WORKSHEET_PRINTED : IDS_EXCEEDS_WORKSHEET, kBoxDefault, name);
+        // Page counts only count; printing words its own message.
+        if (ctx.target != OutputTarget::PageCount && ctx.target != OutputTarget::SegmentPageCount) {
+            char name[kMaxFormatted];
+            segmentName(level, name, sizeof name);
+            const bool printing = ctx.view == kViewPrinter || ctx.view == kViewPrinterFitted;
+            showMessage(printing ? IDS_EXCEEDS_WORKSHEET_PRINTED : IDS_EXCEEDS_WORKSHEET, kBoxDefault, name);
+        }
     }
     if (pass.loneCarriageReturns) showMessage(IDS_NO_NEWLINE_AFTER_CR, kBoxDefault);
     if (host) host->setWaitCursor(false);

@@ -101,8 +101,10 @@ std::uint64_t layoutEpoch();
 
 // Flags of invalidateLayout.
 enum InvalidateFlag : unsigned {
-    kInvalidateAllViews = 2,     // layout settings or configuration changed
-    kInvalidateScreenFont = 64,  // the screen font changed: views 0 and 3 are measured again
+    kInvalidateAllViews = 2,       // layout settings or configuration changed
+    kInvalidateScreenFont = 64,    // the screen font changed: views 0 and 3 are measured again
+    kInvalidatePrinterFont = 128,  // the printer or its font changed: views 1 and 2 are measured again
+    kInvalidateFittedFont = 256,   // fit into page chose another font: view 2 is measured again
 };
 void invalidateLayout(ViewState& state, unsigned flags);
 
