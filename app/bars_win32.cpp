@@ -7,6 +7,7 @@
 #include "app/frame_win32.h"
 #include "config/profile.h"
 #include "platform/platform.h"
+#include "print/print_win32.h"
 #include "resources/strings.h"
 
 namespace {
@@ -442,6 +443,16 @@ void refreshBars() {
         g_status.pageNumber != 0,
     };
     bool changed = false;
+    // The pages the shown segment needs: counted again only when the
+    // layout, the printer or the window changed.
+    PageGrid grid;
+    if (!active[kPanePages] || !statusPageCount(&grid)) grid = PageGrid{};
+    if (static_cast<unsigned>(grid.across) != g_status.pagesAcross ||
+        static_cast<unsigned>(grid.down) != g_status.pagesDown) {
+        g_status.pagesAcross = static_cast<unsigned>(grid.across);
+        g_status.pagesDown = static_cast<unsigned>(grid.down);
+        changed = true;
+    }
     for (int i = 0; i < kPaneCount; ++i) {
         if (g_status.panes[i].active != active[i]) changed = true;
         g_status.panes[i].active = active[i];

@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "view/structure_list.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -124,11 +126,14 @@ void applyAction(StartAction action, std::string_view value, StartupOptions& opt
             if (!hasValue(value)) {
                 options.printScope = kPrintScopeStructureList;
             } else {
-                // A structure-list type is 0..9; any other value names none.
+                // The number of a structure-list type; a number that names
+                // no type (the list has kStructureKinds) gives 0.
                 std::uint64_t type = parseUnsigned(value, 100);
                 bool digitsOnly = !trimBlanks(value).empty();
                 for (char c : trimBlanks(value)) digitsOnly = digitsOnly && c >= '0' && c <= '9';
-                options.printScope = digitsOnly && type <= 9 ? static_cast<std::uint32_t>(type) : 0;
+                options.printScope = digitsOnly && type < static_cast<std::uint64_t>(kStructureKinds)
+                                         ? static_cast<std::uint32_t>(type)
+                                         : 0;
             }
             break;
         case StartAction::line:

@@ -14,6 +14,7 @@
 #include "app/view_win32.h"
 #include "core/host.h"
 #include "platform/platform.h"
+#include "print/print_win32.h"
 #include "resources/commands.h"
 #include "resources/strings.h"
 #include "tools/tools_win32.h"
@@ -702,12 +703,17 @@ LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
             break;
         case WM_WININICHANGE: {
             const char* section = reinterpret_cast<const char*>(lParam);
-            if (section && (lstrcmpiA(section, "PrinterPorts") == 0 || lstrcmpiA(section, "windows") == 0))
+            if (section && (lstrcmpiA(section, "PrinterPorts") == 0 || lstrcmpiA(section, "windows") == 0)) {
                 routeCommand(CommandRequest{CMD_FILE_PRINTER_FONT, kRecreateFont});
+                printerChanged();
+            }
             break;
         }
         case WM_DEVMODECHANGE:
+            // Another instance chose a printer: its choice is in the settings file.
+            loadPrinterChoice(g_frameSettings.printer, g_settingsFile);
             routeCommand(CommandRequest{CMD_FILE_PRINTER_FONT, kRecreateFont});
+            printerChanged();
             break;
         case WM_FONTCHANGE:
             routeCommand(CommandRequest{CMD_FILE_PRINTER_FONT, kRecreateFont});

@@ -26,6 +26,7 @@
 #include "import/parser_import.h"
 #include "import/transfer_export.h"
 #include "platform/platform.h"
+#include "print/print_win32.h"
 #include "resources/dialog_ids.h"
 #include "resources/strings.h"
 
@@ -387,6 +388,7 @@ void installCommandRoutes() {
     setCommandRoute(CommandOwner::configuration, configurationFileCommand);
     setCommandRoute(CommandOwner::settings, settingsCommand);
     setCommandRoute(CommandOwner::view, viewCommand);
+    setCommandRoute(CommandOwner::print, printCommand);
     holdSegmentsOf(&g_segmentWindows);
 
     // What the parts below the commands take from the front end.
@@ -426,12 +428,43 @@ void installCommandRoutes() {
     //   clipboard      cut, copy and paste of constructs
     //   text           text editing in constructs, editors
     //   search         search and replace
-    //   print          print, printer setup, page preview
     //   addIn          add-in commands
     //   fileTransfer, browser  outside libraries
 }
 
+namespace {
+// The active diagram for printing.
+bool printTarget(PrintTarget& out) {
+    SegmentWindow* window = currentSegmentWindow();
+    OpenDiagram* diagram = window ? diagramOf(*window) : nullptr;
+    if (!diagram) return false;
+    out.window = window;
+    out.document = &diagram->document;
+    out.state = diagram->view.get();
+    out.display = &diagram->display;
+    out.config = &g_languageConfig;
+    return true;
+}
+void showPrintedSegment(ConstructNode* segment) {
+    showConstruct(segment);
+}
+}  // namespace
+
 void connectPartsToFrame() {
+    PrintEnvironment& print = g_printEnvironment;
+    print.instance = g_frame.instance;
+    print.frame = g_frame.frame;
+    print.settingsFile = g_settingsFile;
+    print.application = g_strings.title;
+    print.version = g_strings.version;
+    print.untitled = g_strings.untitled;
+    print.printer = &g_frameSettings.printer;
+    print.levellistType = &g_frameSettings.window.levellistType;
+    print.previewWindow = &g_frameSettings.window.toolWindows[static_cast<int>(ToolWindow::Printgrid)];
+    print.previewPlace = &g_frameSettings.places[static_cast<int>(ToolWindow::Printgrid)].rect;
+    print.modelessDialog = &g_frame.modelessDialog;
+    print.currentTarget = printTarget;
+    print.showSegment = showPrintedSegment;
     g_settingsHooks.chooseContext = g_frame.frame;
     g_importEnvironment.frameWindow = g_frame.frame;
     FileSettings settings{};

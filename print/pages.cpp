@@ -261,3 +261,34 @@ void listLine(const StructureEntry& entry, char* out, int size) {
     std::snprintf(out, static_cast<std::size_t>(size), "%*s%s", 2 * std::max(0, entry.depth), "",
                   entry.text.c_str());
 }
+
+unsigned spoolerErrorText(int code, unsigned long lastError) {
+    // SP_APPABORT -2, SP_USERABORT -3, SP_OUTOFDISK -4, SP_OUTOFMEMORY -5;
+    // otherwise the system's ERROR_NOT_ENOUGH_MEMORY (8), ERROR_OUTOFMEMORY
+    // (14), ERROR_HANDLE_DISK_FULL (39), ERROR_DISK_FULL (112),
+    // ERROR_CANCELLED (1223), ERROR_PRINT_CANCELLED (63).
+    switch (code) {
+        case -2:
+        case -3:
+            return IDS_SPOOL_JOB_CANCELLED;
+        case -4:
+            return IDS_SPOOL_OUT_OF_DISK;
+        case -5:
+            return IDS_SPOOL_OUT_OF_MEMORY;
+        default:
+            break;
+    }
+    switch (lastError) {
+        case 8:
+        case 14:
+            return IDS_SPOOL_OUT_OF_MEMORY;
+        case 39:
+        case 112:
+            return IDS_SPOOL_OUT_OF_DISK;
+        case 63:
+        case 1223:
+            return IDS_SPOOL_JOB_CANCELLED;
+        default:
+            return IDS_SPOOL_UNIDENTIFIABLE;
+    }
+}

@@ -135,3 +135,9 @@ struct ListPages {
 ListPages listPages(int entries, std::int32_t lineHeight, const PageFrame& frame);
 // The line of an entry as printed: two blanks per depth, then its text.
 void listLine(const StructureEntry& entry, char* out, int size);
+
+// The text (string id) that names a spooler error in "Error while printing
+// - %s": out of memory, out of disk space, job cancelled, or
+// "(unidentifiable)". `code` is what StartPage, EndPage or EndDoc
+// returned (SP_* values, -2..-5), `lastError` the system's error code.
+unsigned spoolerErrorText(int code, unsigned long lastError);

@@ -42,3 +42,31 @@
 // Go to line (dialog 594, `pos_num_proc`): the line number asked for.
 #define IDD_GO_TO_LINE 594
 #define IDC_LINE_NUMBER 121
+
+// Printing: the progress of a print job (dialog 500, `AbortDialogProc`),
+// the Print dialog (`print_proc`) with its preview list, and the page
+// preview (`PrintgridDlgProc`).
+#define IDD_PRINT_PROGRESS 500
+#define IDC_PROGRESS_LINE1 131
+#define IDC_PROGRESS_LINE2 132
+#define IDC_PROGRESS_LINE3 133
+#define IDC_PROGRESS_LINE4 134
+#define IDD_PRINT 501
+#define IDC_PRINT_CURRENT 141
+#define IDC_PRINT_SELECTED 142
+#define IDC_PRINT_DIAGRAM 143
+#define IDC_PRINT_LIST 144
+#define IDC_PRINT_LOWER 145
+#define IDC_PRINT_DEPTH 146
+#define IDC_PRINT_DEPTH_SPIN 147
+#define IDC_PRINT_HEADER 148
+#define IDC_PRINT_FIRST 149
+#define IDC_PRINT_FIRST_SPIN 150
+#define IDC_PRINT_FIT 151
+#define IDC_PRINT_MINFONT 152
+#define IDC_PRINT_MINFONT_SPIN 153
+#define IDC_PRINT_SAVE 154
+#define IDC_PRINT_PREVIEW 155
+#define IDC_PRINT_SEGMENTS 156
+#define IDC_PRINT_VIEW 157
+#define IDD_PAGE_PREVIEW 502

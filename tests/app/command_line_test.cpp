@@ -110,8 +110,10 @@ TEST(CommandLineOptions, ValuesOfTheActions) {
     EXPECT_STREQ(o.printerDevice, "HP LaserJet");
     o = parse("-ps");
     EXPECT_EQ(o.printScope, kPrintScopeStructureList);
-    o = parse("-ps=3");
-    EXPECT_EQ(o.printScope, 3u);
+    o = parse("-ps=2");
+    EXPECT_EQ(o.printScope, 2u);
+    o = parse("-ps=7");  // no structure-list type 7: not the scope of -p either
+    EXPECT_EQ(o.printScope, 0u);
     o = parse("-ps=12");
     EXPECT_EQ(o.printScope, 0u);
     o = parse("-printstructure=x");

@@ -344,3 +344,18 @@ TEST(StructureListPagesTest, LinesPerPageAndIndentation) {
 }
 
 }  // namespace
+
+namespace {
+TEST(SpoolerErrorTest, CodesAndSystemErrorsNameTheirText) {
+    struct Case {
+        int code;
+        unsigned long error;
+        unsigned text;
+    } cases[] = {{-2, 0, IDS_SPOOL_JOB_CANCELLED},    {-3, 0, IDS_SPOOL_JOB_CANCELLED},
+                 {-4, 0, IDS_SPOOL_OUT_OF_DISK},      {-5, 0, IDS_SPOOL_OUT_OF_MEMORY},
+                 {-1, 112, IDS_SPOOL_OUT_OF_DISK},    {-1, 8, IDS_SPOOL_OUT_OF_MEMORY},
+                 {-1, 1223, IDS_SPOOL_JOB_CANCELLED}, {-1, 5, IDS_SPOOL_UNIDENTIFIABLE}};
+    for (const Case& c : cases)
+        EXPECT_EQ(spoolerErrorText(c.code, c.error), c.text) << c.code << " " << c.error;
+}
+}  // namespace
