@@ -3,6 +3,8 @@
 // abort procedure, PrintDelay and the spooler's errors; the structure
 // list as text lines; the page count of the status bar.
 #include <windows.h>
+// windows.h first
+#include <winspool.h>
 
 #include <cstdio>
 #include <cstring>
@@ -32,11 +34,10 @@ unsigned openPrinter(const char* requested, bool information, PrinterDc& out) {
     } else if (chosen && chosen->name[0]) {
         lstrcpynA(name, chosen->name, sizeof name);
     } else {
-        // The default printer: "device" in the "windows" section.
-        char device[3 * MAX_PATH] = {};
-        GetProfileStringA("windows", "device", "", device, sizeof device);
-        if (char* comma = std::strchr(device, ',')) *comma = 0;
-        lstrcpynA(name, device, sizeof name);
+        // The default printer ("device" in the "windows" section), asked
+        // of the spooler, which knows the printers there are now.
+        DWORD size = sizeof name;
+        if (!GetDefaultPrinterA(name, &size)) name[0] = 0;
     }
     if (!name[0]) return IDS_NO_DEFAULT_PRINTER;
     // The stored device mode belongs to its printer only.

@@ -10,6 +10,7 @@ packages=(
   wine wine64 xvfb xauth
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   imagemagick
+  cups printer-driver-cups-pdf poppler-utils
   fp-compiler fpc-source-3.2.2
   clang-format
 )

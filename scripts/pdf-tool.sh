@@ -1,4 +1,4 @@
-#!/usr/bin/env bash
+#!/bin/sh
 # What the printing tests read from a printed PDF (poppler-utils), written
 # whole or not at all: the result goes to <out>.part and is renamed to
 # <out> at the end, so that a caller that cannot wait for this process
@@ -7,7 +7,8 @@
 #   scripts/pdf-tool.sh text <pdf> <out>   the text (pdftotext -layout)
 #   scripts/pdf-tool.sh info <pdf> <out>   pdfinfo's report
 #   scripts/pdf-tool.sh png  <pdf> <out>   the first page as a PNG (pdftoppm)
-set -uo pipefail
+set -u
+export LC_ALL=C
 what=$1 pdf=$2 out=$3
 rm -f "$out" "$out.part"
 # A PDF still being written does not read yet: nothing is written then.
