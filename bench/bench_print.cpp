@@ -100,7 +100,8 @@ void BM_PaginateAll(benchmark::State& state) {
     if (outcome.segments != LargeDiagram::kSegments + 1) state.SkipWithError("not every segment was printed");
     const double constructs = 1.0 + LargeDiagram::kSegments * (2.0 + LargeDiagram::kStatements);
     state.counters["pages"] = static_cast<double>(sink.sheets);
-    state.counters["constructs/s"] = benchmark::Counter(constructs, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["constructs/s"] =
+        benchmark::Counter(constructs, benchmark::Counter::kIsIterationInvariantRate);
     state.counters["peak blocks above open"] = static_cast<double>(sink.peak - base);
 }
 

@@ -57,7 +57,8 @@ std::vector<std::string> waitForPdfs(std::size_t count, DWORD timeoutMs = 60000)
 
 // "Z:\x\y" as the Unix path /x/y.
 std::string unixPath(const std::string& path) {
-    std::string p = path.size() > 2 && (path[0] == 'Z' || path[0] == 'z') && path[1] == ':' ? path.substr(2) : path;
+    std::string p =
+        path.size() > 2 && (path[0] == 'Z' || path[0] == 'z') && path[1] == ':' ? path.substr(2) : path;
     for (char& c : p)
         if (c == '\\') c = '/';
     return p;
@@ -65,7 +66,8 @@ std::string unixPath(const std::string& path) {
 
 // Runs scripts/pdf-tool.sh (a Unix program: Wine starts it but cannot wait
 // for it) and waits for what it writes; "" when nothing came.
-std::string pdfTool(const char* what, const std::string& pdf, const std::string& out, DWORD timeoutMs = 30000) {
+std::string pdfTool(const char* what, const std::string& pdf, const std::string& out,
+                    DWORD timeoutMs = 30000) {
     DeleteFileA(out.c_str());
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < timeoutMs) {
@@ -169,7 +171,8 @@ TEST(Print, BatchPrintsTheDiagramWithItsHeaderAndPageNumbers) {
     Printed p = batchPrint("-p \"" + loops + "\"", settings());
     EXPECT_EQ(p.exitCode, 0) << p.errors;
     ASSERT_FALSE(p.pdf.empty()) << "no PDF";
-    for (const char* construct : {"program Loops;", "Sum of 1 to 10", "n := 3 * n + 1;", "Multiplication table"})
+    for (const char* construct :
+         {"program Loops;", "Sum of 1 to 10", "n := 3 * n + 1;", "Multiplication table"})
         EXPECT_TRUE(holds(p.text, construct)) << construct << "\n" << p.text;
     EXPECT_TRUE(holds(p.text, "loops.vrd")) << p.text;
     EXPECT_TRUE(holds(p.text, "Page 1")) << p.text;
@@ -189,7 +192,8 @@ TEST(Print, AWideSegmentAcrossPagesAndFittedIntoOne) {
     {
         DiagramDocument doc{};
         const std::string line(240, 'W');
-        ConstructNode* top = e2e::segment(doc, "wide", e2e::sequence({e2e::statement("first"), e2e::statement(line.c_str())}));
+        ConstructNode* top =
+            e2e::segment(doc, "wide", e2e::sequence({e2e::statement("first"), e2e::statement(line.c_str())}));
         ASSERT_TRUE(e2e::writeDiagram(doc, top, wide));
     }
     Printed cut = batchPrint("-p \"" + wide + "\"", settings("PrtFitIntoPage=no\r\n"));
@@ -199,7 +203,8 @@ TEST(Print, AWideSegmentAcrossPagesAndFittedIntoOne) {
     EXPECT_GT(across, 1);
     EXPECT_TRUE(holds(cut.text, "Page 2")) << cut.text;
 
-    Printed fitted = batchPrint("-p \"" + wide + "\"", settings("PrtFitIntoPage=yes\r\nPrtMinFontSize=10\r\n"));
+    Printed fitted =
+        batchPrint("-p \"" + wide + "\"", settings("PrtFitIntoPage=yes\r\nPrtMinFontSize=10\r\n"));
     EXPECT_EQ(fitted.exitCode, 0) << fitted.errors;
     ASSERT_FALSE(fitted.pdf.empty());
     EXPECT_EQ(pageCount(fitted.pdf), 1);

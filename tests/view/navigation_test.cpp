@@ -558,8 +558,8 @@ TEST_F(OnDiskTest, WhatIsShownSelectedOrPinnedIsNeverPagedOut) {
     EXPECT_EQ(showSegment(w, s4, kShowClearSelection), 0);
     EXPECT_EQ(w.shownSegment, again);
     ASSERT_EQ(host->messages.size(), 1u);
-    EXPECT_EQ(host->messages[0].text, "Structure diagram in " + std::string(doc.ownFile.path) +
-                                          " contains a structural error.");
+    EXPECT_EQ(host->messages[0].text,
+              "Structure diagram in " + std::string(doc.ownFile.path) + " contains a structural error.");
 }
 
 }  // namespace
