@@ -28,10 +28,9 @@ const char* directoryOf(PathPair pair) {
 // configuration's extension in the generate directory.
 std::string generatedFile(const OpenDiagram* diagram) {
     if (diagram->generateTarget.storedPath[0]) return diagram->generateTarget.storedPath;
-    char ext[32];
-    generatedFileExt(g_languageConfig.path, ext, sizeof ext);
     char path[kPathSize];
-    return pathBeside(diagram->document.ownFile.path, directoryOf(PathPair::Generate), ext, path, sizeof path)
+    return pathBeside(diagram->document.ownFile.path, directoryOf(PathPair::Generate), generationExtension(),
+                      path, sizeof path)
                ? std::string(path)
                : std::string();
 }
