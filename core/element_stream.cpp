@@ -393,7 +393,8 @@ bool Writer::run(ConstructNode* head, const ConstructNode* last) {
 bool segmentMustStay(const ConstructNode* node) {
     if (node->type != ConstructType::Level || !levelInfoOf(node)) return false;
     const std::uint8_t flags = segmentFlags(node);
-    return ((flags & kSegLoaded) && !(flags & kSegFileCurrent)) || g_segmentShown(node);
+    return ((flags & kSegLoaded) && !(flags & kSegFileCurrent)) || segmentPinned(node) ||
+           g_segmentShown(node);
 }
 
 namespace {

@@ -116,7 +116,8 @@ using SegmentShownHook = bool (*)(const ConstructNode* level);
 SegmentShownHook setSegmentShownHook(SegmentShownHook hook);  // null restores the default
 
 // Whether `node` is a segment whose body in memory is all there is of it (changed since its file
-// copy) or that is shown in a segment window: such a segment must never be freed for a copy on disk.
+// copy), that is shown in a segment window or that editing holds pinned: such a segment must never
+// be freed for a copy on disk.
 bool segmentMustStay(const ConstructNode* node);
 // Whether such a segment lies anywhere in memory from `head` on (outline copies included). True
 // as well when the job is cancelled before the walk is through.

@@ -191,7 +191,8 @@ TEST(Tools, ResultWindowLeadsBackToTheDiagram) {
     ASSERT_NE(result, nullptr);
     HWND text = GetDlgItem(result, 71);
     const std::string shown = windowText(text);
-    const std::size_t at = shown.find(".pas(");
+    // The generated name takes the configuration's extension in upper case.
+    const std::size_t at = shown.find(".PAS(");
     ASSERT_NE(at, std::string::npos) << shown;
     const int line = std::atoi(shown.c_str() + at + 5);
     EXPECT_GT(line, 1);
