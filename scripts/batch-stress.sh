@@ -90,16 +90,19 @@ stress() {
   for ((i = 1; i <= runs; i++)); do
     local c=${cases[$(((i - 1) % ${#cases[@]}))]}
     local option=${c%%:*} rest=${c#*:}
-    local input=${rest%%:*} ext=${rest#*:} display=${DISPLAY:-}
+    local input=${rest%%:*} ext=${rest#*:} display=${DISPLAY:-} prefix=${KORRIN_WINEPREFIX:-}
     if [[ $option == [A-Z] ]]; then
       option=${option,}
       display=:0.97  # no such display
+      # In a Wine prefix of its own: a desktop process that Wine starts for
+      # a run without a display has none for the runs after it either.
+      prefix=$work/wine-no-display
     fi
     local dir=$work/runs/$i
     mkdir -p "$dir"
     local target=$dir/out-$i.$ext
     local rc=0
-    (cd "$dir" && DISPLAY=$display KORRIN_DIAGNOSTICS=$(winpath "$dir/diagnostics.log") "$wine_run" "$exe" \
+    (cd "$dir" && DISPLAY=$display KORRIN_WINEPREFIX=$prefix KORRIN_DIAGNOSTICS=$(winpath "$dir/diagnostics.log") "$wine_run" "$exe" \
       "-i=$(winpath "$settings")" "-$option=$(winpath "$target")" "$(winpath "$work/inputs/$input")" \
       >"$dir/stdout.txt" 2>"$dir/stderr.txt") || rc=$?
     local result problem=""
@@ -142,6 +145,7 @@ stress() {
     fi
     if ((i % 100 == 0)); then echo "... $i runs"; fi
   done
+  WINEPREFIX=$work/wine-no-display wineserver -k >/dev/null 2>&1 || true
   echo "batch stress: $runs runs: $written wrote their output, $refused refused with their reason," \
     "$generic failed without a precise reason, $silent silent, $leftover left an output behind," \
     "$differing differed from the first run of their input"
