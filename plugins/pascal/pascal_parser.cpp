@@ -220,7 +220,7 @@ void package(Parser& p) {
     const bool body = isWord(p, ahead(p, 1), wBody);
     openUnitFrame(p, kPasPackageHeader, kPasPackageHeader);
     const bool segment = !p.generated;
-    const int first = body ? kPasSegImplementation : kPasSegSpecification;
+    const int first = body ? kPasSegImplementation : kPasSegPackageHead;
     if (segment) levelStart(p, cur(p).line, segmentName(p, first), cur(p).offset);
     {
         const WordSet stops = body ? setOf(wBegin, wEnd) : bit(wEnd);

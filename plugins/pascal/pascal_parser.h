@@ -92,7 +92,7 @@ enum PascalMessage : int {
     kPasSegInitialization = 18800,
     kPasSegInitFinal = 18900,
     kPasSegDefinition = 19000,
-    kPasSegSpecification = 19100,
+    kPasSegPackageHead = 19100,  // a package's declarations (no "body")
 };
 
 // Option keys of section ParseOptions.

@@ -1,5 +1,6 @@
 // Pascal to constructs: the structures of the language through the
 // editor's real import.
+#include "plugins/pascal/pascal_parser.h"
 #include "tests/pascal/pascal_helpers.h"
 
 namespace pascal_test {
@@ -115,8 +116,10 @@ TEST_F(Structure, LibraryAndPackages) {
     EXPECT_EQ(parse("library L;\r\nprocedure P; stdcall; begin end;\r\nbegin\r\nend."),
               "Frame<library L;>[Seg<Definition>[Seg<procedure P; stdcall;>[Procedure<procedure P; stdcall;>"
               "[Frame<begin>-<end;>]]] Seg<Initialization>[Frame<begin>--]]<end.>");
+    // A package's declarations form a segment named by the plug-in's text.
     EXPECT_EQ(parse("package K;\r\nrequires rtl;\r\nend."),
-              "Frame<package K;>[Seg<Specification>[\"requires rtl;\"]]<end.>");
+              std::string("Frame<package K;>[Seg<") +
+                  pascalMessageText(kPasSegPackageHead, kLanguageEnglish) + ">[\"requires rtl;\"]]<end.>");
     EXPECT_EQ(parse("package body K;\r\nvar x: integer;\r\nbegin\r\n  x := 1;\r\nend;"),
               "Frame<package body K;>[Seg<Implementation>[\"var x: integer;\"] "
               "Seg<Initialization>[Frame<begin><x := 1;>-]]<end;>");
