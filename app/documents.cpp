@@ -46,10 +46,6 @@ void rememberDirectory(PathPair pair, const char* path) {
                   static_cast<int>(n), path);
 }
 
-const char* pairDirectory(PathPair pair) {
-    return g_frameSettings.pairs[static_cast<int>(pair)].directory;
-}
-
 bool chooseFile(PathPair pair, bool save, unsigned filterId, char* path, std::size_t size) {
     Host* host = currentHost();
     if (!host || g_hostState.noDialogs || g_hostState.insideForeignCall) return false;
@@ -88,6 +84,15 @@ void nameConvertedDocument(DiagramDocument* document) {
 }
 
 }  // namespace
+
+const char* pairDirectory(PathPair pair) {
+    return g_frameSettings.pairs[static_cast<int>(pair)].directory;
+}
+
+bool defaultExportPath(const OpenDiagram* diagram, char* out, std::size_t size) {
+    return diagram &&
+           pathBeside(diagram->document.ownFile.path, pairDirectory(PathPair::Export), ".etf", out, size);
+}
 
 OpenDiagram* firstDiagram() {
     return g_diagrams;

@@ -48,6 +48,14 @@ void discardDiagram(OpenDiagram* diagram);
 OpenDiagram* findDiagramByPath(const char* path);
 OpenDiagram* diagramOfDocument(const DiagramDocument* document);
 
+enum class PathPair : int;  // app/settings.h
+
+// The directory the settings keep for `pair` ("" = the current one).
+const char* pairDirectory(PathPair pair);
+// The transfer file a diagram is exported to when no name is given: its
+// name with ".etf" in the export directory. False when it does not fit.
+bool defaultExportPath(const OpenDiagram* diagram, char* out, std::size_t size);
+
 // No file name yet.
 bool isUntitled(const OpenDiagram* diagram);
 // Untitled, unchanged and empty: the window showing it may take a file.

@@ -276,8 +276,7 @@ bool generatorCommand(const CommandRequest& request) {
 
 // Generator hooks: the front end's part of a generation.
 void generateDirectory(char* out) {
-    std::snprintf(out, kPathSize, "%s",
-                  g_frameSettings.pairs[static_cast<int>(PathPair::Generate)].directory);
+    std::snprintf(out, kPathSize, "%s", pairDirectory(PathPair::Generate));
 }
 
 void refreshTitlesOf(DiagramDocument* document) {
@@ -321,10 +320,7 @@ bool exporterCommand(const CommandRequest& request) {
     if (!path && fromBatch && !diagram->exportPath[0]) {
         // A batch export without a target: the diagram's name with the
         // transfer-file extension in the export directory.
-        if (!pathBeside(diagram->document.ownFile.path,
-                        g_frameSettings.pairs[static_cast<int>(PathPair::Export)].directory, ".etf", target,
-                        sizeof target))
-            return false;
+        if (!defaultExportPath(diagram, target, sizeof target)) return false;
         path = target;
     }
     CurrentDocumentScope scope(&diagram->document);

@@ -130,7 +130,6 @@ struct FrameSettings {
     bool autoRightLabels;
     char leftLabelText[kProfileNameSize];
     char rightLabelText[kProfileNameSize];
-    char resultFile[kSettingsPathSize];  // the last result file of a tool run (absolute; "" = none)
 };
 
 // A recent-file list: entries[0] is position 1 of the file.

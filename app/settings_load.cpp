@@ -246,7 +246,6 @@ void loadSettings(FrameSettings& s, const char* file, const SettingsLoadOptions&
     readText(IDS_KEY_LEFTLABELTEXT, s.leftLabelText, sizeof s.leftLabelText, file);
     s.autoRightLabels = readBool(IDS_KEY_AUTORIGHTLABELS, file, false);
     readText(IDS_KEY_RIGHTLABELTEXT, s.rightLabelText, sizeof s.rightLabelText, file);
-    readAbsolutePath(IDS_KEY_RESULTFILE, s.resultFile, file);
 
     if (hooks.loadProgramList) hooks.loadProgramList(file);
     if (hooks.loadAddInConfig) hooks.loadAddInConfig(file);

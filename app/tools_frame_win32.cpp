@@ -20,17 +20,13 @@ namespace {
 
 constexpr int kResult = static_cast<int>(ToolWindow::Result);
 
-const char* directoryOf(PathPair pair) {
-    return g_frameSettings.pairs[static_cast<int>(pair)].directory;
-}
-
 // The generated file of a diagram: its stored one, else its name with the
 // configuration's extension in the generate directory.
 std::string generatedFile(const OpenDiagram* diagram) {
     if (diagram->generateTarget.storedPath[0]) return diagram->generateTarget.storedPath;
     char path[kPathSize];
-    return pathBeside(diagram->document.ownFile.path, directoryOf(PathPair::Generate), generationExtension(),
-                      path, sizeof path)
+    return pathBeside(diagram->document.ownFile.path, pairDirectory(PathPair::Generate),
+                      generationExtension(), path, sizeof path)
                ? std::string(path)
                : std::string();
 }
@@ -38,10 +34,7 @@ std::string generatedFile(const OpenDiagram* diagram) {
 std::string exportFile(const OpenDiagram* diagram) {
     if (diagram->exportPath[0]) return diagram->exportPath;
     char path[kPathSize];
-    return pathBeside(diagram->document.ownFile.path, directoryOf(PathPair::Export), ".etf", path,
-                      sizeof path)
-               ? std::string(path)
-               : std::string();
+    return defaultExportPath(diagram, path, sizeof path) ? std::string(path) : std::string();
 }
 
 // Generate before a run: into the diagram's generated file without a
@@ -87,10 +80,10 @@ bool exportFirst(bool all) {
 }
 
 void placeholderValues(PlaceholderValues& values) {
-    values.openPath = directoryOf(PathPair::Open);
-    values.filePath = directoryOf(PathPair::Insert);
-    values.expPath = directoryOf(PathPair::Export);
-    values.sourcePath = directoryOf(PathPair::Generate);
+    values.openPath = pairDirectory(PathPair::Open);
+    values.filePath = pairDirectory(PathPair::Insert);
+    values.expPath = pairDirectory(PathPair::Export);
+    values.sourcePath = pairDirectory(PathPair::Generate);
     OpenDiagram* diagram = activeDiagram();
     if (!diagram) return;
     values.file = diagram->document.ownFile.path;

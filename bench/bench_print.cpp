@@ -27,32 +27,15 @@
 
 namespace {
 
-struct LargeDiagram {
-    static constexpr int kSegments = 999;
-    static constexpr int kStatements = 1075;
-    char stem[platform::kMaxPath] = {};
-    std::string path;
-    DiagramDocument doc{};
+struct LargeDiagram : bench_trees::OpenedLargeDiagram {
     LanguageConfig config{};
     DisplaySettings display{};
     FixedTextMetrics metrics{1, 2, 0};
     ViewState state;
-    bool ok = false;
 
-    LargeDiagram() {
+    LargeDiagram() : OpenedLargeDiagram("kbp") {
         initLanguageConfig(config);
         initDisplaySettings(display);
-        if (!platform::tempFileName("kbp", stem)) return;
-        platform::deleteFile(stem);
-        path = std::string(stem) + ".vrd";
-        if (!bench_trees::writeSegmentedFile(path.c_str(), kSegments, kStatements, true)) return;
-        g_currentDocument = &doc;
-        ok = openDocument(&doc, path.c_str()) == 1 && ensureLoaded(doc.root, &doc) == 1;
-    }
-    ~LargeDiagram() {
-        closeDocument(&doc);
-        g_currentDocument = nullptr;
-        platform::deleteFile(path.c_str());
     }
 };
 

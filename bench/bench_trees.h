@@ -3,14 +3,17 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "core/allocator.h"
 #include "core/buffered_file.h"
 #include "core/construct_node.h"
 #include "core/diagram_document.h"
+#include "core/diagram_file.h"
 #include "core/diagram_writer.h"
 #include "core/element_stream.h"
 #include "core/outcome.h"
+#include "core/segment_paging.h"
 #include "platform/platform.h"
 
 namespace bench_trees {
@@ -125,5 +128,37 @@ inline bool writeSegmentedFile(const char* path, int segments, int statements, b
     freeSequence(top);
     return ok;
 }
+
+// The large diagram: 999 segments of 1,075 numbered statements below the
+// top segment (about 100 MB, 1.07 million constructs), written to a
+// temporary file whose name starts with `prefix` and opened as the editor
+// opens it: the top segment loaded, every other body on disk.
+struct OpenedLargeDiagram {
+    static constexpr int kSegments = 999;
+    static constexpr int kStatements = 1075;
+    char stem[platform::kMaxPath] = {};
+    std::string path;
+    DiagramDocument doc{};
+    bool ok = false;
+
+    explicit OpenedLargeDiagram(const char* prefix) {
+        if (!platform::tempFileName(prefix, stem)) return;
+        platform::deleteFile(stem);
+        path = std::string(stem) + ".vrd";
+        if (!writeSegmentedFile(path.c_str(), kSegments, kStatements, true)) return;
+        g_currentDocument = &doc;
+        ok = openDocument(&doc, path.c_str()) == 1 && ensureLoaded(doc.root, &doc) == 1;
+    }
+    ~OpenedLargeDiagram() {
+        closeDocument(&doc);
+        g_currentDocument = nullptr;
+        platform::deleteFile(path.c_str());
+    }
+    OpenedLargeDiagram(const OpenedLargeDiagram&) = delete;
+    OpenedLargeDiagram& operator=(const OpenedLargeDiagram&) = delete;
+
+    // The generated line of statement j of segment s.
+    static long lineOf(int s, int j) { return 1 + s * (kStatements + 1) + 1 + j; }
+};
 
 }  // namespace bench_trees

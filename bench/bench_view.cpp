@@ -195,30 +195,10 @@ void BM_ScrollOneLine(benchmark::State& state) {
     state.counters["constructs drawn"] = stats.constructs;
 }
 
-// The large diagram, opened as the editor opens it.
-struct LargeDiagram : ViewSetup {  // in the small font 999 segments fit the worksheet
-    char stem[platform::kMaxPath] = {};
-    std::string path;
-    DiagramDocument doc{};
-    bool ok = false;
-    static constexpr int kSegments = 999;
-    static constexpr int kStatements = 1075;
-
-    LargeDiagram() {
-        if (!platform::tempFileName("kbv", stem)) return;
-        platform::deleteFile(stem);
-        path = std::string(stem) + ".vrd";
-        if (!bench_trees::writeSegmentedFile(path.c_str(), kSegments, kStatements, true)) return;
-        g_currentDocument = &doc;
-        ok = openDocument(&doc, path.c_str()) == 1 && ensureLoaded(doc.root, &doc) == 1;
-    }
-    ~LargeDiagram() {
-        closeDocument(&doc);
-        g_currentDocument = nullptr;
-        platform::deleteFile(path.c_str());
-    }
-    // The line of statement j of segment s.
-    static long lineOf(int s, int j) { return 1 + s * (kStatements + 1) + 1 + j; }
+// The large diagram, opened as the editor opens it; in the small font its
+// 999 segments fit the worksheet.
+struct LargeDiagram : ViewSetup, bench_trees::OpenedLargeDiagram {
+    LargeDiagram() : OpenedLargeDiagram("kbv") {}
 };
 
 LargeDiagram& large() {

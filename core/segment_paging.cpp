@@ -110,16 +110,6 @@ void pageOutFromSource(void*, DiagramDocument* document, ConstructNode* level) {
 // ---------------------------------------------------------------------------
 // Paging out
 
-bool isShown(const ConstructNode* level) {
-    // A segment editing holds on to stays as if it were shown.
-    if (segmentPinned(level)) return true;
-    // The element stream keeps the one hook that knows the segment windows;
-    // it hands the current one back when a new one is set.
-    const SegmentShownHook hook = setSegmentShownHook(nullptr);
-    setSegmentShownHook(hook);
-    return hook && hook(level);
-}
-
 bool isOutlineType(ConstructType type) {
     const ConstructInfo* info = constructInfo(type);
     return info && (info->groups & kGroupOutline);
@@ -273,7 +263,7 @@ int pageOut(DiagramDocument*, ConstructNode* level) {
     LevelInfo* li = levelInfoOf(level);
     if (!li) return 0;
     const std::uint8_t flags = segmentFlags(level);
-    if ((flags & (kSegLoaded | kSegFileCurrent)) != (kSegLoaded | kSegFileCurrent) || isShown(level))
+    if ((flags & (kSegLoaded | kSegFileCurrent)) != (kSegLoaded | kSegFileCurrent) || segmentMustStay(level))
         return 0;
     // Nothing inside may be shown or changed since its file copy: the file
     // copy of this body must be all there is to it.

@@ -11,13 +11,12 @@
 #include "config/language_config.h"
 #include "config/menu_captions.h"
 #include "config/profile.h"
+#include "fuzz/fuzz_files.h"
 #include "platform/platform.h"
 
 namespace {
 
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
+using fuzz_files::check;
 
 struct CountingMenu : MenuCaptionTarget {
     bool freshCaption(unsigned command, bool, char* out, int size) override {
@@ -32,15 +31,6 @@ struct CountingMenu : MenuCaptionTarget {
         return true;
     }
 };
-
-const char* configPath() {
-    static char path[platform::kMaxPath];
-    if (!path[0]) {
-        platform::tempFileName("vrd", path);
-        std::atexit([] { platform::deleteFile(path); });
-    }
-    return path;
-}
 
 void checkConfig(const LanguageConfig& c) {
     for (const auto& text : c.keywords) check(strnlen(text, sizeof text) < sizeof text);
@@ -64,12 +54,8 @@ void checkConfig(const LanguageConfig& c) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > 65536) return 0;
-    const char* path = configPath();
-    platform::OpenInfo info;
-    platform::FileHandle f = platform::openFile(path, &info, platform::kOpenWrite | platform::kOpenCreate);
-    check(f != platform::kInvalidFile);
-    if (size) platform::writeFile(f, data, static_cast<std::uint32_t>(size));
-    platform::closeFile(f);
+    const char* path = fuzz_files::tempPath(0);
+    fuzz_files::writeData(path, data, size);
 
     static LanguageConfig config;
     CountingMenu menu;

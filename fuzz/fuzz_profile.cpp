@@ -13,32 +13,13 @@
 
 #include <strings.h>
 
+#include "fuzz/fuzz_files.h"
 #include "platform/platform.h"
 
 namespace {
 
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
-
-const char* profilePath() {
-    static char path[platform::kMaxPath];
-    if (!path[0]) {
-        platform::tempFileName("vrd", path);
-        std::atexit([] { platform::deleteFile(path); });
-    }
-    return path;
-}
-
-void writeFile(const char* path, const std::uint8_t* data, std::size_t size) {
-    platform::OpenInfo info;
-    platform::FileHandle f = platform::openFile(path, &info, platform::kOpenWrite | platform::kOpenCreate);
-    check(f != platform::kInvalidFile);
-    if (size)
-        check(platform::writeFile(f, data, static_cast<std::uint32_t>(size)) ==
-              static_cast<std::int32_t>(size));
-    platform::closeFile(f);
-}
+using fuzz_files::check;
+using fuzz_files::writeData;
 
 // Reads with `size`, checking the result stays inside the buffer.
 std::uint32_t readChecked(const char* section, const char* key, char* buffer, std::uint32_t size,
@@ -55,8 +36,8 @@ std::uint32_t readChecked(const char* section, const char* key, char* buffer, st
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > 65536) return 0;
-    const char* path = profilePath();
-    writeFile(path, data, size);
+    const char* path = fuzz_files::tempPath(0);
+    writeData(path, data, size);
 
     static char sections[4096 + 2];
     static char keys[4096 + 2];

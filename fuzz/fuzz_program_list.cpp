@@ -6,34 +6,15 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fuzz/fuzz_files.h"
 #include "platform/platform.h"
 #include "tools/program_list.h"
 
 namespace {
 
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
-
-const char* tempPath(int which) {
-    static char paths[2][platform::kMaxPath];
-    if (!paths[which][0]) {
-        platform::tempFileName("vrd", paths[which]);
-        std::atexit([] {
-            platform::deleteFile(paths[0]);
-            platform::deleteFile(paths[1]);
-        });
-    }
-    return paths[which];
-}
-
-void writeData(const char* path, const std::uint8_t* data, std::size_t size) {
-    platform::OpenInfo info;
-    platform::FileHandle f = platform::openFile(path, &info, platform::kOpenWrite | platform::kOpenCreate);
-    check(f != platform::kInvalidFile);
-    if (size) platform::writeFile(f, data, static_cast<std::uint32_t>(size));
-    platform::closeFile(f);
-}
+using fuzz_files::check;
+using fuzz_files::tempPath;
+using fuzz_files::writeData;
 
 bool sameEntry(const ProgramEntry& a, const ProgramEntry& b) {
     if (a.patterns.size() != b.patterns.size()) return false;

@@ -8,33 +8,14 @@
 #include <cstring>
 
 #include "app/settings.h"
+#include "fuzz/fuzz_files.h"
 #include "platform/platform.h"
 
 namespace {
 
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
-
-const char* tempPath(int which) {
-    static char paths[2][platform::kMaxPath];
-    if (!paths[which][0]) {
-        platform::tempFileName("vrd", paths[which]);
-        std::atexit([] {
-            platform::deleteFile(paths[0]);
-            platform::deleteFile(paths[1]);
-        });
-    }
-    return paths[which];
-}
-
-void writeData(const char* path, const std::uint8_t* data, std::size_t size) {
-    platform::OpenInfo info;
-    platform::FileHandle f = platform::openFile(path, &info, platform::kOpenWrite | platform::kOpenCreate);
-    check(f != platform::kInvalidFile);
-    if (size) platform::writeFile(f, data, static_cast<std::uint32_t>(size));
-    platform::closeFile(f);
-}
+using fuzz_files::check;
+using fuzz_files::tempPath;
+using fuzz_files::writeData;
 
 template <std::size_t N>
 bool terminated(const char (&text)[N]) {

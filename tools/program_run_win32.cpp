@@ -37,10 +37,8 @@ bool shortNameOf(const std::string& path, std::string& out) {
 }
 
 std::string absolute(const std::string& path) {
-    if (path.empty()) return path;
-    char full[MAX_PATH];
-    const DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
-    return n && n < sizeof full ? std::string(full) : path;
+    char full[platform::kMaxPath];
+    return !path.empty() && platform::fullPath(path.c_str(), full) ? std::string(full) : path;
 }
 
 bool askPrompt(void* context, const PromptRequest& request, std::string& answer) {

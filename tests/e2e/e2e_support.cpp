@@ -40,7 +40,7 @@ HWND findOf(DWORD process, const char* className, bool visibleOnly, DWORD timeou
     for (;;) {
         FindContext find{process, className, visibleOnly, nullptr};
         EnumWindows(findTopLevel, reinterpret_cast<LPARAM>(&find));
-        if (find.found || GetTickCount() - start > timeoutMs) return find.found;
+        if (find.found || GetTickCount() - start >= timeoutMs) return find.found;
         Sleep(50);
     }
 }
@@ -284,8 +284,18 @@ bool Editor::running() const {
     return process.hProcess && WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT;
 }
 
+HWND findDialogOf(DWORD process, DWORD timeoutMs) {
+    return findOf(process, "#32770", true, timeoutMs);
+}
+
+std::string screenshotPath(const char* name) {
+    char dir[MAX_PATH] = {};
+    GetEnvironmentVariableA("KORRIN_SCREENSHOTS", dir, sizeof dir);
+    return windowsPath(dir) + "\\" + name;
+}
+
 HWND Editor::findDialog(DWORD timeoutMs) const {
-    return findOf(process.dwProcessId, "#32770", true, timeoutMs);
+    return findDialogOf(process.dwProcessId, timeoutMs);
 }
 
 HWND Editor::findWindowOfClass(const char* className, DWORD timeoutMs) const {

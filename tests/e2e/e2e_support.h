@@ -19,6 +19,11 @@ namespace e2e {
 std::string korrinPath();
 // A path of the test's environment as Windows sees it (Unix paths on Z:).
 std::string windowsPath(std::string path);
+// Where the test run keeps a screenshot named `name` (KORRIN_SCREENSHOTS).
+std::string screenshotPath(const char* name);
+// A visible dialog (class "#32770") of process `process`, waited for up
+// to `timeoutMs`; null when there is none.
+HWND findDialogOf(DWORD process, DWORD timeoutMs = 0);
 // A fresh name in the temporary directory.
 std::string tempPath(const char* stem, const char* extension);
 // A file of the embedded defaults (KORRIN_EXAMPLES) as Windows sees it.

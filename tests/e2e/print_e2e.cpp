@@ -160,10 +160,6 @@ POINT centreOf(HWND control) {
     return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
 }
 
-std::string screenshot(const char* name) {
-    return e2e::windowsPath(env("KORRIN_SCREENSHOTS")) + "\\" + name;
-}
-
 }  // namespace
 
 TEST(Print, BatchPrintsTheDiagramWithItsHeaderAndPageNumbers) {
@@ -177,7 +173,7 @@ TEST(Print, BatchPrintsTheDiagramWithItsHeaderAndPageNumbers) {
     EXPECT_TRUE(holds(p.text, "loops.vrd")) << p.text;
     EXPECT_TRUE(holds(p.text, "Page 1")) << p.text;
     // The first page as a picture, for review.
-    const std::string png = screenshot("print-loops-page1.png");
+    const std::string png = e2e::screenshotPath("print-loops-page1.png");
     EXPECT_FALSE(pdfTool("png", p.pdf, png).empty());
 
     // The first page number from the settings; the printer by name.
@@ -282,7 +278,7 @@ TEST(Print, ThePagePreviewShowsTheFirstPage) {
     const RECT screen{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
     e2e::Screenshot shot;
     ASSERT_TRUE(e2e::captureScreen(screen, shot));
-    EXPECT_TRUE(shot.savePng(screenshot("page-preview.png")));
+    EXPECT_TRUE(shot.savePng(e2e::screenshotPath("page-preview.png")));
     // The sheet is white with the page delimiters around it, and the
     // diagram's lines are drawn on it.
     int white = 0, delimiter = 0, black = 0;

@@ -25,28 +25,6 @@ std::string fromEnvironment(const char* name) {
     return e2e::windowsPath(value);
 }
 
-std::string screenshot(const char* name) {
-    char dir[MAX_PATH] = {};
-    GetEnvironmentVariableA("KORRIN_SCREENSHOTS", dir, sizeof dir);
-    return std::string(dir) + "/" + name;
-}
-
-struct FindBox {
-    DWORD process;
-    HWND found;
-};
-
-BOOL CALLBACK findBox(HWND window, LPARAM lParam) {
-    auto* find = reinterpret_cast<FindBox*>(lParam);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    if (pid != find->process || !IsWindowVisible(window) || lstrcmpA(name, "#32770") != 0) return TRUE;
-    find->found = window;
-    return FALSE;
-}
-
 // Runs korrin-re with the request; a message box it shows is read into
 // `box` and confirmed. Returns its exit code.
 int runKorrinRe(const std::vector<std::pair<const char*, std::string>>& request, std::string* box = nullptr) {
@@ -62,11 +40,9 @@ int runKorrinRe(const std::vector<std::pair<const char*, std::string>>& request,
     DWORD waited = WAIT_TIMEOUT;
     for (int i = 0; i < 300 && waited == WAIT_TIMEOUT; ++i) {
         waited = WaitForSingleObject(process.hProcess, 50);
-        FindBox find{process.dwProcessId, nullptr};
-        EnumWindows(findBox, reinterpret_cast<LPARAM>(&find));
-        if (find.found) {
-            if (box) *box = e2e::dialogText(find.found);
-            PostMessageA(find.found, WM_COMMAND, IDOK, 0);
+        if (HWND found = e2e::findDialogOf(process.dwProcessId)) {
+            if (box) *box = e2e::dialogText(found);
+            PostMessageA(found, WM_COMMAND, IDOK, 0);
         }
     }
     DWORD code = 0;
@@ -199,7 +175,7 @@ TEST(Tools, ResultWindowLeadsBackToTheDiagram) {
     EXPECT_NE(shown.find("Error: writeln is not allowed here\r\n"), std::string::npos);
     RECT box;
     GetWindowRect(result, &box);
-    e2e::saveScreenPng(box, screenshot("result-window.png"));
+    e2e::saveScreenPng(box, e2e::screenshotPath("result-window.png"));
 
     // A double click on the line number selects the construct of that line.
     const LRESULT pos = SendMessageA(text, EM_POSFROMCHAR, at + 6, 0);
@@ -295,7 +271,7 @@ TEST(Tools, FreePascalOfTheEmbeddedDefaults) {
     EXPECT_NE(shown.find("fpc ended with exit code 0"), std::string::npos) << shown;
     RECT box;
     GetWindowRect(result, &box);
-    e2e::saveScreenPng(box, screenshot("result-window-fpc.png"));
+    e2e::saveScreenPng(box, e2e::screenshotPath("result-window-fpc.png"));
     editor.command(CMD_OPTIONS_RESULT_FILE);
     ASSERT_TRUE(editor.waitFor("result window closed", 5000, from));
     editor.post(WM_CLOSE);

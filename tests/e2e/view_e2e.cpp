@@ -23,12 +23,6 @@ using e2e::Screenshot;
 
 namespace {
 
-std::string screenshot(const char* name) {
-    char dir[MAX_PATH] = {};
-    GetEnvironmentVariableA("KORRIN_SCREENSHOTS", dir, sizeof dir);
-    return std::string(dir) + "/" + name;
-}
-
 HWND mdiClient(const Editor& editor) {
     return FindWindowExA(editor.frame, nullptr, "MDIClient", nullptr);
 }
@@ -177,7 +171,7 @@ TEST(View, TheScreenShowsTheLayout) {
     const RECT client = screenClient(child);
     Screenshot shot;
     ASSERT_TRUE(e2e::captureScreen(client, shot));
-    shot.savePng(screenshot("view-loops.png"));
+    shot.savePng(e2e::screenshotPath("view-loops.png"));
 
     // Horizontal lines: on the line, and not two pixels below it.
     int lines = 0, onLine = 0, below = 0;
@@ -237,7 +231,7 @@ TEST(View, TheScreenShowsTheLayout) {
     const RECT overviewClient = screenClient(overview);
     Screenshot small;
     ASSERT_TRUE(e2e::captureScreen(overviewClient, small));
-    small.savePng(screenshot("view-overview.png"));
+    small.savePng(e2e::screenshotPath("view-overview.png"));
     EXPECT_EQ(small.at((frame.left + frame.right) / 2, frame.top),
               view.display().palette[kColourCurrentView]);
     SegmentWindow expected;
@@ -320,7 +314,7 @@ TEST(View, NavigationWindowsAndTheStructureList) {
     const RECT client = screenClient(child);
     Screenshot shot;
     ASSERT_TRUE(e2e::captureScreen(client, shot));
-    shot.savePng(screenshot("view-line.png"));
+    shot.savePng(e2e::screenshotPath("view-line.png"));
     auto onScreen = [&](const Rect& r) {
         return RECT{r.left - scroll.x, r.top - scroll.y, r.right - scroll.x, r.bottom - scroll.y};
     };
