@@ -283,15 +283,19 @@ void configurationChanged(int result, OpenDiagram* current) {
         replaceExtension(stored, sizeof current->generateTarget.storedPath, generationExtension());
 }
 
+bool chooseInsertFile(const char* path, char* chosen) {
+    if (path && *path) {
+        qualifiedPath(path, chosen);
+        return true;
+    }
+    chosen[0] = 0;
+    return chooseFile(PathPair::Insert, false, IDS_DIAGRAM_FILTER, chosen, kPathSize);
+}
+
 int insertFileInto(OpenDiagram* diagram, const char* path, char* chosen) {
     if (!diagram || !diagram->document.root) return 0;
     char name[kPathSize];
-    if (path && *path) {
-        qualifiedPath(path, name);
-    } else {
-        name[0] = 0;
-        if (!chooseFile(PathPair::Insert, false, IDS_DIAGRAM_FILTER, name, sizeof name)) return 0;
-    }
+    if (!chooseInsertFile(path, name)) return 0;
     if (chosen) std::snprintf(chosen, kPathSize, "%s", name);
     DiagramDocument* document = &diagram->document;
     CurrentDocumentScope scope(document);

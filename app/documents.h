@@ -95,6 +95,11 @@ bool confirmClose(OpenDiagram* diagram, bool unattended = false);
 // of `current` takes it. The front end refreshes the windows.
 void configurationChanged(int result, OpenDiagram* current);
 
+// The file for Insert file: `path` made full, or the file chosen in the
+// Insert dialog when `path` is null or empty; in `chosen` (kPathSize).
+// False when the dialog was cancelled.
+bool chooseInsertFile(const char* path, char* chosen);
+
 // Insert file: reads the diagram (or source or transfer) file `path`, or
 // the file chosen in the Insert dialog when `path` is null, as a sequence
 // and appends it to the top segment of `diagram`. The chosen path is

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "app/documents.h"
+#include "app/edit_win32.h"
 #include "app/recent_files.h"
 #include "app/view_win32.h"
 #include "core/host.h"
@@ -456,6 +457,7 @@ DispatchResult runCommand(const CommandRequest& request) {
 
 bool commandEnabled(unsigned command) {
     if (command == CMD_ADDIN_EMPTY || !commandAvailable(command)) return false;
+    if (bool enabled; editCommandState(command, &enabled)) return enabled;
     const WindowSettings& w = g_frameSettings.window;
     switch (command) {
         case CMD_FILE_SHORT_INFO:

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "app/documents.h"
+#include "app/edit_win32.h"
 #include "app/frame_win32.h"
 #include "app/settings_dialog_win32.h"
 #include "app/view_win32.h"
@@ -84,17 +85,6 @@ bool openCommand(const CommandRequest& request) {
     return true;
 }
 
-bool insertCommand(const CommandRequest& request) {
-    OpenDiagram* diagram = activeDiagram();
-    if (!diagram) return false;
-    char chosen[kPathSize] = "";
-    WaitCursor wait;
-    if (!insertFileInto(diagram, request.path, chosen)) return false;
-    noteRecentFile(true, chosen);
-    diagramChanged(diagram, false);
-    return true;
-}
-
 void reloaded(DiagramDocument* document) {
     if (OpenDiagram* diagram = diagramOfDocument(document)) {
         diagram->display = displayForDocument(g_displayDefaults, document->display);
@@ -117,7 +107,7 @@ bool documentCommand(const CommandRequest& request) {
             }
             return false;
         case CMD_INSERT_FILE:
-            return insertCommand(request);
+            return insertFileCommand(request);
         case CMD_ACTIVATION_CHECK:
             // Files changed on disk by other programs since they were read.
             for (OpenDiagram* d = firstDiagram(); d; d = d->next) checkChangedOnActivate(&d->document);
@@ -385,6 +375,7 @@ void installCommandRoutes() {
     setCommandRoute(CommandOwner::settings, settingsCommand);
     setCommandRoute(CommandOwner::view, viewCommand);
     setCommandRoute(CommandOwner::print, printCommand);
+    installEditRoutes();
     holdSegmentsOf(&g_segmentWindows);
 
     // What the parts below the commands take from the front end.
@@ -419,9 +410,6 @@ void installCommandRoutes() {
     // The tools and the result window: connectTools, once the frame exists.
     // Not available yet - each waits for its part:
     //   layout         layout, screen and printer font
-    //   edit           construct editing and insertion, default action CMD_DEFAULT_ACTION
-    //   undo           undo of the last change
-    //   clipboard      cut, copy and paste of constructs
     //   text           text editing in constructs, editors
     //   search         search and replace
     //   addIn          add-in commands

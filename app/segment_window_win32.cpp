@@ -14,6 +14,7 @@
 #include <cstring>
 #include <new>
 
+#include "app/edit_win32.h"
 #include "app/view_win32.h"
 #include "config/language_config.h"
 #include "core/host.h"
@@ -146,6 +147,7 @@ void paintWindow(SegmentWindow& window) {
             const RECT r{box.left, box.top, box.right, box.bottom};
             InvertRect(dc, &r);
         }
+        paintInsertionMark(window, view.context(), dc);
         SetWindowOrgEx(dc, 0, 0, nullptr);
         diagnosticsLine("paint segment %u scroll %d,%d", window.shownSegmentId, window.scrollX,
                         window.scrollY);
@@ -232,12 +234,14 @@ void onDestroy(HWND hwnd, SegmentWindow* window) {
     if (!window) return;
     OpenDiagram* diagram = diagramOf(*window);
     if (GetFocus() == hwnd) onKillFocus(*window);
+    editWindowClosing(*window);
     removeWindow(g_segmentWindows, window);
     SetWindowLongPtrA(hwnd, 0, 0);
     delete window;
     if (diagram) {
         if (windowCount(g_segmentWindows, &diagram->document) == 0) {
             diagram->window = nullptr;
+            editDocumentClosing(&diagram->document);
             discardDiagram(diagram);
         } else {
             if (diagram->window == hwnd) {
@@ -398,8 +402,25 @@ LRESULT CALLBACK KivMDIChildWndProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
             SetFocus(hwnd);
-            if (window) onClick(*window, lParam, (wParam & MK_SHIFT) != 0);
+            if (window && !editMouseDown(*window, lParam, wParam))
+                onClick(*window, lParam, (wParam & MK_SHIFT) != 0);
             return 0;
+        // Insertion mode and dragging the selection (insertion_win32.cpp).
+        case WM_MOUSEMOVE:
+            if (window) editMouseMove(*window, lParam, wParam);
+            return 0;
+        case WM_LBUTTONUP:
+            if (window) editMouseUp(*window, lParam);
+            return 0;
+        case WM_SETCURSOR:
+            if (window && LOWORD(lParam) == HTCLIENT && editSetCursor(*window)) return TRUE;
+            break;
+        case WM_TIMER:
+            if (window && editTimer(*window, wParam)) return 0;
+            break;
+        case WM_CAPTURECHANGED:
+            if (window && reinterpret_cast<HWND>(lParam) != hwnd) editCaptureLost(*window);
+            break;
         case WM_RBUTTONDOWN:
             if (GetFocus() != hwnd) {
                 SendMessageA(g_frame.client, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(hwnd), 0);
@@ -424,7 +445,7 @@ LRESULT CALLBACK KivMDIChildWndProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
             }
             break;
         case WM_COMMAND:
-            if (window) onCommand(*window, LOWORD(wParam));
+            if (window && !editKeyCommand(*window, LOWORD(wParam))) onCommand(*window, LOWORD(wParam));
             return 0;
         case WM_CLOSE:
             if (!mayClose(window)) return 0;
@@ -500,6 +521,7 @@ void showDiagramIn(HWND hwnd, OpenDiagram* diagram) {
     if (!diagram->window) diagram->window = hwnd;
     if (previous && previous != diagram && windowCount(g_segmentWindows, &previous->document) == 0) {
         previous->window = nullptr;
+        editDocumentClosing(&previous->document);
         discardDiagram(previous);
     }
     g_currentDocument = &diagram->document;
@@ -511,6 +533,7 @@ void showDiagramIn(HWND hwnd, OpenDiagram* diagram) {
 
 void diagramChanged(OpenDiagram* diagram, bool replaced) {
     if (!diagram) return;
+    if (replaced) editDocumentClosing(&diagram->document);
     if (diagram->view) invalidateLayout(*diagram->view, kInvalidateAllViews);
     forEachWindow(g_segmentWindows, [&](SegmentWindow& w) {
         if (w.document != &diagram->document) return;

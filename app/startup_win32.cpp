@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/edit_win32.h"
 #include "app/frame_position.h"
 #include "app/frame_win32.h"
 #include "app/view_win32.h"
@@ -699,6 +700,7 @@ int messageLoop() {
 void finalCleanup() {
     if (g_frame.cleanedUp) return;
     g_frame.cleanedUp = true;
+    editCleanup();
     restoreCaretBlinkTime();
     if (g_frame.batch) flushStartupMessages();
     // A batch run that failed always says so, even where nothing more
