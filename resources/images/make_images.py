@@ -4,8 +4,9 @@
     python3 resources/images/make_images.py
 
 writes toolbar.bmp and toolbox.bmp (strips of 16 x 16 pictures, 24 bits,
-magenta = transparent) and korrin.ico / diagram.ico (32 x 32 and 16 x 16)
-next to this script. The pictures are small pixel drawings: document and
+magenta = transparent), korrin.ico / diagram.ico (32 x 32 and 16 x 16) and
+the insertion cursors *_cur.cur (32 x 32: the pointer with the picture of
+what is inserted) next to this script. The pictures are small pixel drawings: document and
 disk symbols for the file commands, arrows for the views and the
 structure-diagram shapes of the constructs for the toolbox. The order of the
 pictures is the image index of app/bar_buttons.def.
@@ -757,12 +758,47 @@ def draw(fn):
     return p
 
 
+POINTER = ["1", "11", "121", "1221", "12221", "122221", "1222221", "12222221",
+           "1222211", "12121", "11 121", "1  121", "    121", "    11"]
+
+# The cursor of insertion mode per command family: the pointer and the
+# picture of the construct (or of the clipboard command).
+CURSORS = {
+    "move": lambda p: tb_cut(p), "copy": lambda p: tb_copy(p), "clip": lambda p: tb_paste(p),
+    "rect": lambda p: tx_statement(p), "altif": lambda p: tx_if(p), "while": lambda p: tx_while(p),
+    "repeat": lambda p: tx_repeat(p), "cycle": lambda p: tx_loop(p), "cycle_ex": lambda p: tx_exit(p),
+    "case": lambda p: tx_case(p), "case_br": lambda p: tx_of(p), "block": lambda p: tx_block(p),
+    "call": lambda p: tx_call(p), "leave": lambda p: tx_exit(p), "jmprest": lambda p: tx_exit(p),
+    "jproc": lambda p: tx_procedure(p),
+}
+
+
+def cursor(fn, path):
+    p = Pic(32, 32)
+    for y, row in enumerate(POINTER):
+        for x, c in enumerate(row):
+            if c != " ":
+                p.set(x, y, K if c == "1" else W)
+    small = draw(fn)
+    for y in range(16):
+        for x in range(16):
+            if small.px[y][x] != T:
+                p.set(12 + x, 14 + y, small.px[y][x])
+    img = icon_image(p)
+    # A cursor directory: type 2, the hot spot (0, 0) in place of planes and bits.
+    out = struct.pack("<HHH", 0, 2, 1) + struct.pack("<BBBBHHII", 32, 32, 0, 0, 0, 0, len(img), 22) + img
+    with open(path, "wb") as f:
+        f.write(out)
+
+
 def main():
     bmp24([draw(f) for f in TOOLBAR], os.path.join(HERE, "toolbar.bmp"))
     bmp24([draw(f) for f in TOOLBOX], os.path.join(HERE, "toolbox.bmp"))
     for name, fn in (("korrin.ico", icon_korrin), ("diagram.ico", icon_diagram)):
         small = draw(fn)
         ico([small.scaled(2), small], os.path.join(HERE, name))
+    for name, fn in CURSORS.items():
+        cursor(fn, os.path.join(HERE, name + "_cur.cur"))
 
 
 if __name__ == "__main__":
