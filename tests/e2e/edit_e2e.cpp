@@ -1,7 +1,7 @@
 // Editing diagrams under Wine as a user does it: clicks at the points the
 // layout gives (computed in this process from the saved file), a drag,
-// keys, the Enclose command and Undo; the exported transfer file compared
-// with the one of the expected tree. The clipboard between two running
+// keys, the Enclose command and Undo; the transfer file of the saved
+// diagram compared with the one of the expected tree. The clipboard between two running
 // editors, read by another program (clipboard_probe), and refused when it
 // holds garbage in our format.
 #include <gtest/gtest.h>
@@ -24,7 +24,8 @@ using e2e::Editor;
 namespace {
 
 HWND diagramWindow(const Editor& editor) {
-    return FindWindowExA(FindWindowExA(editor.frame, nullptr, "MDIClient", nullptr), nullptr, "kivchild", nullptr);
+    return FindWindowExA(FindWindowExA(editor.frame, nullptr, "MDIClient", nullptr), nullptr, "kivchild",
+                         nullptr);
 }
 
 RECT screenClient(HWND window) {
@@ -107,22 +108,19 @@ bool save(Editor& editor) {
     return editor.waitFor(e2e::logLine("command", {CMD_FILE_SAVE}, "done"), 10000, from);
 }
 
-// "Export as..." through its file dialog.
-bool exportAs(Editor& editor, const std::string& path) {
-    const std::size_t from = editor.log().size();
-    editor.command(CMD_FILE_EXPORT_AS);
-    HWND dialog = editor.findDialog(10000);
-    if (!dialog) return false;
-    SetDlgItemTextA(dialog, 0x480, path.c_str());
-    SetDlgItemTextA(dialog, 0x47c, path.c_str());
-    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    return editor.waitFor(e2e::logLine("command", {CMD_FILE_EXPORT_AS}, "done"), 10000, from);
-}
-
 // A transfer file without its first line (the time of writing).
 std::string withoutTime(const std::string& text) {
     const std::size_t line = text.find('\n');
     return line == std::string::npos ? text : text.substr(line + 1);
+}
+
+// The transfer file of the diagram the editor saved (time line left out).
+std::string savedTransfer(Editor& editor, const std::string& path) {
+    if (!save(editor)) return "saving failed";
+    auto saved = layoutOf(path);
+    const std::string etf = e2e::tempPath("korrin-edit-saved", ".etf");
+    if (!saved || exportTransferFile(&saved->document(), etf.c_str(), false) != 1) return "export failed";
+    return withoutTime(e2e::readFile(etf));
 }
 
 // The transfer file of a tree (the top segment "edit" with `body`) as this
@@ -170,7 +168,8 @@ int probe(const std::string& arguments) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
         return -1;
     WaitForSingleObject(process.hProcess, 20000);
     DWORD code = 255;
@@ -191,8 +190,8 @@ void closeEditor(Editor& editor) {
 
 // Insert a statement with a click, drag a statement into an If's then
 // branch, insert before a statement with the keys, enclose two statements
-// in a While and undo it: each time the exported transfer file is the
-// expected tree's.
+// in a While and undo it: after saving, the transfer file of the diagram
+// is the expected tree's.
 TEST(Edit, MouseKeysEncloseAndUndo) {
     const std::string work = e2e::tempPath("korrin-edit", ".vrd");
     {
@@ -222,8 +221,8 @@ TEST(Edit, MouseKeysEncloseAndUndo) {
     layout = layoutOf(work);
     ASSERT_TRUE(layout);
     ConstructNode* b = withText(*layout, "b");
-    ConstructNode* ifNode =
-        findNode(levelInfoOf(layout->document().root)->body, [](ConstructNode* n) { return n->type == ConstructType::If; });
+    ConstructNode* ifNode = findNode(levelInfoOf(layout->document().root)->body,
+                                     [](ConstructNode* n) { return n->type == ConstructType::If; });
     ASSERT_TRUE(b && ifNode);
     from = editor.log().size();
     e2e::leftClick(pointOf(*layout, child, b, 0.5));
@@ -258,27 +257,23 @@ TEST(Edit, MouseKeysEncloseAndUndo) {
     editor.command(CMD_ENCLOSE_WHILE);
     ASSERT_TRUE(editor.waitFor(e2e::logLine("edit", {CMD_ENCLOSE_WHILE}, "done"), 5000, from))
         << editor.log().substr(from);
-    const std::string enclosed = e2e::tempPath("korrin-edit-enclosed", ".etf");
-    ASSERT_TRUE(exportAs(editor, enclosed));
-    EXPECT_EQ(withoutTime(e2e::readFile(enclosed)), expectedTransfer([](DiagramDocument& doc) {
-                  return e2e::sequence({whileAround(doc, e2e::sequence({e2e::statement("a"),
-                                                                        newConstruct(&doc, CMD_INSERT_STATEMENT)})),
-                                        ifWithThen(doc, e2e::statement("b")), newConstruct(&doc, CMD_INSERT_STATEMENT),
-                                        e2e::statement("d")});
-              }));
+    EXPECT_EQ(
+        savedTransfer(editor, work), expectedTransfer([](DiagramDocument& doc) {
+            return e2e::sequence({whileAround(doc, e2e::sequence({e2e::statement("a"),
+                                                                  newConstruct(&doc, CMD_INSERT_STATEMENT)})),
+                                  ifWithThen(doc, e2e::statement("b")),
+                                  newConstruct(&doc, CMD_INSERT_STATEMENT), e2e::statement("d")});
+        }));
 
-    // Alt+Backspace undoes the enclosing; saved and exported.
+    // Alt+Backspace undoes the enclosing.
     from = editor.log().size();
     ASSERT_TRUE(e2e::sendKeys(editor.frame, {VK_MENU}, VK_BACK));
     ASSERT_TRUE(editor.waitFor(e2e::logLine("edit", {CMD_EDIT_UNDO}, "done"), 5000, from))
         << editor.log().substr(from);
-    ASSERT_TRUE(save(editor));
-    const std::string undone = e2e::tempPath("korrin-edit-undone", ".etf");
-    ASSERT_TRUE(exportAs(editor, undone));
-    EXPECT_EQ(withoutTime(e2e::readFile(undone)), expectedTransfer([](DiagramDocument& doc) {
+    EXPECT_EQ(savedTransfer(editor, work), expectedTransfer([](DiagramDocument& doc) {
                   return e2e::sequence({e2e::statement("a"), newConstruct(&doc, CMD_INSERT_STATEMENT),
-                                        ifWithThen(doc, e2e::statement("b")), newConstruct(&doc, CMD_INSERT_STATEMENT),
-                                        e2e::statement("d")});
+                                        ifWithThen(doc, e2e::statement("b")),
+                                        newConstruct(&doc, CMD_INSERT_STATEMENT), e2e::statement("d")});
               }));
     closeEditor(editor);
 }
@@ -302,8 +297,6 @@ TEST(Edit, ClipboardBetweenTwoEditors) {
     }
     Editor first;
     ASSERT_TRUE(first.start("\"" + one + "\""));
-    Editor second;
-    ASSERT_TRUE(second.start("\"" + two + "\""));
 
     // Copy "p" in the first editor (Ctrl+Insert).
     HWND child = showEditor(first);
@@ -321,7 +314,9 @@ TEST(Edit, ClipboardBetweenTwoEditors) {
     ASSERT_EQ(probe("read \"" + found + "\""), 0);
     EXPECT_EQ(e2e::readFile(found), std::to_string(static_cast<int>(ConstructType::Text)) + " p\ntext p\n");
 
-    // Paste in the second editor (Shift+Insert) after "z".
+    // Paste in a second editor (Shift+Insert) after "z"; the first runs on.
+    Editor second;
+    ASSERT_TRUE(second.start("\"" + two + "\""));
     child = showEditor(second);
     layout = layoutOf(two);
     ASSERT_TRUE(layout);
