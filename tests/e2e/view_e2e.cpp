@@ -357,10 +357,14 @@ TEST(View, NavigationWindowsAndTheStructureList) {
     editor.command(CMD_WINDOW_CLOSE);
     EXPECT_EQ(editor.findDialog(1500), nullptr);
     EXPECT_EQ(diagramWindows(editor), 1);
-    // Changed (a file inserted), the last window asks to save.
+    // Changed (a file inserted: Enter places it at the mark), the last
+    // window asks to save.
     from = editor.log().size();
     editor.command(CMD_RECENT_INSERT_FIRST);
     ASSERT_TRUE(editor.waitFor("command " + std::to_string(CMD_RECENT_INSERT_FIRST) + " done", 10000, from))
+        << editor.log().substr(from);
+    ASSERT_TRUE(e2e::sendKeys(editor.frame, {}, VK_RETURN));
+    ASSERT_TRUE(editor.waitFor(e2e::logLine("insert", {CMD_INSERT_FILE}, "placed"), 5000, from))
         << editor.log().substr(from);
     editor.command(CMD_WINDOW_CLOSE);
     HWND question = editor.findDialog(5000);
