@@ -178,11 +178,26 @@ bool editCommand(const CommandRequest& request) {
         CurrentDocumentScope scope(context.document);
         if (!beginInsertion(g_pendingInsertion, context, command)) {
             g_views.clear();
-            if (!(request.flags & kFromToolbox)) MessageBeep(MB_ICONEXCLAMATION);
+            // The toolbox's button comes back up; from elsewhere a beep.
+            if (request.flags & kFromToolbox)
+                quitInsertionMode();
+            else
+                MessageBeep(MB_ICONEXCLAMATION);
             return false;
         }
         g_views.clear();
         return enterInsertionMode(*window, request.flags);
+    }
+    // Refine shows the new segment in a window of its own with
+    // "SegInSepWnd": a new window on the segment refines there.
+    HWND extra = nullptr;
+    if (command == CMD_EDIT_REFINE && g_frameSettings.window.segInSepWnd) {
+        g_views.clear();
+        extra = createSegmentWindow(diagramOf(*window), window);
+        if (SegmentWindow* other = segmentWindowOf(extra)) {
+            window = other;
+            context = editContextOf(*window);
+        }
     }
     int done;
     {
@@ -190,6 +205,7 @@ bool editCommand(const CommandRequest& request) {
         done = structural(context, command);
     }
     afterEdit(*window);
+    if (extra && done <= 0) SendMessageA(g_frame.client, WM_MDIDESTROY, reinterpret_cast<WPARAM>(extra), 0);
     diagnosticsLine("edit %u %s", command, done > 0 ? "done" : "refused");
     return done > 0;
 }

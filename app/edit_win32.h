@@ -51,7 +51,8 @@ extern PendingInsertion g_pendingInsertion;
 // and the toolbox follow. `buttonHeld`: a drag continues with the button
 // pressed.
 bool enterInsertionMode(SegmentWindow& window, unsigned flags, bool buttonHeld = false);
-// Leaves insertion mode without inserting (the pending sequence is freed).
+// Leaves insertion mode without inserting (the pending sequence is freed);
+// the toolbox shows "Quit insert mode" pressed.
 void quitInsertionMode();
 // Enter: places the pending sequence at the keyboard's mark.
 bool placeAtMark();

@@ -204,6 +204,8 @@ void quitInsertionMode() {
     if (active) {
         endMode();
         diagnosticsLine("insertion mode quit");
+    } else {
+        pressToolboxButton(CMD_QUIT_INSERT_MODE);
     }
 }
 
