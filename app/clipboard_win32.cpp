@@ -134,5 +134,5 @@ bool clipboardCommand(SegmentWindow& window, const CommandRequest& request) {
     afterEdit(window);
     ConstructNode* sequence = sequenceFromClipboard(context.document, command);
     if (!sequence || !beginInsertionOf(g_pendingInsertion, context.document, command, sequence)) return false;
-    return enterInsertionMode(window, request.flags);
+    return enterInsertionMode(window);
 }

@@ -186,7 +186,7 @@ bool editCommand(const CommandRequest& request) {
             return false;
         }
         g_views.clear();
-        return enterInsertionMode(*window, request.flags);
+        return enterInsertionMode(*window);
     }
     // Refine shows the new segment in a window of its own with
     // "SegInSepWnd": a new window on the segment refines there.
@@ -318,7 +318,7 @@ bool insertFileCommand(const CommandRequest& request) {
     g_views.clear();
     if (!begun) return false;
     noteRecentFile(true, chosen);
-    return enterInsertionMode(*window, request.flags);
+    return enterInsertionMode(*window);
 }
 
 void editWindowClosing(SegmentWindow& window) {

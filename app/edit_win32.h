@@ -50,7 +50,7 @@ extern PendingInsertion g_pendingInsertion;
 // an empty segment takes it at once; otherwise the cursor, the status line
 // and the toolbox follow. `buttonHeld`: a drag continues with the button
 // pressed.
-bool enterInsertionMode(SegmentWindow& window, unsigned flags, bool buttonHeld = false);
+bool enterInsertionMode(SegmentWindow& window, bool buttonHeld = false);
 // Leaves insertion mode without inserting (the pending sequence is freed);
 // the toolbox shows "Quit insert mode" pressed.
 void quitInsertionMode();

@@ -28,7 +28,9 @@ constexpr UINT kAutoScrollInterval = 60;
 InsertTarget g_mark;
 SegmentWindow* g_markWindow = nullptr;
 bool g_buttonHeld = false;  // the button was pressed in insertion mode (or a drag holds it)
-unsigned g_startFlags = 0;
+// Where the pointer last moved in a window: a message without a move (the
+// system repeats the last one) leaves the keyboard's mark alone.
+POINT g_lastMove{-32768, -32768};
 
 // A press on the selection that may become a drag.
 struct Press {
@@ -109,6 +111,15 @@ void pressToolboxButton(unsigned command) {
     SendMessageA(bar, TB_CHECKBUTTON, command, MAKELPARAM(TRUE, 0));
 }
 
+// The cursor as insertion mode wants it, at once when the pointer is over
+// a segment window.
+void refreshCursor() {
+    POINT at;
+    GetCursorPos(&at);
+    if (SegmentWindow* under = segmentWindowOf(WindowFromPoint(at)); under && !editSetCursor(*under))
+        SetCursor(LoadCursor(nullptr, IDC_ARROW));
+}
+
 void endMode() {
     if (g_buttonHeld || g_press.window) {
         if (GetCapture()) ReleaseCapture();
@@ -119,10 +130,7 @@ void endMode() {
     setMark(nullptr, InsertTarget{});
     pressToolboxButton(CMD_QUIT_INSERT_MODE);
     setStatusText("");
-    // The pointer leaves the insertion cursor at once.
-    POINT at;
-    GetCursorPos(&at);
-    SetCursorPos(at.x, at.y);
+    refreshCursor();
 }
 
 // Places the pending sequence at `target` of `window`. On success
@@ -176,9 +184,8 @@ bool insideSelection(SegmentWindow& window, POINT at) {
 
 }  // namespace
 
-bool enterInsertionMode(SegmentWindow& window, unsigned flags, bool buttonHeld) {
+bool enterInsertionMode(SegmentWindow& window, bool buttonHeld) {
     if (!g_pendingInsertion.active()) return false;
-    g_startFlags = flags;
     // An empty segment takes the sequence at once.
     EditContext context = editContextOf(window);
     const InsertTarget empty = insertTargetForEmptySegment(context);
@@ -192,9 +199,8 @@ bool enterInsertionMode(SegmentWindow& window, unsigned flags, bool buttonHeld) 
     setMark(&window, initialInsertMark(window));
     showMarkStatus();
     if (!g_buttonHeld) setStatus(IDS_STATUS_SET_INSERTION_POINT);
-    POINT at;
-    GetCursorPos(&at);
-    SetCursorPos(at.x, at.y);  // the insertion cursor shows at once
+    GetCursorPos(&g_lastMove);
+    refreshCursor();
     return true;
 }
 
@@ -238,6 +244,10 @@ bool editMouseDown(SegmentWindow& window, LPARAM lParam, WPARAM keys) {
 bool editMouseMove(SegmentWindow& window, LPARAM lParam, WPARAM keys) {
     const POINT at = pointOf(lParam);
     if (g_pendingInsertion.active()) {
+        POINT screen = at;
+        ClientToScreen(hwndOf(window), &screen);
+        if (screen.x == g_lastMove.x && screen.y == g_lastMove.y) return true;
+        g_lastMove = screen;
         trackPointer(window, at);
         if (g_buttonHeld) {
             const bool outside =
@@ -282,7 +292,7 @@ bool editMouseMove(SegmentWindow& window, LPARAM lParam, WPARAM keys) {
         return true;
     }
     diagnosticsLine("drag %u", command);
-    enterInsertionMode(window, 0, true);
+    enterInsertionMode(window, true);
     trackPointer(window, at);
     return true;
 }
