@@ -3,7 +3,7 @@
 // keys, the Enclose command and Undo; the transfer file of the saved
 // diagram compared with the one of the expected tree. The clipboard between two running
 // editors, read by another program (clipboard_probe), and refused when it
-// holds garbage in our format.
+// holds garbage in our format. Screenshots go to KORRIN_SCREENSHOTS.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -42,6 +42,12 @@ HWND showEditor(Editor& editor) {
     SetForegroundWindow(editor.frame);
     Sleep(500);
     return child;
+}
+
+std::string screenshot(const char* name) {
+    char dir[MAX_PATH] = {};
+    GetEnvironmentVariableA("KORRIN_SCREENSHOTS", dir, sizeof dir);
+    return std::string(dir) + "/" + name;
 }
 
 // A copy of the diagram file laid out here (the editor keeps its file open).
@@ -244,7 +250,21 @@ TEST(Edit, MouseKeysEncloseAndUndo) {
     e2e::leftClick(pointOf(*layout, child, withText(*layout, "d"), 0.5));
     editor.command(CMD_INSERT_STATEMENT);
     ASSERT_TRUE(editor.waitFor(e2e::logLine("insertion mode", {CMD_INSERT_STATEMENT}), 5000, from));
+    // The mark is drawn inverted along d's lower edge, after Up along its upper edge.
+    Rect d{};
+    ASSERT_TRUE(constructBox(layout->context(), layout->document().root, withText(*layout, "d"), &d));
+    const RECT client = screenClient(child);
+    e2e::Screenshot after, before;
+    Sleep(300);
+    ASSERT_TRUE(e2e::captureScreen(client, after));
     ASSERT_TRUE(e2e::sendKeys(editor.frame, {}, VK_UP));
+    Sleep(300);
+    ASSERT_TRUE(e2e::captureScreen(client, before));
+    before.savePng(screenshot("edit-insertion-mark.png"));
+    const int x = (d.left + d.right) / 2;
+    EXPECT_NE(after.at(x, d.top + 1), before.at(x, d.top + 1));
+    EXPECT_NE(after.at(x, d.bottom - 2), before.at(x, d.bottom - 2));
+    EXPECT_EQ(after.at(x, (d.top + d.bottom) / 2 + 1), before.at(x, (d.top + d.bottom) / 2 + 1));
     ASSERT_TRUE(e2e::sendKeys(editor.frame, {}, VK_RETURN));
     ASSERT_TRUE(editor.waitFor(e2e::logLine("insert", {CMD_INSERT_STATEMENT}, "placed"), 5000, from))
         << editor.log().substr(from);
