@@ -121,9 +121,9 @@ ClipboardContent clipboardContent() {
 
 bool clipboardCommand(SegmentWindow& window, const CommandRequest& request) {
     const unsigned command = request.command;
-    EditContext context = editContextOf(window);
-    CurrentDocumentScope scope(context.document);
+    CurrentDocumentScope scope(window.document);
     if (command == CMD_CLIPBOARD_COPY || command == CMD_CLIPBOARD_CUT) {
+        EditContext context = editContextOf(window);
         const int done = command == CMD_CLIPBOARD_COPY
                              ? copySelectionToClipboard(context, putOnClipboard, nullptr)
                              : cutSelectionToClipboard(context, putOnClipboard, nullptr);
@@ -131,8 +131,7 @@ bool clipboardCommand(SegmentWindow& window, const CommandRequest& request) {
         diagnosticsLine("clipboard %u %s", command, done ? "done" : "failed");
         return done != 0;
     }
-    afterEdit(window);
-    ConstructNode* sequence = sequenceFromClipboard(context.document, command);
-    if (!sequence || !beginInsertionOf(g_pendingInsertion, context.document, command, sequence)) return false;
+    ConstructNode* sequence = sequenceFromClipboard(window.document, command);
+    if (!sequence || !beginInsertionOf(g_pendingInsertion, window.document, command, sequence)) return false;
     return enterInsertionMode(window);
 }

@@ -139,6 +139,12 @@ void endMode() {
 bool place(SegmentWindow& window, const InsertTarget& target) {
     if (!g_pendingInsertion.active() || !target.target) return false;
     const unsigned command = g_pendingInsertion.command;
+    // A read-only diagram takes nothing.
+    if (window.document && window.document->ownFile.readOnly) {
+        MessageBeep(MB_ICONEXCLAMATION);
+        diagnosticsLine("insert %u refused", command);
+        return false;
+    }
     EditContext context = editContextOf(window);
     int done;
     {
@@ -187,9 +193,12 @@ bool insideSelection(SegmentWindow& window, POINT at) {
 bool enterInsertionMode(SegmentWindow& window, bool buttonHeld) {
     if (!g_pendingInsertion.active()) return false;
     // An empty segment takes the sequence at once.
-    EditContext context = editContextOf(window);
+    WindowView view;
+    view.segment = window.shownSegment;
+    EditContext context;
+    context.document = window.document;
+    context.view = &view;
     const InsertTarget empty = insertTargetForEmptySegment(context);
-    afterEdit(window);
     if (empty.target) return place(window, empty);
     g_buttonHeld = buttonHeld;
     pressToolboxButton(g_pendingInsertion.command);
