@@ -300,7 +300,7 @@ TEST(Edit, MouseKeysEncloseAndUndo) {
 
 // Copy in one editor, paste into a second one; another program finds the
 // copied statement in our clipboard format; garbage in that format is
-// refused with the message and changes nothing.
+// refused with the message and changes nothing; Copy places a copy.
 TEST(Edit, ClipboardBetweenTwoEditors) {
     const std::string one = e2e::tempPath("korrin-clip-one", ".vrd");
     const std::string two = e2e::tempPath("korrin-clip-two", ".vrd");
@@ -368,6 +368,22 @@ TEST(Edit, ClipboardBetweenTwoEditors) {
     ASSERT_TRUE(second.waitFor("paste image refused", 5000, from)) << second.log().substr(from);
     EXPECT_TRUE(second.running());
     EXPECT_EQ(second.log().find("insertion mode", from), std::string::npos);
+
+    // Copy (Ctrl+Y) of "z", placed below "p" with a click.
+    from = second.log().size();
+    e2e::leftClick(pointOf(*layout, child, withText(*layout, "z"), 0.5));
+    ASSERT_TRUE(second.waitFor("select segment", 5000, from));
+    ASSERT_TRUE(e2e::sendKeys(second.frame, {VK_CONTROL}, 'Y'));
+    ASSERT_TRUE(second.waitFor(e2e::logLine("insertion mode", {CMD_EDIT_COPY}), 5000, from));
+    e2e::leftClick(pointOf(*layout, child, withText(*layout, "p"), 0.8));
+    ASSERT_TRUE(second.waitFor(e2e::logLine("insert", {CMD_EDIT_COPY}, "placed"), 5000, from))
+        << second.log().substr(from);
+    ASSERT_TRUE(save(second));
+    layout = layoutOf(two);
+    ASSERT_TRUE(layout);
+    z = withText(*layout, "z");
+    ASSERT_TRUE(z && z->next && z->next->next);
+    EXPECT_STREQ(textOf(z->next->next), "z");
     closeEditor(second);
     closeEditor(first);
 }
