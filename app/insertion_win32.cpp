@@ -26,6 +26,7 @@ constexpr UINT kAutoScrollInterval = 60;
 
 // The mark of the insertion point and the window that shows it.
 InsertTarget g_mark;
+bool g_markValid = false;  // the placement rules accept the mark
 SegmentWindow* g_markWindow = nullptr;
 bool g_buttonHeld = false;  // the button was pressed in insertion mode (or a drag holds it)
 // Where the pointer last moved in a window: a message without a move (the
@@ -79,13 +80,24 @@ void setMark(SegmentWindow* window, const InsertTarget& mark) {
     invalidateMark(g_markWindow, g_mark);
     g_markWindow = window;
     g_mark = mark;
+    g_markValid = false;
+    if (window && mark.target) {
+        WindowView view;
+        view.segment = window->shownSegment;
+        EditContext context;
+        context.document = window->document;
+        context.view = &view;
+        CurrentDocumentScope scope(window->document);
+        g_markValid = checkInsertion(g_pendingInsertion, context, mark) == Placement::Ok;
+    }
     invalidateMark(g_markWindow, g_mark);
     if (g_markWindow) UpdateWindow(hwndOf(*g_markWindow));
 }
 
-// The status line for the mark: its position, or the request for one.
+// The status line for the mark: its position, or, where the rules refuse
+// it, the request for a valid one.
 void showMarkStatus() {
-    if (!g_mark.target) {
+    if (!g_mark.target || !g_markValid) {
         setStatus(g_buttonHeld ? IDS_STATUS_KEEP_BUTTON_PRESSED : IDS_STATUS_SET_INSERTION_POINT);
         return;
     }

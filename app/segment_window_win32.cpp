@@ -439,8 +439,9 @@ LRESULT CALLBACK KivMDIChildWndProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
             if (window && (wParam == VK_NEXT || wParam == VK_PRIOR) && !(GetKeyState(VK_CONTROL) & 0x8000)) {
                 const bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
                 constexpr unsigned kScreenDown = 259, kScreenUp = 260, kExtendUp = 273, kExtendDown = 274;
-                onCommand(*window, wParam == VK_NEXT ? (shift ? kExtendDown : kScreenDown)
-                                                     : (shift ? kExtendUp : kScreenUp));
+                const unsigned command =
+                    wParam == VK_NEXT ? (shift ? kExtendDown : kScreenDown) : (shift ? kExtendUp : kScreenUp);
+                if (!editKeyCommand(*window, command)) onCommand(*window, command);
                 return 0;
             }
             break;
