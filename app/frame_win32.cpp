@@ -439,8 +439,6 @@ DispatchResult runCommand(const CommandRequest& request) {
     g_frame.currentCommand = request.command;
     DispatchResult result = dispatchCommand(request, freeKb);
     g_frame.currentCommand = outer;
-    static const char* const kNames[] = {"done", "failed", "unavailable", "unknown", "out-of-memory"};
-    diagnosticsLine("command %u %s", request.command, kNames[static_cast<int>(result)]);
     if (result == DispatchResult::unavailable) {
         if (request.flags & kFromBatch) {
             reportBatchFailure(request.command, IDS_NOT_AVAILABLE);
@@ -452,6 +450,9 @@ DispatchResult runCommand(const CommandRequest& request) {
             setStatusText(text);
         }
     }
+    // Written last: whoever waits for this line finds the command's effects done.
+    static const char* const kNames[] = {"done", "failed", "unavailable", "unknown", "out-of-memory"};
+    diagnosticsLine("command %u %s", request.command, kNames[static_cast<int>(result)]);
     return result;
 }
 

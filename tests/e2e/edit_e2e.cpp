@@ -247,21 +247,29 @@ TEST(Edit, MouseKeysEncloseAndUndo) {
     ASSERT_TRUE(editor.waitFor(e2e::logLine("insertion mode", {CMD_INSERT_IF}), 5000, from));
     ASSERT_TRUE(e2e::sendKeys(editor.frame, {}, VK_ESCAPE));
     ASSERT_TRUE(editor.waitFor("insertion mode quit", 5000, from));
+    std::size_t clicked = editor.log().size();
     e2e::leftClick(pointOf(*layout, child, withText(*layout, "d"), 0.5));
-    editor.command(CMD_INSERT_STATEMENT);
-    ASSERT_TRUE(editor.waitFor(e2e::logLine("insertion mode", {CMD_INSERT_STATEMENT}), 5000, from));
+    ASSERT_TRUE(editor.waitFor("select segment", 5000, clicked));
     // The mark is drawn inverted along d's lower edge, after Up along its upper edge.
     Rect d{};
     ASSERT_TRUE(constructBox(layout->context(), layout->document().root, withText(*layout, "d"), &d));
     const RECT client = screenClient(child);
-    e2e::Screenshot after, before;
-    Sleep(300);
-    ASSERT_TRUE(e2e::captureScreen(client, after));
-    ASSERT_TRUE(e2e::sendKeys(editor.frame, {}, VK_UP));
-    Sleep(300);
-    ASSERT_TRUE(e2e::captureScreen(client, before));
-    before.savePng(screenshot("edit-insertion-mark.png"));
     const int x = (d.left + d.right) / 2;
+    // The screen once the pixel at (x, y) differs from `base`; a loaded
+    // machine may take a while to repaint.
+    auto captureChanged = [&](const e2e::Screenshot& base, int y, e2e::Screenshot& out) {
+        for (int i = 0; i < 50; ++i, Sleep(100))
+            if (e2e::captureScreen(client, out) && out.at(x, y) != base.at(x, y)) return;
+    };
+    e2e::Screenshot selected, after, before;
+    Sleep(200);
+    ASSERT_TRUE(e2e::captureScreen(client, selected));
+    editor.command(CMD_INSERT_STATEMENT);
+    ASSERT_TRUE(editor.waitFor(e2e::logLine("insertion mode", {CMD_INSERT_STATEMENT}), 5000, from));
+    captureChanged(selected, d.bottom - 2, after);
+    ASSERT_TRUE(e2e::sendKeys(editor.frame, {}, VK_UP));
+    captureChanged(after, d.top + 1, before);
+    before.savePng(screenshot("edit-insertion-mark.png"));
     EXPECT_NE(after.at(x, d.top + 1), before.at(x, d.top + 1));
     EXPECT_NE(after.at(x, d.bottom - 2), before.at(x, d.bottom - 2));
     EXPECT_EQ(after.at(x, (d.top + d.bottom) / 2 + 1), before.at(x, (d.top + d.bottom) / 2 + 1));
