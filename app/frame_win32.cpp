@@ -269,9 +269,11 @@ void onBatchMessage(unsigned command, unsigned flags, const char* path) {
         request.number = static_cast<long>(g_startup.printScope);
         request.text = g_startup.printerDevice[0] ? g_startup.printerDevice : nullptr;
     }
+    // A batch start acts only on the file of its command line; a running
+    // editor asked by another program acts on its current diagram.
     const bool onOpenedFile = command != CMD_FILE_GENERATE_ALL;
     bool ok = false;
-    if (!onOpenedFile || g_frame.batchFileOpened)
+    if (!onOpenedFile || !g_frame.batch || g_frame.batchFileOpened)
         ok = runCommand(request) == DispatchResult::done && (!onOpenedFile || batchOutputWritten(command));
     if (!ok && g_frame.exitCode == 0) g_frame.exitCode = kExitCodeFailed;
     g_frame.batchRan = true;
