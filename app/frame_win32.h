@@ -7,6 +7,8 @@
 // windows.h first
 #include <commctrl.h>
 
+#include <string>
+
 #include "app/command_line.h"
 #include "app/commands.h"
 #include "app/keys.h"
@@ -242,7 +244,14 @@ int diagramWindowCount();
 // ---------------------------------------------------------------------------
 // Shell registration (shell_registration_win32.cpp)
 
-bool registerFileTypes(bool force);
+// Writes the registry entries and the [Extensions] entry: without `force`
+// only what is missing (a normal start), with it everything ("initialize").
+// True when every entry was written; otherwise `failureText` (when given)
+// says which entry failed and why.
+bool registerFileTypes(bool force, std::string* failureText = nullptr);
+// The "initialize" start: forced registration. Returns the exit code: 0,
+// or non-zero with the reason on standard error.
+int initializeMode();
 
 // ---------------------------------------------------------------------------
 // Diagnostics (diagnostics_win32.cpp): with the environment variable

@@ -505,6 +505,9 @@ bool initApplication(const std::string& line, int showMode) {
     if (g_startup.exportFile) PostMessageA(frame, m.exportExit, 0, 0);
     if (g_startup.picture) PostMessageA(frame, m.pictureExit, 0, 0);
     PostMessageA(frame, m.endInit, 0, 0);
+    // The editor serves no embedded documents: an "Embedding" start ends
+    // once it is up instead of staying hidden with nobody to close it.
+    if (g_startup.embedding && !g_frame.batch) PostMessageA(frame, WM_COMMAND, CMD_FILE_EXIT, 0);
     return true;
 }
 
@@ -634,10 +637,7 @@ int runEditor(HINSTANCE instance, const char* commandLine, int showMode) {
         writeStandardError(text);
         return kExitCodeFailed;
     }
-    if (isInitializeMode(line)) {
-        registerFileTypes(true);
-        return 0;
-    }
+    if (isInitializeMode(line)) return initializeMode();
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
     if (!initApplication(line, showMode)) {

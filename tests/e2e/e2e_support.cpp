@@ -227,6 +227,10 @@ bool Editor::ready(DWORD timeoutMs) {
 }
 
 bool Editor::launch(const std::string& arguments) {
+    return launchLine("\"" + program + "\" " + arguments);
+}
+
+bool Editor::launchLine(const std::string& line) {
     DeleteFileA(diagnostics.c_str());
     SetEnvironmentVariableA("KORRIN_DIAGNOSTICS", diagnostics.c_str());
 
@@ -239,7 +243,6 @@ bool Editor::launch(const std::string& arguments) {
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = err;
     startup.hStdError = err;
-    std::string line = "\"" + program + "\" " + arguments;
     std::vector<char> buffer(line.begin(), line.end());
     buffer.push_back(0);
     BOOL ok = CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,

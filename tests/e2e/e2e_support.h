@@ -56,6 +56,8 @@ struct Editor {
     // Starts "korrin <arguments>" as it is (no settings file), standard
     // error going to `errors`.
     bool launch(const std::string& arguments);
+    // Starts the whole command line as it is (the program named in it).
+    bool launchLine(const std::string& line);
     // The diagnostics log so far.
     std::string log() const { return readFile(diagnostics); }
     // Waits until the log holds `text` (after `from` characters).

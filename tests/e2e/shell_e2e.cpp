@@ -1,0 +1,198 @@
+// The editor in the Windows shell: "initialize" writes the file types into
+// the registry of the Wine prefix, a normal start keeps what the user
+// changed, the registered verbs work, and the "Embedding" start ends by
+// itself.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include <windows.h>
+
+#include "tests/e2e/e2e_support.h"
+
+using e2e::Editor;
+
+namespace {
+
+// The default value of a key under HKEY_CLASSES_ROOT ("<absent>" when the
+// key or the value is not there); `name` for a named value.
+std::string classesValue(const std::string& key, const char* name = nullptr) {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return "<absent>";
+    char buffer[1024] = {};
+    DWORD size = sizeof buffer - 1;
+    LONG result = RegQueryValueExA(handle, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
+    RegCloseKey(handle);
+    return result == ERROR_SUCCESS ? std::string(buffer) : "<absent>";
+}
+
+bool setClassesValue(const std::string& key, const std::string& value) {
+    return RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value.c_str(),
+                        static_cast<DWORD>(value.size())) == ERROR_SUCCESS;
+}
+
+int runInitialize() {
+    Editor editor;
+    if (!editor.launch("initialize")) return -1;
+    int code = editor.waitExit();
+    EXPECT_EQ(e2e::readFile(editor.errors), "");
+    EXPECT_EQ(editor.log().find("start "), std::string::npos) << "no frame: " << editor.log();
+    return code;
+}
+
+// The registered command of a verb with %1 replaced by `file`.
+std::string verbCommand(const std::string& verb, const std::string& file) {
+    std::string command = classesValue("korrinvrd\\shell\\" + verb + "\\command");
+    const std::size_t at = command.find("%1");
+    if (at != std::string::npos) command.replace(at, 2, file);
+    return command;
+}
+
+// The default settings file of the program (in the Windows directory),
+// written for one test and put back as it was.
+struct DefaultSettings {
+    std::string path;
+    std::string saved;
+    bool existed = false;
+    explicit DefaultSettings(const std::string& text) {
+        char windows[MAX_PATH] = {};
+        GetWindowsDirectoryA(windows, sizeof windows);
+        path = std::string(windows) + "\\korrin.INI";
+        existed = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+        if (existed) saved = e2e::readFile(path);
+        e2e::writeFile(path, text);
+    }
+    ~DefaultSettings() {
+        if (existed)
+            e2e::writeFile(path, saved);
+        else
+            DeleteFileA(path.c_str());
+    }
+};
+
+}  // namespace
+
+TEST(Shell, InitializeRegistersBothTypesWithTheirVerbs) {
+    ASSERT_EQ(runInitialize(), 0);
+    const std::string exe = "\"" + e2e::korrinPath() + "\"";
+    struct Expected {
+        const char* key;
+        std::string value;
+    };
+    const Expected table[] = {
+        {"korrinvrd", "Korrin(VRD) Structure Diagram"},
+        {".vrd", "korrinvrd"},
+        {"korrinvrd\\shell\\print\\command", exe + " /p \"%1\""},
+        {"korrinvrd\\shell\\printto\\command", exe + " /p=\"%2\" \"%1\""},
+        {"korrinvrd\\shell\\generate", "&Generate"},
+        {"korrinvrd\\shell\\generate\\command", exe + " /g \"%1\""},
+        {"korrinvrd\\shell\\export", "E&xport"},
+        {"korrinvrd\\shell\\export\\command", exe + " /e \"%1\""},
+        {"korrinvrd\\shell\\open\\command", exe + " \"%1\""},
+        {"korrinvrd\\shell\\open\\ddeexec", "[open(\"%1\")]"},
+        {"korrinvrd\\shell\\open\\ddeexec\\application", "korrin"},
+        {"korrinvrd\\shell\\open\\ddeexec\\ifexec", "[NOP]"},
+        {"korrinvrd\\shell\\open\\ddeexec\\topic", "System"},
+        {"korrinvq", "Korrin(VQ) Structure Diagram(old format)"},
+        {".vq", "korrinvrd"},
+        {"korrinvq\\shell\\print\\command", exe + " /p \"%1\""},
+        {"korrinvq\\shell\\printto\\command", exe + " /p=\"%2\" \"%1\""},
+        {"korrinvq\\shell\\generate", "&Generate"},
+        {"korrinvq\\shell\\generate\\command", exe + " /g \"%1\""},
+        {"korrinvq\\shell\\export", "E&xport"},
+        {"korrinvq\\shell\\export\\command", exe + " /e \"%1\""},
+        {"korrinvq\\shell\\open\\command", exe + " \"%1\""},
+        {"korrinvq\\shell\\open\\ddeexec", "[open(\"%1\")]"},
+        {"korrinvq\\shell\\open\\ddeexec\\application", "korrin"},
+        {"korrinvq\\shell\\open\\ddeexec\\ifexec", "[NOP]"},
+        {"korrinvq\\shell\\open\\ddeexec\\topic", "System"},
+    };
+    for (const Expected& e : table) EXPECT_EQ(classesValue(e.key), e.value) << e.key;
+    EXPECT_EQ(classesValue(".vrd\\ShellNew", "NullFile"), "");
+    EXPECT_EQ(classesValue(".vq\\ShellNew", "NullFile"), "<absent>");
+    char extensions[MAX_PATH] = {};
+    GetProfileStringA("Extensions", "vrd", "", extensions, sizeof extensions);
+    EXPECT_EQ(std::string(extensions), e2e::korrinPath() + " ^.vrd");
+}
+
+TEST(Shell, ANormalStartKeepsTheUsersKeyAndInitializeRestoresIt) {
+    ASSERT_EQ(runInitialize(), 0);
+    const std::string registered = classesValue("korrinvrd\\shell\\open\\command");
+    ASSERT_TRUE(setClassesValue("korrinvrd\\shell\\open\\command", "notepad.exe \"%1\""));
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, "korrinvrd\\shell\\export");
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, "korrinvrd\\shell\\export");
+    {
+        Editor editor;
+        ASSERT_TRUE(editor.start(""));
+        EXPECT_NE(editor.log().find("register normal done"), std::string::npos) << editor.log();
+        editor.post(WM_CLOSE);
+        EXPECT_EQ(editor.waitExit(), 0);
+    }
+    EXPECT_EQ(classesValue("korrinvrd\\shell\\open\\command"), "notepad.exe \"%1\"");
+    EXPECT_EQ(classesValue("korrinvrd\\shell\\export"), "E&xport") << "what is missing comes back";
+    ASSERT_EQ(runInitialize(), 0);
+    EXPECT_EQ(classesValue("korrinvrd\\shell\\open\\command"), registered);
+}
+
+TEST(Shell, TheRegisteredGenerateVerbGeneratesTheSource) {
+    ASSERT_EQ(runInitialize(), 0);
+    const std::string diagram = e2e::copyOfExample("loops.vrd", "korrin-verb");
+    ASSERT_FALSE(diagram.empty());
+    const std::string folder = diagram.substr(0, diagram.find_last_of('\\'));
+    const std::string source = diagram.substr(0, diagram.size() - 4) + ".pas";
+    DefaultSettings settings("[Settings]\r\nConfigurationFile=" + e2e::examplePath("pascal.cfg") +
+                             "\r\nSourcePath=" + folder + "\\*.pas\r\nSaveAfterGen=no\r\n");
+    Editor editor;
+    ASSERT_TRUE(editor.launchLine(verbCommand("generate", diagram)));
+    EXPECT_EQ(editor.waitExit(60000), 0) << e2e::readFile(editor.errors) << editor.log();
+    const std::string generated = e2e::readFile(source);
+    EXPECT_NE(generated.find("program"), std::string::npos) << generated;
+    DeleteFileA(source.c_str());
+    DeleteFileA(diagram.c_str());
+}
+
+TEST(Shell, TheEmbeddingStartEndsByItselfWithoutAWindow) {
+    Editor editor;
+    ASSERT_TRUE(editor.start("-Embedding", "", false));
+    EXPECT_EQ(editor.waitExit(20000), 0) << editor.log();
+    EXPECT_NE(editor.log().find("start interactive embedding"), std::string::npos) << editor.log();
+    EXPECT_EQ(editor.log().find("paint segment"), std::string::npos) << "nothing is shown: " << editor.log();
+
+    // The entry points are there, with their fixed results.
+    HMODULE module = LoadLibraryExA(e2e::korrinPath().c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    ASSERT_NE(module, nullptr);
+    for (const char* name : {"ServerCreate",
+                             "ServerCreateFromTemplate",
+                             "ServerEdit",
+                             "ServerExecute",
+                             "ServerExit",
+                             "ServerOpen",
+                             "ServerRelease",
+                             "DocClose",
+                             "DocExecute",
+                             "DocGetObject",
+                             "DocRelease",
+                             "DocSave",
+                             "DocSetColorScheme",
+                             "DocSetDocDimensions",
+                             "DocSetHostNames",
+                             "ObjDoVerb",
+                             "ObjEnumFormats",
+                             "ObjGetData",
+                             "ObjQueryProtocol",
+                             "ObjRelease",
+                             "ObjSetBounds",
+                             "ObjSetColorScheme",
+                             "ObjSetData",
+                             "ObjSetTargetDevice",
+                             "ObjShow"})
+        EXPECT_NE(GetProcAddress(module, name), nullptr) << name;
+    using Entry = long(__cdecl*)();
+    auto create = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module, "ServerCreate")));
+    auto release = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module, "ServerRelease")));
+    ASSERT_TRUE(create && release);
+    EXPECT_EQ(create(), 1) << "an embedded object is refused";
+    EXPECT_EQ(release(), 0);
+    FreeLibrary(module);
+}
