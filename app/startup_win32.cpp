@@ -380,6 +380,7 @@ bool initApplication(const std::string& line, int showMode) {
     // asks them (its messages wait in the deferred list).
     g_hostState.unattended = g_frame.batch;
     bool hidden = g_frame.batch || g_startup.embedding;
+    diagnosticsLine("command line %s", g_startup.commandLine.c_str());
     diagnosticsLine("start %s%s", g_frame.batch ? "batch" : "interactive",
                     g_startup.embedding ? " embedding" : "");
 

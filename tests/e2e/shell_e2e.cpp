@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include "tests/e2e/e2e_support.h"
+#include "tests/e2e/view_support.h"
 
 using e2e::Editor;
 
@@ -70,6 +71,26 @@ struct DefaultSettings {
             DeleteFileA(path.c_str());
     }
 };
+
+// korrin-conn started with `arguments`; its exit code (-1 when it does
+// not end). The diagnostics of an editor it starts go to `log`'s file.
+int runConnector(Editor& log, const std::string& arguments) {
+    std::string conn;
+    char value[MAX_PATH] = {};
+    if (GetEnvironmentVariableA("KORRIN_CONN", value, sizeof value)) conn = e2e::windowsPath(value);
+    if (!log.launchLine("\"" + conn + "\" " + arguments)) return -1;
+    return log.waitExit(30000);
+}
+
+// Waits until the log holds `text`, whoever writes it.
+bool logHolds(const Editor& editor, const std::string& text, DWORD timeoutMs = 15000) {
+    const DWORD start = GetTickCount();
+    while (editor.log().find(text) == std::string::npos) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(100);
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -195,4 +216,46 @@ TEST(Shell, TheEmbeddingStartEndsByItselfWithoutAWindow) {
     EXPECT_EQ(create(), 1) << "an embedded object is refused";
     EXPECT_EQ(release(), 0);
     FreeLibrary(module);
+}
+
+TEST(Shell, TheConnectorOpensADiagramAtALineInTheRunningEditor) {
+    ASSERT_EQ(runInitialize(), 0);
+    const std::string diagram = e2e::tempPath("korrin conn lines", ".vrd");
+    ASSERT_TRUE(e2e::writeNumberedDiagram(diagram));
+    Editor editor;
+    ASSERT_TRUE(editor.start(""));
+    Editor conn;
+    // The type found through the extension; a name with blanks, quoted.
+    EXPECT_EQ(runConnector(conn, "* \"" + diagram + "\" 12"), 0);
+    EXPECT_TRUE(editor.waitFor("dde execute ok [open(\"" + diagram + "\")][line(12)]")) << editor.log();
+    EXPECT_TRUE(editor.waitFor("show segment 4 select line 12")) << editor.log();
+    EXPECT_TRUE(editor.waitFor("dde terminate")) << editor.log();
+    editor.post(WM_CLOSE);
+    EXPECT_EQ(editor.waitExit(), 0);
+
+    // A type the registry does not know: the request fails.
+    EXPECT_EQ(runConnector(conn, "korrin-no-such-type \"" + diagram + "\" 12"), 1);
+    DeleteFileA(diagram.c_str());
+}
+
+TEST(Shell, WithoutARunningEditorTheConnectorStartsOneAtTheLine) {
+    ASSERT_EQ(runInitialize(), 0);
+    ASSERT_EQ(FindWindowA("korrinvrd", nullptr), nullptr) << "no editor runs";
+    const std::string diagram = e2e::tempPath("korrin-conn-start", ".vrd");
+    ASSERT_TRUE(e2e::writeNumberedDiagram(diagram));
+    Editor conn;
+    EXPECT_EQ(runConnector(conn, "korrinvrd \"" + diagram + "\" 12"), 0);
+    EXPECT_TRUE(logHolds(conn, "command line \"" + diagram + "\" /L=12\r\n")) << conn.log();
+    EXPECT_TRUE(logHolds(conn, "show segment 4 select line 12")) << conn.log();
+    // The editor it started is closed again.
+    HWND frame = nullptr;
+    for (int i = 0; i < 100 && !(frame = FindWindowA("korrinvrd", nullptr)); ++i) Sleep(100);
+    ASSERT_NE(frame, nullptr);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(frame, &pid);
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    PostMessageA(frame, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForSingleObject(process, 15000), WAIT_OBJECT_0);
+    CloseHandle(process);
+    DeleteFileA(diagram.c_str());
 }
