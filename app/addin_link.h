@@ -31,6 +31,8 @@
 #include <string_view>
 #include <vector>
 
+#include "resources/commands.h"
+
 enum class AddInLayout : std::uint8_t { bits32, bits64 };
 
 struct AddInLayoutInfo {
@@ -129,7 +131,7 @@ bool specialLinesOf(const AddInMessage& request, std::string& fileName, std::vec
 // ---------------------------------------------------------------------------
 // The add-in's commands ([AddIn] of the settings)
 
-constexpr unsigned kAddInFirstCommand = 9501, kAddInLastCommand = 9598;
+constexpr unsigned kAddInFirstCommand = CMD_ADDIN_FIRST, kAddInLastCommand = CMD_ADDIN_LAST;
 constexpr int kMaxAddInCommands = 392;
 constexpr std::size_t kAddInMenuTextMax = 127;
 
@@ -142,7 +144,7 @@ struct AddInShortcut {
 };
 
 struct AddInCommand {
-    unsigned id = 0;
+    unsigned id = 0;       // CMD_ADDIN_FIRST..CMD_ADDIN_LAST
     std::string menuText;  // "\t" written as the two characters becomes a tab
     AddInShortcut shortcut;
     std::string imageModule;  // tool-bar image: a module (loaded as data) ...

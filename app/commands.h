@@ -65,6 +65,7 @@ enum CommandFlags : unsigned {
     kRecreateFont = 0x80,       // screen and printer font: re-create the font (settings changed)
     kBatchConversion = 0x100,   // generate all: the batch conversion of the command line
     kCheckOnDisk = 0x200,       // open: check the open documents for changes on disk
+    kFromControl = 0x400,       // a control (a tool-bar or toolbox button) sent it
 };
 
 // A command with what it acts on. `path` names a file to act on without a

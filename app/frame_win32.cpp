@@ -178,6 +178,7 @@ void onCommand(WPARAM wParam, LPARAM lParam) {
     CommandRequest request;
     request.command = id;
     if (HIWORD(wParam) == 1) request.flags |= kFromAccelerator;
+    if (lParam) request.flags |= kFromControl;
     if (lParam && reinterpret_cast<HWND>(lParam) != g_frame.toolbar &&
         GetParent(reinterpret_cast<HWND>(lParam)) == g_frame.toolbox)
         request.flags |= kFromToolbox;
@@ -221,7 +222,8 @@ void onMenuSelect(WPARAM wParam, LPARAM lParam) {
         g_frame.menuSelection = item;
         StatusHelp help = statusHelpFor(item, false);
         if (help.kind == StatusHelpKind::string) platform::loadString(help.id, text, sizeof text);
-        // The add-in's name and command texts come with the add-in link.
+        if (help.kind == StatusHelpKind::addInName || help.kind == StatusHelpKind::addInCommand)
+            if (const char* addIn = addInHelpText(item)) std::snprintf(text, sizeof text, "%s", addIn);
     }
     setStatusText(text);
 }
@@ -441,6 +443,9 @@ DispatchResult runCommand(const CommandRequest& request) {
     g_frame.currentCommand = request.command;
     DispatchResult result = dispatchCommand(request, freeKb);
     g_frame.currentCommand = outer;
+    if (result == DispatchResult::done &&
+        (request.command == CMD_FILE_GENERATE || request.command == CMD_FILE_GENERATE_AS))
+        addInGenerated();
     if (result == DispatchResult::unavailable) {
         if (request.flags & kFromBatch) {
             reportBatchFailure(request.command, IDS_NOT_AVAILABLE);
@@ -460,6 +465,7 @@ DispatchResult runCommand(const CommandRequest& request) {
 
 bool commandEnabled(unsigned command) {
     if (command == CMD_ADDIN_EMPTY || !commandAvailable(command)) return false;
+    if (command >= CMD_ADDIN_FIRST && command <= CMD_ADDIN_LAST) return addInCommandEnabled(command);
     if (bool enabled; editCommandState(command, &enabled)) return enabled;
     const WindowSettings& w = g_frameSettings.window;
     switch (command) {
@@ -754,8 +760,8 @@ LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
             }
             break;
         case WM_COPYDATA:
-            // Requests of a connected add-in come with the add-in link.
-            return FALSE;
+            return addInCopyData(reinterpret_cast<HWND>(wParam),
+                                 reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         case WM_NOTIFY: {
             LRESULT result = 0;
             if (barNotify(reinterpret_cast<NMHDR*>(lParam), &result)) return result;
@@ -778,6 +784,7 @@ LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         case WM_TIMER:
             if (wParam == kTimerRefresh) {
                 refreshBars();
+                addInTimer();
                 return 0;
             }
             if (wParam == kTimerProgramRun) {

@@ -242,6 +242,34 @@ bool isEmptyUntitledWindow(HWND window);
 int diagramWindowCount();
 
 // ---------------------------------------------------------------------------
+// The add-in link (addin_win32.cpp)
+
+// Option addin=<handle>: the link, when the window exists and its process
+// runs.
+void connectAddIn(std::uint64_t handle);
+// Section [AddIn] of the settings: the menu title, the commands, the
+// special-lines label; the Add-In menu is filled.
+void loadAddInSettings();
+// A notice to the linked add-in (nothing without a link).
+void sendAddInNotice(std::uint32_t kind, std::uint32_t param1 = 0, std::uint32_t param3 = 0,
+                     const char* payload = nullptr);
+// WM_COPYDATA: a request of the add-in; FALSE for one that is refused.
+LRESULT addInCopyData(HWND sender, const COPYDATASTRUCT* data);
+// The route of CommandOwner::addIn: notice 5 for the command.
+bool addInCommandRoute(const CommandRequest& request);
+bool addInCommandEnabled(unsigned command);
+// The status-line help of the Add-In menu and its commands (null: none).
+const char* addInHelpText(unsigned command);
+// Function key F<functionKey> with `modifiers` (Shift 1, Ctrl 2, Alt 4):
+// notice 5 when it calls an add-in command; true then.
+bool addInFunctionKey(unsigned functionKey, unsigned modifiers);
+// After Generate and Generate as: notice 6 with the generated file.
+void addInGenerated();
+// Timer 11: link loss, notice 4.
+void addInTimer();
+void releaseAddIn();
+
+// ---------------------------------------------------------------------------
 // Shell registration (shell_registration_win32.cpp)
 
 // Writes the registry entries and the [Extensions] entry: without `force`

@@ -376,6 +376,7 @@ void installCommandRoutes() {
     setCommandRoute(CommandOwner::view, viewCommand);
     setCommandRoute(CommandOwner::print, printCommand);
     installEditRoutes();
+    setCommandRoute(CommandOwner::addIn, addInCommandRoute);
     holdSegmentsOf(&g_segmentWindows);
 
     // What the parts below the commands take from the front end.
@@ -412,7 +413,6 @@ void installCommandRoutes() {
     //   layout         layout, screen and printer font
     //   text           text editing in constructs, editors
     //   search         search and replace
-    //   addIn          add-in commands
     //   fileTransfer, browser  outside libraries
 }
 

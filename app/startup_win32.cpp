@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/edit_win32.h"
+#include "app/addin_link.h"
 #include "app/frame_position.h"
 #include "app/frame_win32.h"
 #include "app/view_win32.h"
@@ -379,6 +380,7 @@ bool initApplication(const std::string& line, int showMode) {
     // A batch run answers every question by default; an interactive start
     // asks them (its messages wait in the deferred list).
     g_hostState.unattended = g_frame.batch;
+    if (g_startup.addIn) connectAddIn(g_startup.addInWindow);
     bool hidden = g_frame.batch || g_startup.embedding;
     diagnosticsLine("command line %s", g_startup.commandLine.c_str());
     diagnosticsLine("start %s%s", g_frame.batch ? "batch" : "interactive",
@@ -400,6 +402,7 @@ bool initApplication(const std::string& line, int showMode) {
                              &captions};
     loadSettings(g_frameSettings, g_settingsFile, load, g_settingsHooks);
     loadDisplaySettings(g_displayDefaults, g_settingsFile);
+    loadAddInSettings();
     connectPartsToFrame();
     if (g_startup.projectGiven)
         std::snprintf(g_frameSettings.window.projectName, sizeof g_frameSettings.window.projectName, "%s",
@@ -564,6 +567,21 @@ bool navigationFilter(const MSG& msg) {
     return false;
 }
 
+// Key filter: F1-F24 of an add-in command in the active diagram window or
+// a tool window.
+bool addInKeyFilter(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
+    if (msg.wParam < VK_F1 || msg.wParam > VK_F24 || !g_frame.frame || IsIconic(g_frame.frame)) return false;
+    bool ours = isWithin(msg.hwnd, activeDiagramWindow());
+    for (ToolWindow which : {ToolWindow::Overview, ToolWindow::Levellist, ToolWindow::Printgrid,
+                             ToolWindow::Result, ToolWindow::ToolBox})
+        ours = ours || isWithin(msg.hwnd, toolWindow(which));
+    if (!ours) return false;
+    KeyModifiers mods = currentModifiers();
+    return addInFunctionKey(static_cast<unsigned>(msg.wParam - VK_F1 + 1),
+                            (mods.shift ? 1u : 0u) | (mods.ctrl ? 2u : 0u) | (mods.alt ? 4u : 0u));
+}
+
 // Key filter: the hot keys of the structure list and the result window.
 bool hotKeyFilter(const MSG& msg) {
     if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN && msg.message != WM_KEYUP &&
@@ -654,8 +672,9 @@ int runEditor(HINSTANCE instance, const char* commandLine, int showMode) {
         finalCleanup();
         return g_frame.exitCode;
     }
-    // The add-in link sends its start and exit notices around the loop.
+    sendAddInNotice(kAddInStarted);
     int code = messageLoop();
+    sendAddInNotice(kAddInEnded);
     finalCleanup();
     diagnosticsLine("exit %d", code);
     return code;
@@ -676,7 +695,7 @@ int messageLoop() {
             PostMessageA(g_frame.frame, WM_COMMAND, CMD_HELP_ON_TEXT, 0);
             continue;
         }
-        // Function keys of a connected add-in come with the add-in link.
+        if (addInKeyFilter(msg)) continue;
         if (navigationFilter(msg)) continue;
         if (hotKeyFilter(msg)) continue;
         if (g_frame.modelessDialog && IsWindow(g_frame.modelessDialog) &&
@@ -731,5 +750,6 @@ void finalCleanup() {
         FreeLibrary(g_frame.ctl3dLibrary);
         g_frame.ctl3dLibrary = nullptr;
     }
+    releaseAddIn();
     clearCommandRoutes();
 }

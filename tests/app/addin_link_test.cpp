@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/addin_link.h"
+#include "resources/commands.h"
 
 namespace {
 
@@ -134,13 +135,20 @@ TEST(AddInRecord, EveryMalformedRequestIsRefused) {
     }
 }
 
+// An AddInCmd entry: the menu text, the id and the rest of the fields.
+std::string entry(const std::string& text, unsigned id, const std::string& rest = ",,1,\"\",\"\",0,\"\",#") {
+    return text + "," + std::to_string(id) + rest;
+}
+
 TEST(AddInCommands, EntriesOfTheSettings) {
+    const unsigned first = CMD_ADDIN_FIRST, last = CMD_ADDIN_LAST;
     AddInCommand c;
     ASSERT_TRUE(
-        parseAddInCommand("\"&Check\\tCtrl+F5\", 9501, \"Ctrl+F5\", \"tools.dll|CHECK\", \"Checks the "
-                          "diagram\", \"tools.hlp\", 12, \"x\", #",
+        parseAddInCommand(entry("\"&Check\\tCtrl+F5\"", first,
+                                ", \"Ctrl+F5\", \"tools.dll|CHECK\", \"Checks the diagram\", \"tools.hlp\", "
+                                "12, \"x\", #"),
                           c));
-    EXPECT_EQ(c.id, 9501u);
+    EXPECT_EQ(c.id, first);
     EXPECT_EQ(c.menuText, "&Check\tCtrl+F5");
     EXPECT_EQ(c.shortcut.modifiers(), 2u);
     EXPECT_EQ(c.shortcut.functionKey, 5u);
@@ -148,33 +156,33 @@ TEST(AddInCommands, EntriesOfTheSettings) {
     EXPECT_EQ(c.imageName, "CHECK");
     EXPECT_EQ(c.helpText, "Checks the diagram");
     EXPECT_EQ(c.helpContext, 12u);
-    ASSERT_TRUE(parseAddInCommand("\"Run\",9598,,3,\"\",\"\",0,\"\",#", c));
+    ASSERT_TRUE(parseAddInCommand(entry("\"Run\"", last, ",,3,\"\",\"\",0,\"\",#"), c));
     EXPECT_EQ(c.imageNumber, 3);
     EXPECT_FALSE(c.shortcut.valid);
 
-    const char* const skipped[] = {
-        "\"Name\",9500,,1,\"\",\"\",0,\"\",#",        // the menu's own id
-        "\"Name\",9599,,1,\"\",\"\",0,\"\",#",        // the placeholder's id
-        "\"Name\",9501,\"F5\",1,\"\",\"\",0,\"\",#",  // a shortcut without modifier
-        "\"Name\",9501,\"Ctrl+F25\",1,\"\",\"\",0,\"\",#",
-        "\"Name\",9501,\"Ctrl+Meta+F2\",1,\"\",\"\",0,\"\",#",
-        "\"Name\",9501,,1,\"\",\"\",0,\"\"",    // no closing #
-        "Name,9501,,1,\"\",\"\",0,\"\",#",      // an unquoted menu text
-        "\"\",9501,,1,\"\",\"\",0,\"\",#",      // an empty one
-        "\"Name\",9501,,x,\"\",\"\",0,\"\",#",  // an image that is neither
+    const std::string skipped[] = {
+        entry("\"Name\"", CMD_ADDIN_NAME),                         // the menu's own id
+        entry("\"Name\"", CMD_ADDIN_EMPTY),                        // the placeholder's id
+        entry("\"Name\"", first, ",\"F5\",1,\"\",\"\",0,\"\",#"),  // a shortcut without modifier
+        entry("\"Name\"", first, ",\"Ctrl+F25\",1,\"\",\"\",0,\"\",#"),
+        entry("\"Name\"", first, ",\"Ctrl+Meta+F2\",1,\"\",\"\",0,\"\",#"),
+        entry("\"Name\"", first, ",,1,\"\",\"\",0,\"\""),    // no closing #
+        entry("Name", first),                                // an unquoted menu text
+        entry("\"\"", first),                                // an empty one
+        entry("\"Name\"", first, ",,x,\"\",\"\",0,\"\",#"),  // an image that is neither
         "\"Name\",95x1,,1,\"\",\"\",0,\"\",#",
+        entry("\"" + std::string(128, 'm') + "\"", first),  // a menu text too long
         "",
     };
-    for (const char* entry : skipped) EXPECT_FALSE(parseAddInCommand(entry, c)) << entry;
-    EXPECT_FALSE(parseAddInCommand("\"" + std::string(128, 'm') + "\",9501,,1,\"\",\"\",0,\"\",#", c));
+    for (const std::string& e : skipped) EXPECT_FALSE(parseAddInCommand(e, c)) << e;
 
     std::vector<AddInCommand> table(2);
-    table[0].id = 9501;
+    table[0].id = first;
     table[0].shortcut = parseAddInShortcut("Shift+Alt+F12");
-    table[1].id = 9502;
+    table[1].id = first + 1;
     table[1].shortcut = parseAddInShortcut("ctrl+f1");
-    EXPECT_EQ(addInCommandForKey(table, 12, 1 | 4), 9501u);
+    EXPECT_EQ(addInCommandForKey(table, 12, 1 | 4), first);
     EXPECT_EQ(addInCommandForKey(table, 12, 1), 0u);
-    EXPECT_EQ(addInCommandForKey(table, 1, 2), 9502u);
+    EXPECT_EQ(addInCommandForKey(table, 1, 2), first + 1);
     EXPECT_EQ(addInMenuTitle(" \"My &Tools\" "), "My &Tools");
 }

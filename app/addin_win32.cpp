@@ -1,0 +1,382 @@
+// The add-in link on Win32: the link to the add-in's window (addin=), its
+// commands in the Add-In menu and on function keys, the notices the editor
+// sends by WM_COPYDATA and the requests it answers, with the replies
+// written into the add-in's memory. The record and its checks are
+// portable (app/addin_link.h).
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/addin_link.h"
+#include "app/frame_win32.h"
+#include "app/view_win32.h"
+#include "core/host.h"
+#include "platform/platform.h"
+#include "resources/resource_ids.h"
+#include "resources/strings.h"
+
+namespace {
+
+constexpr DWORD kNoticeTimeoutMs = 5000;  // an add-in that hangs does not hang the editor
+
+struct LinkedCommand {
+    AddInCommand command;
+    bool enabled = true;
+};
+
+struct AddInLink {
+    bool active = false;
+    bool valid = false;      // the window still belongs to the linked process
+    bool attention = false;  // a request came while another application was active
+    HWND window = nullptr;
+    DWORD processId = 0, threadId = 0;
+    char menuTitle[128] = {};
+    char specialLinesLabel[81] = {};
+    std::vector<LinkedCommand> commands;
+    std::vector<HMODULE> modules;
+    // The last position reported with notice 4.
+    HWND lastWindow = nullptr;
+    const void* lastFirst = nullptr;
+    const void* lastLast = nullptr;
+    unsigned lastSegment = 0;
+};
+AddInLink g_link;
+
+bool windowOfProcess(HWND window, DWORD processId) {
+    DWORD owner = 0;
+    return IsWindow(window) && GetWindowThreadProcessId(window, &owner) && owner == processId;
+}
+
+bool processRunning(DWORD processId) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    if (!process) return false;
+    bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+
+LinkedCommand* linkedCommand(unsigned id) {
+    for (LinkedCommand& c : g_link.commands)
+        if (c.command.id == id) return &c;
+    return nullptr;
+}
+
+HMENU addInPopup(int* position = nullptr) {
+    HMENU parent = nullptr;
+    HMENU popup = popupById(IDM_POPUP_ADDIN, &parent, position);
+    return parent == g_frame.menu ? popup : nullptr;
+}
+
+void setMenuTitle(const char* title) {
+    int position = -1;
+    if (!addInPopup(&position) || position < 0) return;
+    MENUITEMINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_STRING;
+    info.dwTypeData = const_cast<char*>(title);
+    SetMenuItemInfoA(g_frame.menu, static_cast<UINT>(position), TRUE, &info);
+}
+
+// The Add-In menu with the add-in's commands, or with its placeholder.
+void rebuildMenu() {
+    HMENU popup = addInPopup();
+    if (!popup) return;
+    while (GetMenuItemCount(popup) > 0) DeleteMenu(popup, 0, MF_BYPOSITION);
+    if (g_link.active && !g_link.commands.empty()) {
+        for (const LinkedCommand& c : g_link.commands)
+            AppendMenuA(popup, MF_STRING | (c.enabled ? 0u : MF_GRAYED), c.command.id,
+                        c.command.menuText.c_str());
+        setMenuTitle(g_link.menuTitle);
+    } else {
+        char empty[64] = "<empty>";
+        AppendMenuA(popup, MF_STRING | MF_GRAYED, CMD_ADDIN_EMPTY, empty);
+        char title[128] = {};
+        platform::loadString(IDS_ADDIN_MENU, title, sizeof title);
+        setMenuTitle(title);
+    }
+    if (g_frame.frame) DrawMenuBar(g_frame.frame);
+}
+
+void freeModules() {
+    for (HMODULE module : g_link.modules) FreeLibrary(module);
+    g_link.modules.clear();
+}
+
+// The link is gone: the commands leave the menu.
+void dropLink() {
+    diagnosticsLine("addin link lost");
+    g_link.active = false;
+    g_link.valid = false;
+    g_link.window = nullptr;
+    g_link.commands.clear();
+    freeModules();
+    rebuildMenu();
+}
+
+// Writes `bytes` into the add-in's memory at `address`.
+bool writeToAddIn(std::uint64_t address, const void* bytes, std::size_t size) {
+    if (!address || !size) return false;
+    HANDLE process = OpenProcess(PROCESS_VM_WRITE | PROCESS_VM_OPERATION, FALSE, g_link.processId);
+    if (!process) return false;
+    SIZE_T written = 0;
+    BOOL ok = WriteProcessMemory(process, reinterpret_cast<void*>(static_cast<std::uintptr_t>(address)),
+                                 bytes, size, &written);
+    CloseHandle(process);
+    return ok && written == size;
+}
+
+void reply(const AddInMessage& request, std::int32_t result) {
+    writeToAddIn(request.reply, &result, sizeof result);
+    diagnosticsLine("addin reply %08x %d", request.kind, result);
+}
+
+// Requests that change a diagram wait for a quiet editor.
+bool editorBusy() {
+    return g_frame.textEditMode != 0 || g_frame.modalDepth > 0 || !IsWindowEnabled(g_frame.frame) ||
+           GetCapture() != nullptr;
+}
+
+bool changesDiagram(std::uint32_t kind) {
+    return kind == kAddInOpen || kind == kAddInGoToLine || kind == kAddInSpecialLines ||
+           kind == kAddInCloseDiagram || kind == kAddInClose;
+}
+
+std::int32_t openFile(const AddInMessage& request) {
+    char path[MAX_PATH];
+    std::snprintf(path, sizeof path, "%s", request.payload.c_str());
+    CommandRequest open;
+    open.command = CMD_FILE_OPEN;
+    open.path = path;
+    open.flags = isEmptyUntitledWindow(activeDiagramWindow()) ? kIntoCurrentWindow : kIntoNewWindow;
+    // Bit 0 of the option flag: open read-only.
+    if (request.params[0] & 1) open.flags |= kReadOnly;
+    return runCommand(open) == DispatchResult::done ? 1 : 0;
+}
+
+std::int32_t goToLine(const AddInMessage& request) {
+    CommandRequest line;
+    line.command = CMD_VIEW_LINE;
+    line.number = static_cast<long>(request.params[2] & 0x7FFFFFFF);
+    std::int32_t result = routeCommand(line) == DispatchResult::done ? 1 : 0;
+    if (request.params[0] && result && commandEnabled(CMD_EDIT_TEXT)) {
+        // The add-in has its answer before the text editing starts.
+        reply(request, result);
+        PostMessageA(g_frame.frame, WM_COMMAND, CMD_EDIT_TEXT, 0);
+        return -2;
+    }
+    return result;
+}
+
+std::int32_t enableCommand(const AddInMessage& request) {
+    const unsigned id = static_cast<unsigned>(request.params[2]);
+    LinkedCommand* command = linkedCommand(id);
+    if (!command) return -1;
+    const UINT flags = static_cast<UINT>(request.params[0]) & (MF_GRAYED | MF_DISABLED);
+    command->enabled = flags == 0;
+    if (g_frame.toolbar) SendMessageA(g_frame.toolbar, TB_ENABLEBUTTON, id, command->enabled);
+    return static_cast<std::int32_t>(EnableMenuItem(g_frame.menu, id, MF_BYCOMMAND | flags));
+}
+
+std::int32_t selectedLine() {
+    SegmentWindow* window = currentSegmentWindow();
+    return window && window->selectionFirst ? window->selectionFirst->lineNumber : 0;
+}
+
+std::int32_t closeDiagram(const AddInMessage& request) {
+    OpenDiagram* diagram = findDiagramByPath(request.payload.c_str());
+    if (!diagram) return 0;
+    for (HWND child = GetWindow(g_frame.client, GW_CHILD); child;) {
+        HWND next = GetWindow(child, GW_HWNDNEXT);
+        if (diagramOfWindow(child) == diagram) SendMessageA(child, WM_CLOSE, 0, 0);
+        child = next;
+    }
+    return findDiagramByPath(request.payload.c_str()) ? 0 : 1;
+}
+
+std::int32_t carryOut(const AddInMessage& request) {
+    switch (request.kind) {
+        case kAddInClose:
+            PostMessageA(g_frame.frame, WM_CLOSE, 0, 0);
+            return 1;
+        case kAddInOpen:
+            return openFile(request);
+        case kAddInGoToLine:
+            return goToLine(request);
+        case kAddInEnableCommand:
+            return enableCommand(request);
+        case kAddInMenuPosition: {
+            int position = -1;
+            return addInPopup(&position) ? position : -1;
+        }
+        case kAddInSelectedLine:
+            return selectedLine();
+        case kAddInCloseDiagram:
+            return closeDiagram(request);
+        default:
+            // Special lines, related lines and the selected text need the
+            // painting of special lines and the text editing.
+            return 0;
+    }
+}
+
+}  // namespace
+
+void connectAddIn(std::uint64_t handle) {
+    HWND window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(handle));
+    DWORD processId = 0;
+    DWORD threadId = IsWindow(window) ? GetWindowThreadProcessId(window, &processId) : 0;
+    if (!threadId || !processRunning(processId)) {
+        diagnosticsLine("addin refused %llu", static_cast<unsigned long long>(handle));
+        return;
+    }
+    g_link = AddInLink{};
+    g_link.active = g_link.valid = true;
+    g_link.window = window;
+    g_link.processId = processId;
+    g_link.threadId = threadId;
+    diagnosticsLine("addin linked");
+}
+
+void loadAddInSettings() {
+    if (!g_link.active) return;
+    const char* ini = g_settingsFile;
+    char value[1024] = {};
+    platform::loadString(IDS_ADDIN_MENU, g_link.menuTitle, sizeof g_link.menuTitle);
+    if (platform::profileGetString("AddIn", "AddInMenu", "", value, sizeof value, ini) > 0)
+        std::snprintf(g_link.menuTitle, sizeof g_link.menuTitle, "%s", addInMenuTitle(value).c_str());
+    platform::loadString(IDS_SPECIAL_LINES, g_link.specialLinesLabel, sizeof g_link.specialLinesLabel);
+    platform::profileGetString("AddIn", "SpecialLines", g_link.specialLinesLabel, g_link.specialLinesLabel,
+                               sizeof g_link.specialLinesLabel, ini);
+    for (int position = 1; position <= kMaxAddInCommands; ++position) {
+        char key[32];
+        std::snprintf(key, sizeof key, "AddInCmd%d", position);
+        if (!platform::profileGetString("AddIn", key, "", value, sizeof value, ini)) break;
+        AddInCommand command;
+        if (!parseAddInCommand(value, command) || linkedCommand(command.id)) {
+            diagnosticsLine("addin skipped %s", key);
+            continue;
+        }
+        if (!command.imageModule.empty()) {
+            if (HMODULE module =
+                    LoadLibraryExA(command.imageModule.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE))
+                g_link.modules.push_back(module);
+        }
+        g_link.commands.push_back(LinkedCommand{command, true});
+    }
+    rebuildMenu();
+}
+
+void sendAddInNotice(std::uint32_t kind, std::uint32_t param1, std::uint32_t param3, const char* payload) {
+    if (!g_link.active || !windowOfProcess(g_link.window, g_link.processId)) return;
+    AddInMessage notice;
+    notice.window = reinterpret_cast<std::uintptr_t>(g_frame.frame);
+    notice.processId = g_frame.processId;
+    notice.threadId = g_frame.threadId;
+    notice.kind = kind;
+    notice.params[0] = param1;
+    notice.params[2] = param3;
+    if (payload) {
+        notice.payload = payload;
+        notice.hasPayload = true;
+    }
+    std::vector<std::uint8_t> bytes = encodeAddInRecord(kNativeAddInLayout, notice);
+    COPYDATASTRUCT data{0, static_cast<DWORD>(bytes.size()), bytes.data()};
+    DWORD_PTR result = 0;
+    diagnosticsLine("addin notice %u %u %u", kind, param1, param3);
+    SendMessageTimeoutA(g_link.window, WM_COPYDATA, reinterpret_cast<WPARAM>(g_frame.frame),
+                        reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, kNoticeTimeoutMs, &result);
+}
+
+LRESULT addInCopyData(HWND sender, const COPYDATASTRUCT* data) {
+    AddInPeer peer{g_link.active, reinterpret_cast<std::uintptr_t>(g_link.window), g_link.processId};
+    AddInMessage request;
+    AddInRefusal refusal =
+        data ? checkAddInRequest(kNativeAddInLayout, peer, reinterpret_cast<std::uintptr_t>(sender),
+                                 static_cast<std::uint32_t>(data->dwData),
+                                 static_cast<const std::uint8_t*>(data->lpData),
+                                 data->lpData ? data->cbData : 0, request)
+             : AddInRefusal::tooShort;
+    if (refusal != AddInRefusal::none) {
+        diagnosticsLine("addin refused request %d", static_cast<int>(refusal));
+        return FALSE;
+    }
+    if (GetForegroundWindow() != g_frame.frame && !IsChild(g_frame.frame, GetForegroundWindow()))
+        g_link.attention = true;
+    diagnosticsLine("addin request %08x", request.kind);
+    std::int32_t result = 0;
+    if (!(changesDiagram(request.kind) && editorBusy())) {
+        const bool wasInside = g_hostState.insideForeignCall;
+        g_hostState.insideForeignCall = true;
+        result = carryOut(request);
+        g_hostState.insideForeignCall = wasInside;
+    }
+    if (result != -2) reply(request, result);
+    return TRUE;
+}
+
+bool addInCommandRoute(const CommandRequest& request) {
+    LinkedCommand* command = linkedCommand(request.command);
+    if (!g_link.active || !command || !command->enabled) return false;
+    std::uint32_t source = (request.flags & kFromAccelerator) ? kAddInFromKey
+                           : (request.flags & kFromControl)   ? kAddInFromControl
+                                                              : kAddInFromMenu;
+    sendAddInNotice(kAddInCommand, source, request.command, nullptr);
+    return true;
+}
+
+bool addInCommandEnabled(unsigned command) {
+    const LinkedCommand* c = linkedCommand(command);
+    return g_link.active && c && c->enabled;
+}
+
+const char* addInHelpText(unsigned command) {
+    if (command == CMD_ADDIN_NAME) return g_link.active ? g_link.menuTitle : nullptr;
+    const LinkedCommand* c = linkedCommand(command);
+    return c ? c->command.helpText.c_str() : nullptr;
+}
+
+bool addInFunctionKey(unsigned functionKey, unsigned modifiers) {
+    if (!g_link.active) return false;
+    std::vector<AddInCommand> table;
+    for (const LinkedCommand& c : g_link.commands) table.push_back(c.command);
+    unsigned command = addInCommandForKey(table, functionKey, modifiers);
+    if (!command || !addInCommandEnabled(command)) return false;
+    sendAddInNotice(kAddInCommand, kAddInFromKey, command, nullptr);
+    return true;
+}
+
+void addInGenerated() {
+    OpenDiagram* diagram = activeDiagram();
+    if (g_link.active && diagram && diagram->generateTarget.storedPath[0])
+        sendAddInNotice(kAddInGenerated, 0, 0, diagram->generateTarget.storedPath);
+}
+
+void addInTimer() {
+    if (!g_link.active) return;
+    if (!windowOfProcess(g_link.window, g_link.processId)) {
+        dropLink();
+        return;
+    }
+    // The active window's position or selection changed: notice 4.
+    HWND window = activeDiagramWindow();
+    SegmentWindow* segment = currentSegmentWindow();
+    const void* first = segment ? segment->selectionFirst : nullptr;
+    const void* last = segment ? segment->selectionLast : nullptr;
+    unsigned shown = segment ? segment->shownSegmentId : 0;
+    if (window != g_link.lastWindow || first != g_link.lastFirst || last != g_link.lastLast ||
+        shown != g_link.lastSegment) {
+        g_link.lastWindow = window;
+        g_link.lastFirst = first;
+        g_link.lastLast = last;
+        g_link.lastSegment = shown;
+        sendAddInNotice(kAddInPositionChanged, 0, 0, nullptr);
+    }
+    if (g_link.attention && GetForegroundWindow() == g_frame.frame) g_link.attention = false;
+}
+
+void releaseAddIn() {
+    g_link.commands.clear();
+    freeModules();
+    g_link.active = false;
+}

@@ -1,0 +1,272 @@
+// An add-in of our own drives the editor: it starts it with addin=<its
+// window>, receives the notices, sends requests with a reply address in its
+// own memory, and goes away. Its window runs in a thread of its own so that
+// the editor's notices are taken at once while the test waits.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <windows.h>
+
+#include "app/addin_link.h"
+#include "tests/e2e/e2e_support.h"
+
+using e2e::Editor;
+
+namespace {
+
+struct AddIn {
+    HWND window = nullptr;
+    DWORD threadId = 0;
+    std::thread thread;
+    std::mutex mutex;
+    std::vector<AddInMessage> notices;
+    std::vector<std::uint64_t> senders;
+
+    AddIn() {
+        std::atomic<bool> ready{false};
+        thread = std::thread([this, &ready] {
+            WNDCLASSA wc{};
+            wc.lpfnWndProc = procedure;
+            wc.hInstance = GetModuleHandleA(nullptr);
+            wc.lpszClassName = "KorrinTestAddIn";
+            RegisterClassA(&wc);
+            window = CreateWindowA("KorrinTestAddIn", "test add-in", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
+                                   nullptr, wc.hInstance, nullptr);
+            SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+            threadId = GetCurrentThreadId();
+            ready = true;
+            MSG msg;
+            while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+        });
+        while (!ready) Sleep(10);
+    }
+    ~AddIn() { close(); }
+    // The add-in's window goes away (its thread ends).
+    void close() {
+        if (!thread.joinable()) return;
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        thread.join();
+    }
+
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<AddIn*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+        if (message == WM_COPYDATA && self) {
+            const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+            const AddInLayoutInfo& l = addInLayoutInfo(kNativeAddInLayout);
+            const auto* bytes = static_cast<const std::uint8_t*>(data->lpData);
+            AddInMessage m;
+            if (data->cbData >= l.minimum) {
+                std::memcpy(&m.window, bytes + l.window, l.handleSize);
+                std::memcpy(&m.processId, bytes + l.processId, 4);
+                std::memcpy(&m.kind, bytes + l.kind, 4);
+                for (int i = 0; i < 4; ++i)
+                    std::memcpy(&m.params[i], bytes + l.params + i * l.paramSize, l.paramSize);
+                std::uint32_t length = 0;
+                std::memcpy(&length, bytes + l.payloadLength, 4);
+                if (length && l.payload + length <= data->cbData)
+                    m.payload.assign(reinterpret_cast<const char*>(bytes + l.payload), length - 1);
+            }
+            std::lock_guard<std::mutex> lock(self->mutex);
+            self->notices.push_back(m);
+            self->senders.push_back(static_cast<std::uint64_t>(wParam));
+            return TRUE;
+        }
+        if (message == WM_CLOSE) {
+            DestroyWindow(window);
+            return 0;
+        }
+        if (message == WM_DESTROY) {
+            PostQuitMessage(0);
+            return 0;
+        }
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+
+    // The first notice of `kind` (with command `command` for kind 5), waited for.
+    bool waitNotice(std::uint32_t kind, AddInMessage* out = nullptr, std::uint64_t command = 0,
+                    DWORD timeoutMs = 10000) {
+        const DWORD start = GetTickCount();
+        do {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                for (const AddInMessage& m : notices)
+                    if (m.kind == kind && (!command || m.params[2] == command)) {
+                        if (out) *out = m;
+                        return true;
+                    }
+            }
+            Sleep(50);
+        } while (GetTickCount() - start < timeoutMs);
+        return false;
+    }
+    std::size_t count(std::uint32_t kind) {
+        std::lock_guard<std::mutex> lock(mutex);
+        std::size_t n = 0;
+        for (const AddInMessage& m : notices) n += m.kind == kind;
+        return n;
+    }
+
+    // A request to the editor's frame; the reply (or `kNoReply`).
+    static constexpr std::int32_t kNoReply = 0x5A5A5A5A;
+    std::int32_t request(HWND frame, AddInMessage m,
+                         const std::function<void(std::vector<std::uint8_t>&)>& spoil = {},
+                         HWND from = nullptr) {
+        std::int32_t result = kNoReply;
+        m.window = reinterpret_cast<std::uintptr_t>(window);
+        m.processId = GetCurrentProcessId();
+        m.threadId = threadId;
+        m.reply = reinterpret_cast<std::uintptr_t>(&result);
+        std::vector<std::uint8_t> bytes = encodeAddInRecord(kNativeAddInLayout, m);
+        if (spoil) spoil(bytes);
+        COPYDATASTRUCT data{0, static_cast<DWORD>(bytes.size()), bytes.data()};
+        SendMessageA(frame, WM_COPYDATA, reinterpret_cast<WPARAM>(from ? from : window),
+                     reinterpret_cast<LPARAM>(&data));
+        return result;
+    }
+};
+
+AddInMessage kind(std::uint32_t k, std::uint64_t p1 = 0, std::uint64_t p3 = 0) {
+    AddInMessage m;
+    m.kind = k;
+    m.params[0] = p1;
+    m.params[2] = p3;
+    return m;
+}
+
+// The add-in's two commands.
+constexpr unsigned kCheck = CMD_ADDIN_FIRST, kSecond = CMD_ADDIN_FIRST + 1;
+
+std::string settingsWithAddIn(const std::string& sourceDir) {
+    return "[Settings]\r\nConfigurationFile=" + e2e::examplePath("pascal.cfg") +
+           "\r\nSourcePath=" + sourceDir +
+           "\\*.pas\r\nSaveAfterGen=no\r\n"
+           "[AddIn]\r\nAddInMenu=\"Test &Tools\"\r\n"
+           "AddInCmd1=\"&Check\\tCtrl+F5\"," +
+           std::to_string(kCheck) +
+           ",\"Ctrl+F5\",1,\"Checks the diagram\",\"\",0,\"\",#\r\nAddInCmd2=\"&Second\"," +
+           std::to_string(kSecond) + ",,2,\"Second command\",\"\",0,\"\",#\r\nAddInCmd3=\"Placeholder id\"," +
+           std::to_string(CMD_ADDIN_EMPTY) + ",,1,\"\",\"\",0,\"\",#\r\n";
+}
+
+}  // namespace
+
+TEST(AddIn, NoticesRequestsAndTheMenu) {
+    AddIn addIn;
+    const std::string diagram = e2e::copyOfExample("loops.vrd", "korrin-addin");
+    ASSERT_FALSE(diagram.empty());
+    const std::string folder = diagram.substr(0, diagram.find_last_of('\\'));
+    Editor editor;
+    ASSERT_TRUE(editor.start("-addin=" + std::to_string(reinterpret_cast<std::uintptr_t>(addIn.window)),
+                             settingsWithAddIn(folder)));
+
+    // Notice 1 from the frame.
+    AddInMessage started;
+    ASSERT_TRUE(addIn.waitNotice(kAddInStarted, &started)) << editor.log();
+    EXPECT_EQ(started.window, reinterpret_cast<std::uintptr_t>(editor.frame));
+    EXPECT_EQ(started.processId, editor.process.dwProcessId);
+
+    // The menu: the add-in's title and commands; the entry with the
+    // placeholder's id is skipped, and the placeholder is gone.
+    std::string dump = editor.menuDump();
+    EXPECT_NE(dump.find("popup /Test &Tools"), std::string::npos) << dump;
+    EXPECT_NE(dump.find(e2e::logLine("item", {kCheck}, "e- &Check|Ctrl+F5")), std::string::npos) << dump;
+    EXPECT_NE(dump.find(e2e::logLine("item", {kSecond}, "e- &Second")), std::string::npos) << dump;
+    EXPECT_EQ(dump.find(e2e::logLine("item", {CMD_ADDIN_EMPTY})), std::string::npos) << dump;
+
+    // The menu command and its function key: notice 5 from menu and key.
+    editor.command(kSecond);
+    AddInMessage chosen;
+    ASSERT_TRUE(addIn.waitNotice(kAddInCommand, &chosen, kSecond)) << editor.log();
+    EXPECT_EQ(chosen.params[0], kAddInFromMenu);
+    HWND child = FindWindowExA(FindWindowExA(editor.frame, nullptr, "MDIClient", nullptr), nullptr,
+                               "kivchild", nullptr);
+    ASSERT_NE(child, nullptr);
+    ASSERT_TRUE(e2e::sendKeys(child, {VK_CONTROL}, VK_F5));
+    ASSERT_TRUE(addIn.waitNotice(kAddInCommand, &chosen, kCheck)) << editor.log();
+    EXPECT_EQ(chosen.params[0], kAddInFromKey);
+
+    // Greyed by request: the menu shows it, the command sends nothing.
+    EXPECT_EQ(addIn.request(editor.frame, kind(kAddInEnableCommand, MF_GRAYED, kCheck)), MF_ENABLED);
+    EXPECT_EQ(addIn.request(editor.frame, kind(kAddInEnableCommand, MF_GRAYED, CMD_TOOL_FIRST)), -1);
+    dump = editor.menuDump();
+    EXPECT_NE(dump.find(e2e::logLine("item", {kCheck}, "g- &Check|Ctrl+F5")), std::string::npos) << dump;
+    const std::size_t commandsBefore = addIn.count(kAddInCommand);
+    editor.command(kCheck);
+    EXPECT_TRUE(editor.waitFor(e2e::logLine("command", {kCheck}, "failed"))) << editor.log();
+    EXPECT_EQ(addIn.count(kAddInCommand), commandsBefore);
+
+    // Malformed requests: no reply, nothing changes (the second command stays enabled).
+    const AddInLayoutInfo& l = addInLayoutInfo(kNativeAddInLayout);
+    const AddInMessage disable = kind(kAddInEnableCommand, MF_GRAYED, kSecond);
+    const std::size_t refusedBefore = editor.log().size();
+    EXPECT_EQ(addIn.request(editor.frame, disable, [](std::vector<std::uint8_t>& b) { b[3] = 'x'; }),
+              AddIn::kNoReply);
+    EXPECT_EQ(addIn.request(editor.frame, disable,
+                            [&](std::vector<std::uint8_t>& b) { b[l.payloadLength] = 0xFF; }),
+              AddIn::kNoReply);
+    EXPECT_EQ(
+        addIn.request(editor.frame, disable, [&](std::vector<std::uint8_t>& b) { b.resize(l.minimum - 1); }),
+        AddIn::kNoReply);
+    EXPECT_EQ(addIn.request(editor.frame, disable, {}, editor.frame), AddIn::kNoReply)
+        << "not from the add-in";
+    EXPECT_TRUE(editor.waitFor("addin refused request", 5000, refusedBefore)) << editor.log();
+    dump = editor.menuDump();
+    EXPECT_NE(dump.find(e2e::logLine("item", {kSecond}, "e- &Second")), std::string::npos) << dump;
+
+    // Open a diagram, close it, open it again; the menu's place.
+    AddInMessage open = kind(kAddInOpen);
+    open.payload = diagram;
+    open.hasPayload = true;
+    EXPECT_EQ(addIn.request(editor.frame, open), 1) << editor.log();
+    AddInMessage closeDiagram = kind(kAddInCloseDiagram);
+    closeDiagram.payload = diagram;
+    closeDiagram.hasPayload = true;
+    EXPECT_EQ(addIn.request(editor.frame, closeDiagram), 1) << editor.log();
+    EXPECT_EQ(addIn.request(editor.frame, closeDiagram), 0) << "no longer open";
+    EXPECT_EQ(addIn.request(editor.frame, open), 1) << editor.log();
+    EXPECT_GE(addIn.request(editor.frame, kind(kAddInMenuPosition)), 0);
+
+    // Generate and exit: notice 6 with the generated file, notice 2.
+    editor.post(RegisterWindowMessageA("Generieren&Beenden"));
+    AddInMessage generated;
+    ASSERT_TRUE(addIn.waitNotice(kAddInGenerated, &generated)) << editor.log();
+    const std::string source = diagram.substr(0, diagram.size() - 4) + ".pas";
+    EXPECT_EQ(lstrcmpiA(generated.payload.c_str(), source.c_str()), 0) << generated.payload;
+    EXPECT_EQ(editor.waitExit(), 0);
+    EXPECT_TRUE(addIn.waitNotice(kAddInEnded, nullptr, 0, 1000)) << editor.log();
+    DeleteFileA(source.c_str());
+    DeleteFileA(diagram.c_str());
+}
+
+TEST(AddIn, CloseByRequestAndALostLink) {
+    {
+        AddIn addIn;
+        Editor editor;
+        ASSERT_TRUE(
+            editor.start("-addin=" + std::to_string(reinterpret_cast<std::uintptr_t>(addIn.window)), ""));
+        ASSERT_TRUE(addIn.waitNotice(kAddInStarted)) << editor.log();
+        EXPECT_EQ(addIn.request(editor.frame, kind(kAddInClose)), 1);
+        EXPECT_EQ(editor.waitExit(), 0);
+        EXPECT_TRUE(addIn.waitNotice(kAddInEnded, nullptr, 0, 1000)) << editor.log();
+    }
+    AddIn addIn;
+    Editor editor;
+    ASSERT_TRUE(editor.start("-addin=" + std::to_string(reinterpret_cast<std::uintptr_t>(addIn.window)),
+                             settingsWithAddIn("C:\\")));
+    ASSERT_TRUE(addIn.waitNotice(kAddInStarted)) << editor.log();
+    addIn.close();
+    EXPECT_TRUE(editor.waitFor("addin link lost", 3000)) << editor.log();
+    std::string dump = editor.menuDump();
+    EXPECT_NE(dump.find("popup /&Add-In"), std::string::npos) << dump;
+    EXPECT_NE(dump.find(e2e::logLine("item", {CMD_ADDIN_EMPTY}, "g- <empty>")), std::string::npos) << dump;
+    EXPECT_EQ(dump.find(e2e::logLine("item", {kCheck})), std::string::npos) << dump;
+    editor.post(WM_CLOSE);
+    EXPECT_EQ(editor.waitExit(), 0);
+}
