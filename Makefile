@@ -4,7 +4,7 @@ JOBS ?= 2
 FUZZ_SECONDS ?= 10
 BUILD := build
 
-.PHONY: all run test bootstrap native native-asan win64 win32 fuzz bench corpus clean
+.PHONY: all run test dist bootstrap native native-asan win64 win32 fuzz bench corpus clean
 
 all: native win64
 
@@ -36,6 +36,11 @@ run: win64
 
 test: native-asan win64 win32
 	@scripts/test-all.sh
+
+# The zip and the setup program of the x64 build in build/dist, with the
+# silent install into a fresh Wine prefix checked (KORRIN_DIST_CHECK=0 skips it).
+dist: win64
+	@scripts/dist.sh $(BUILD)/win64
 
 fuzz: bootstrap
 	$(call build_preset,fuzz)

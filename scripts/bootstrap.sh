@@ -13,6 +13,7 @@ packages=(
   cups printer-driver-cups-pdf poppler-utils
   fp-compiler fpc-source-3.2.2
   clang-format
+  nsis
 )
 
 missing=()
