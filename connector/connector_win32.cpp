@@ -19,7 +19,7 @@ namespace {
 
 constexpr char kClassName[] = "KorrinVcConn";
 constexpr DWORD kInitiateTimeoutMs = 2000;  // per window of the broadcast
-constexpr DWORD kAnswerTimeoutMs = 10000;   // for the answer to the execute
+constexpr DWORD kAnswerTimeoutMs = 5000;    // for the answer to the execute
 constexpr int kBusyRetries = 5;             // a busy server is asked again ...
 constexpr DWORD kBusyPauseMs = 500;         // ... after this pause
 constexpr DWORD kTerminateTimeoutMs = 2000;

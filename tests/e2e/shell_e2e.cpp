@@ -4,9 +4,14 @@
 // itself.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <windows.h>
+// windows.h first
+#include <dde.h>
 
 #include "tests/e2e/e2e_support.h"
 #include "tests/e2e/view_support.h"
@@ -91,6 +96,81 @@ bool logHolds(const Editor& editor, const std::string& text, DWORD timeoutMs = 1
     }
     return true;
 }
+
+// DDE servers of a made-up application in a thread of the test: each
+// answers the initiate; the first answers an execute `busy` times busy and
+// then positively (or never, when `silent`).
+struct FakeServers {
+    static constexpr const char* kApplication = "KorrinFakeServer";
+    struct Server {
+        HWND window = nullptr;
+        std::vector<std::string> executes;
+        int terminates = 0;
+    };
+    Server servers[2];
+    int busy = 0;
+    bool silent = false;
+    std::thread thread;
+    DWORD threadId = 0;
+
+    FakeServers(int busyAnswers, bool silentServer) : busy(busyAnswers), silent(silentServer) {
+        std::atomic<bool> ready{false};
+        thread = std::thread([this, &ready] {
+            WNDCLASSA wc{};
+            wc.lpfnWndProc = procedure;
+            wc.hInstance = GetModuleHandleA(nullptr);
+            wc.lpszClassName = "KorrinFakeDdeServer";
+            RegisterClassA(&wc);
+            for (Server& server : servers) {
+                server.window = CreateWindowA(wc.lpszClassName, "", WS_OVERLAPPED, 0, 0, 0, 0, nullptr,
+                                              nullptr, wc.hInstance, nullptr);
+                SetWindowLongPtrA(server.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+            }
+            threadId = GetCurrentThreadId();
+            ready = true;
+            MSG msg;
+            while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+            for (Server& server : servers) DestroyWindow(server.window);
+        });
+        while (!ready) Sleep(10);
+    }
+    ~FakeServers() {
+        PostThreadMessageA(threadId, WM_QUIT, 0, 0);
+        thread.join();
+    }
+    Server& of(HWND window) { return window == servers[0].window ? servers[0] : servers[1]; }
+
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<FakeServers*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+        HWND client = reinterpret_cast<HWND>(wParam);
+        char name[64] = {};
+        switch (message) {
+            case WM_DDE_INITIATE:
+                if (self && GlobalGetAtomNameA(LOWORD(lParam), name, sizeof name) &&
+                    lstrcmpiA(name, kApplication) == 0)
+                    SendMessageA(client, WM_DDE_ACK, reinterpret_cast<WPARAM>(window),
+                                 MAKELPARAM(GlobalAddAtomA(kApplication), GlobalAddAtomA("System")));
+                return 0;
+            case WM_DDE_EXECUTE: {
+                HGLOBAL block = reinterpret_cast<HGLOBAL>(lParam);
+                Server& server = self->of(window);
+                server.executes.emplace_back(static_cast<const char*>(GlobalLock(block)));
+                GlobalUnlock(block);
+                if (self->silent) return 0;
+                WORD status = self->busy-- > 0 ? 0x4000 : 0x8000;
+                PostMessageA(client, WM_DDE_ACK, reinterpret_cast<WPARAM>(window),
+                             PackDDElParam(WM_DDE_ACK, status, reinterpret_cast<UINT_PTR>(block)));
+                return 0;
+            }
+            case WM_DDE_TERMINATE:
+                ++self->of(window).terminates;
+                PostMessageA(client, WM_DDE_TERMINATE, reinterpret_cast<WPARAM>(window), 0);
+                return 0;
+            default:
+                return DefWindowProcA(window, message, wParam, lParam);
+        }
+    }
+};
 
 }  // namespace
 
@@ -258,4 +338,38 @@ TEST(Shell, WithoutARunningEditorTheConnectorStartsOneAtTheLine) {
     EXPECT_EQ(WaitForSingleObject(process, 15000), WAIT_OBJECT_0);
     CloseHandle(process);
     DeleteFileA(diagram.c_str());
+}
+
+// A busy server is asked again a bounded number of times, a silent one
+// does not hang the connector, a second server's conversation is ended,
+// and a long name reaches the server whole.
+TEST(Shell, TheConnectorCopesWithBusySilentAndExtraServers) {
+    ASSERT_TRUE(setClassesValue("korrintest\\shell\\open\\ddeexec\\application", FakeServers::kApplication));
+    const std::string file = "C:\\" + std::string(300, 'd') + "\\" + std::string(300, 'e') + ".vrd";
+    const std::string expected = "[open(\"" + file + "\")][line(4)]";
+    struct Case {
+        int busy;
+        bool silent;
+        int exitCode;
+        std::size_t executes;
+    };
+    for (const Case& c : {Case{2, false, 0, 3}, Case{100, false, 1, 6}, Case{0, true, 1, 1}}) {
+        FakeServers servers(c.busy, c.silent);
+        Editor conn;
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(runConnector(conn, "korrintest \"" + file + "\" 4"), c.exitCode) << c.busy;
+        EXPECT_LT(GetTickCount() - start, 15000u);
+        Sleep(200);
+        // The server that answered first is asked; the other is let go.
+        const bool firstAsked = !servers.servers[0].executes.empty();
+        const FakeServers::Server& asked = servers.servers[firstAsked ? 0 : 1];
+        const FakeServers::Server& other = servers.servers[firstAsked ? 1 : 0];
+        ASSERT_EQ(asked.executes.size(), c.executes) << c.busy;
+        EXPECT_EQ(asked.executes[0], expected);
+        EXPECT_EQ(asked.terminates, 1);
+        EXPECT_TRUE(other.executes.empty());
+        EXPECT_EQ(other.terminates, 1);
+    }
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, "korrintest");
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, "korrintest");
 }
