@@ -3,6 +3,9 @@
 #include <cstddef>
 #include <cstring>
 
+#include "core/construct_node.h"
+#include "view/segment_window.h"
+
 #if INTPTR_MAX == INT32_MAX
 static_assert(sizeof(AddInRecord) == 76);
 static_assert(offsetof(AddInRecord, window) == 32);
@@ -252,4 +255,47 @@ unsigned addInCommandForKey(const std::vector<AddInCommand>& commands, unsigned 
         if (c.shortcut.valid && c.shortcut.functionKey == functionKey && c.shortcut.modifiers() == modifiers)
             return c.id;
     return 0;
+}
+
+std::int32_t relatedLine(DiagramDocument* document, long line, unsigned relation) {
+    if (relation == kRelationNextLine) {
+        const LineSearch next = findLine(document, line + 1);
+        const ConstructNode* node = next.exact ? next.exact : next.succeeding;
+        return node ? node->lineNumber : 0;
+    }
+    const ConstructNode* node = findLine(document, line).exact;
+    if (!node) return 0;
+    // The predecessor of a node is its `up` when that holds it as `next`.
+    auto previous = [](const ConstructNode* n) -> const ConstructNode* {
+        return n->up && n->up->next == n ? n->up : nullptr;
+    };
+    const ConstructNode* related = nullptr;
+    switch (relation) {
+        case kRelationSelf:
+            related = node;
+            break;
+        case kRelationEnclosing:
+            // The nearest owner that carries a line; a segment's
+            // constructs lie inside the segment's own construct.
+            related = ownerOf(node);
+            while (related && related->lineNumber <= 0) related = ownerOf(related);
+            break;
+        case kRelationPrevious:
+            related = previous(node);
+            break;
+        case kRelationNext:
+            related = node->next;
+            break;
+        case kRelationFirst:
+            related = node;
+            while (const ConstructNode* p = previous(related)) related = p;
+            break;
+        case kRelationLast:
+            related = node;
+            while (related->next) related = related->next;
+            break;
+        default:
+            break;
+    }
+    return related ? related->lineNumber : 0;
 }

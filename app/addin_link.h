@@ -171,3 +171,23 @@ std::string addInMenuTitle(std::string_view value);
 // Ctrl 2, Alt 4) calls, or 0.
 unsigned addInCommandForKey(const std::vector<AddInCommand>& commands, unsigned functionKey,
                             unsigned modifiers);
+
+// ---------------------------------------------------------------------------
+// Request 0x80000007: the line of a construct related to the construct of
+// line `line` of the diagram (0 when there is none):
+//   1 the construct itself          5 the first of its sequence
+//   2 the construct enclosing it    6 the last of its sequence
+//   3 its predecessor               7 the construct of the next generated
+//   4 its successor                   line (the next line that has one)
+
+struct DiagramDocument;
+enum AddInRelation : unsigned {
+    kRelationSelf = 1,
+    kRelationEnclosing,
+    kRelationPrevious,
+    kRelationNext,
+    kRelationFirst,
+    kRelationLast,
+    kRelationNextLine,
+};
+std::int32_t relatedLine(DiagramDocument* document, long line, unsigned relation);

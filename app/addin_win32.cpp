@@ -211,11 +211,18 @@ std::int32_t carryOut(const AddInMessage& request) {
         }
         case kAddInSelectedLine:
             return selectedLine();
+        case kAddInRelatedLine: {
+            OpenDiagram* diagram = activeDiagram();
+            return diagram
+                       ? relatedLine(&diagram->document, static_cast<long>(request.params[2] & 0x7FFFFFFF),
+                                     static_cast<unsigned>(request.params[0]))
+                       : 0;
+        }
         case kAddInCloseDiagram:
             return closeDiagram(request);
         default:
-            // Special lines, related lines and the selected text need the
-            // painting of special lines and the text editing.
+            // Special lines and the selected text need the painting of
+            // special lines and the text editing.
             return 0;
     }
 }

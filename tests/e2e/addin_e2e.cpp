@@ -16,6 +16,7 @@
 
 #include "app/addin_link.h"
 #include "tests/e2e/e2e_support.h"
+#include "tests/e2e/view_support.h"
 
 using e2e::Editor;
 
@@ -219,6 +220,35 @@ TEST(AddIn, NoticesRequestsAndTheMenu) {
     EXPECT_TRUE(editor.waitFor("addin refused request", 5000, refusedBefore)) << editor.log();
     dump = editor.menuDump();
     EXPECT_NE(dump.find(e2e::logLine("item", {kSecond}, "e- &Second")), std::string::npos) << dump;
+
+    // Lines: go to one, the selected construct's, related ones.
+    const std::string numbered = e2e::tempPath("korrin-addin-lines", ".vrd");
+    ASSERT_TRUE(e2e::writeNumberedDiagram(numbered));
+    AddInMessage openNumbered = kind(kAddInOpen);
+    openNumbered.payload = numbered;
+    openNumbered.hasPayload = true;
+    ASSERT_EQ(addIn.request(editor.frame, openNumbered), 1) << editor.log();
+    EXPECT_EQ(addIn.request(editor.frame, kind(kAddInGoToLine, 0, 12)), 1) << editor.log();
+    EXPECT_EQ(addIn.request(editor.frame, kind(kAddInSelectedLine)), 12);
+    struct Relation {
+        unsigned relation;
+        std::uint64_t line;
+        std::int32_t related;
+    };
+    const Relation relations[] = {
+        {kRelationSelf, 5, 5},     {kRelationEnclosing, 5, 4}, {kRelationPrevious, 6, 5},
+        {kRelationNext, 5, 6},     {kRelationFirst, 6, 5},     {kRelationLast, 3, 8},
+        {kRelationNextLine, 6, 8}, {kRelationNext, 12, 0},     {kRelationPrevious, 3, 0},
+        {kRelationSelf, 7, 0},     {kRelationEnclosing, 3, 2},
+    };
+    for (const Relation& r : relations)
+        EXPECT_EQ(addIn.request(editor.frame, kind(kAddInRelatedLine, r.relation, r.line)), r.related)
+            << r.relation << " of " << r.line;
+    AddInMessage closeNumbered = kind(kAddInCloseDiagram);
+    closeNumbered.payload = numbered;
+    closeNumbered.hasPayload = true;
+    EXPECT_EQ(addIn.request(editor.frame, closeNumbered), 1) << editor.log();
+    DeleteFileA(numbered.c_str());
 
     // Open a diagram, close it, open it again; the menu's place.
     AddInMessage open = kind(kAddInOpen);
