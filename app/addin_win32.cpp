@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "resources/resource_ids.h"
 #include "resources/strings.h"
+#include "view/shapes.h"
 
 namespace {
 
@@ -183,6 +184,24 @@ std::int32_t selectedLine() {
     return window && window->selectionFirst ? window->selectionFirst->lineNumber : 0;
 }
 
+// The selected text: while no text is edited, the text of the selected
+// construct, whole. The text goes into the add-in's buffer of parameter 1
+// bytes (cut to fit, always zero-terminated), the start and end positions
+// into the 8-byte record; the result is the length written.
+std::int32_t copySelection(const AddInMessage& request) {
+    SegmentWindow* window = currentSegmentWindow();
+    if (g_frame.textEditMode != 0 || !window || !window->selectionFirst) return 0;
+    const char* text = displayText(window->selectionFirst);
+    std::string copy = text ? text : "";
+    const std::uint64_t room = request.params[0] - 1;
+    if (copy.size() > room) copy.resize(static_cast<std::size_t>(room));
+    const std::int32_t positions[2] = {0, static_cast<std::int32_t>(copy.size())};
+    if (!writeToAddIn(request.params[2], copy.c_str(), copy.size() + 1) ||
+        !writeToAddIn(request.params[3], positions, sizeof positions))
+        return 0;
+    return positions[1];
+}
+
 std::int32_t closeDiagram(const AddInMessage& request) {
     OpenDiagram* diagram = findDiagramByPath(request.payload.c_str());
     if (!diagram) return 0;
@@ -220,9 +239,10 @@ std::int32_t carryOut(const AddInMessage& request) {
         }
         case kAddInCloseDiagram:
             return closeDiagram(request);
+        case kAddInCopySelection:
+            return copySelection(request);
         default:
-            // Special lines and the selected text need the painting of
-            // special lines and the text editing.
+            // Special lines wait for their painting.
             return 0;
     }
 }

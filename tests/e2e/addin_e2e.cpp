@@ -230,6 +230,20 @@ TEST(AddIn, NoticesRequestsAndTheMenu) {
     ASSERT_EQ(addIn.request(editor.frame, openNumbered), 1) << editor.log();
     EXPECT_EQ(addIn.request(editor.frame, kind(kAddInGoToLine, 0, 12)), 1) << editor.log();
     EXPECT_EQ(addIn.request(editor.frame, kind(kAddInSelectedLine)), 12);
+    // The selected construct's text; a small buffer gets no more than it holds.
+    char text[16];
+    std::int32_t positions[2] = {-1, -1};
+    for (std::uint64_t size : {8u, 1u}) {
+        std::memset(text, '#', sizeof text);
+        AddInMessage copy = kind(kAddInCopySelection, size);
+        copy.params[1] = sizeof positions;
+        copy.params[2] = reinterpret_cast<std::uintptr_t>(text);
+        copy.params[3] = reinterpret_cast<std::uintptr_t>(positions);
+        EXPECT_EQ(addIn.request(editor.frame, copy), size == 8 ? 1 : 0);
+        EXPECT_EQ(std::string(text), size == 8 ? "i" : "");
+        EXPECT_EQ(text[size], '#') << "nothing past the buffer";
+        EXPECT_EQ(positions[1], size == 8 ? 1 : 0);
+    }
     struct Relation {
         unsigned relation;
         std::uint64_t line;
