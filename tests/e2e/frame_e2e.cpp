@@ -17,9 +17,12 @@ using e2e::Editor;
 namespace {
 
 // Items a start without the outside libraries removes from the menu: the
-// file-transfer items (no library), System info (no MSINFO program).
-const std::set<unsigned> kRemovedAtStart = {CMD_FILE_TRANSFER, CMD_OPTIONS_FILE_TRANSFER,
-                                            CMD_HELP_SYSTEM_INFO};
+// file-transfer items (no library), System info (no MSINFO program), and,
+// once the file types are registered, the cross-reference items (their
+// settings are off).
+const std::set<unsigned> kRemovedAtStart = {CMD_FILE_TRANSFER,    CMD_OPTIONS_FILE_TRANSFER,
+                                            CMD_HELP_SYSTEM_INFO, CMD_VIEW_DEFINITION,
+                                            CMD_VIEW_REFERENCES,  CMD_OPTIONS_PROJECT};
 
 bool hasItem(const std::string& dump, unsigned id, const char* state = nullptr) {
     char key[32];
