@@ -5,6 +5,7 @@
 // portable (app/addin_link.h).
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -247,6 +248,26 @@ std::int32_t carryOut(const AddInMessage& request) {
     }
 }
 
+void readAddInCommands(const char* ini) {
+    char value[1024] = {};
+    for (int position = 1; position <= kMaxAddInCommands; ++position) {
+        char key[32];
+        std::snprintf(key, sizeof key, "AddInCmd%d", position);
+        if (!platform::profileGetString("AddIn", key, "", value, sizeof value, ini)) break;
+        AddInCommand command;
+        if (!parseAddInCommand(value, command) || linkedCommand(command.id)) {
+            diagnosticsLine("addin skipped %s", key);
+            continue;
+        }
+        if (!command.imageModule.empty()) {
+            if (HMODULE module =
+                    LoadLibraryExA(command.imageModule.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE))
+                g_link.modules.push_back(module);
+        }
+        g_link.commands.push_back(LinkedCommand{command, true});
+    }
+}
+
 }  // namespace
 
 void connectAddIn(std::uint64_t handle) {
@@ -275,21 +296,11 @@ void loadAddInSettings() {
     platform::loadString(IDS_SPECIAL_LINES, g_link.specialLinesLabel, sizeof g_link.specialLinesLabel);
     platform::profileGetString("AddIn", "SpecialLines", g_link.specialLinesLabel, g_link.specialLinesLabel,
                                sizeof g_link.specialLinesLabel, ini);
-    for (int position = 1; position <= kMaxAddInCommands; ++position) {
-        char key[32];
-        std::snprintf(key, sizeof key, "AddInCmd%d", position);
-        if (!platform::profileGetString("AddIn", key, "", value, sizeof value, ini)) break;
-        AddInCommand command;
-        if (!parseAddInCommand(value, command) || linkedCommand(command.id)) {
-            diagnosticsLine("addin skipped %s", key);
-            continue;
-        }
-        if (!command.imageModule.empty()) {
-            if (HMODULE module =
-                    LoadLibraryExA(command.imageModule.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE))
-                g_link.modules.push_back(module);
-        }
-        g_link.commands.push_back(LinkedCommand{command, true});
+    try {
+        readAddInCommands(ini);
+    } catch (const std::bad_alloc&) {
+        // The commands read so far stay; the rest of the section is not read.
+        showMessage(IDS_OUT_OF_MEMORY_SHORT, kBoxDefault);
     }
     rebuildMenu();
 }

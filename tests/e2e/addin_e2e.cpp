@@ -228,7 +228,11 @@ TEST(AddIn, NoticesRequestsAndTheMenu) {
     openNumbered.payload = numbered;
     openNumbered.hasPayload = true;
     ASSERT_EQ(addIn.request(editor.frame, openNumbered), 1) << editor.log();
+    Sleep(800);  // the position notices of the opening are in
+    const std::size_t moves = addIn.count(kAddInPositionChanged);
     EXPECT_EQ(addIn.request(editor.frame, kind(kAddInGoToLine, 0, 12)), 1) << editor.log();
+    for (int i = 0; i < 30 && addIn.count(kAddInPositionChanged) == moves; ++i) Sleep(100);
+    EXPECT_GT(addIn.count(kAddInPositionChanged), moves) << "the selection moved";
     EXPECT_EQ(addIn.request(editor.frame, kind(kAddInSelectedLine)), 12);
     // The selected construct's text; a small buffer gets no more than it holds.
     char text[16];
