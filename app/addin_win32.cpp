@@ -31,6 +31,7 @@ struct AddInLink {
     bool active = false;
     bool valid = false;      // the window still belongs to the linked process
     bool attention = false;  // a request came while another application was active
+    bool closeRequested = false;
     HWND window = nullptr;
     DWORD processId = 0, threadId = 0;
     char menuTitle[128] = {};
@@ -217,6 +218,7 @@ std::int32_t closeDiagram(const AddInMessage& request) {
 std::int32_t carryOut(const AddInMessage& request) {
     switch (request.kind) {
         case kAddInClose:
+            g_link.closeRequested = true;
             PostMessageA(g_frame.frame, WM_CLOSE, 0, 0);
             return 1;
         case kAddInOpen:
@@ -411,6 +413,12 @@ void addInTimer() {
         sendAddInNotice(kAddInPositionChanged, 0, 0, nullptr);
     }
     if (g_link.attention && GetForegroundWindow() == g_frame.frame) g_link.attention = false;
+}
+
+bool addInClosesEditor() {
+    const bool requested = g_link.active && g_link.closeRequested;
+    g_link.closeRequested = false;  // asked once: a refused close does not carry over
+    return requested;
 }
 
 void releaseAddIn() {

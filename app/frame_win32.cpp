@@ -128,7 +128,8 @@ bool closeFrame(bool destroy) {
     // Before the end of start-up there is no snapshot to compare with.
     // A batch run keeps no settings changes and asks nothing.
     if (g_frame.started && !g_frame.batch &&
-        !askSaveSettingsAtExit(g_frameSettings, g_settingsSnapshot, g_settingsFile, g_settingsHooks, false))
+        !askSaveSettingsAtExit(g_frameSettings, g_settingsSnapshot, g_settingsFile, g_settingsHooks,
+                               addInClosesEditor()))
         return false;
     if (destroy) {
         g_frame.closing = true;

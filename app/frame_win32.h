@@ -268,6 +268,9 @@ void addInGenerated();
 // Timer 11: link loss, notice 4.
 void addInTimer();
 void releaseAddIn();
+// The close comes from the linked add-in's close request: the settings
+// question is answered Yes without asking.
+bool addInClosesEditor();
 
 // ---------------------------------------------------------------------------
 // Shell registration (shell_registration_win32.cpp)

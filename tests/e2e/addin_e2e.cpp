@@ -300,8 +300,18 @@ TEST(AddIn, CloseByRequestAndALostLink) {
         ASSERT_TRUE(
             editor.start("-addin=" + std::to_string(reinterpret_cast<std::uintptr_t>(addIn.window)), ""));
         ASSERT_TRUE(addIn.waitNotice(kAddInStarted)) << editor.log();
+        // Changed settings: the question is answered Yes for the add-in, so
+        // the Save settings dialog comes at once.
+        editor.command(CMD_OPTIONS_REPEAT);
         EXPECT_EQ(addIn.request(editor.frame, kind(kAddInClose)), 1);
+        HWND dialog = editor.findDialog();
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(e2e::dialogText(dialog).find("Save settings?"), std::string::npos)
+            << e2e::dialogText(dialog);
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
         EXPECT_EQ(editor.waitExit(), 0);
+        EXPECT_NE(e2e::readFile(editor.settings).find("Repeat=yes"), std::string::npos)
+            << e2e::readFile(editor.settings);
         EXPECT_TRUE(addIn.waitNotice(kAddInEnded, nullptr, 0, 1000)) << editor.log();
     }
     AddIn addIn;
