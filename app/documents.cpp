@@ -283,6 +283,21 @@ void configurationChanged(int result, OpenDiagram* current) {
         replaceExtension(stored, sizeof current->generateTarget.storedPath, generationExtension());
 }
 
+bool setDiagramDisplay(OpenDiagram* diagram, const DisplaySettings& display) {
+    if (!diagram || sameDisplay(diagram->display, display)) return false;
+    const unsigned flags = displayChangeFlags(diagram->display, display);
+    // The empty untitled window stays the one a file opens into; whatever
+    // is made in it later is saved with these options.
+    if (!isEmptyUntitled(diagram)) {
+        diagram->document.modified = true;
+        diagram->changedSinceExport = true;
+    }
+    diagram->display = display;
+    storeDisplayOptions(display, diagram->document.display);
+    if (diagram->view && flags) invalidateLayout(*diagram->view, flags);
+    return true;
+}
+
 bool chooseInsertFile(const char* path, char* chosen) {
     if (path && *path) {
         qualifiedPath(path, chosen);

@@ -95,6 +95,12 @@ bool confirmClose(OpenDiagram* diagram, bool unattended = false);
 // of `current` takes it. The front end refreshes the windows.
 void configurationChanged(int result, OpenDiagram* current);
 
+// The diagram is drawn with `display` from now on, and its file carries
+// these options: a change marks the document changed (unless it is the
+// empty untitled one) and invalidates the geometry it affects. False when
+// nothing changed.
+bool setDiagramDisplay(OpenDiagram* diagram, const DisplaySettings& display);
+
 // The file for Insert file: `path` made full, or the file chosen in the
 // Insert dialog when `path` is null or empty; in `chosen` (kPathSize).
 // False when the dialog was cancelled.

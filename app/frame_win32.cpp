@@ -717,7 +717,6 @@ LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
             const char* section = reinterpret_cast<const char*>(lParam);
             if (section && (lstrcmpiA(section, "PrinterPorts") == 0 || lstrcmpiA(section, "windows") == 0)) {
                 routeCommand(CommandRequest{CMD_FILE_PRINTER_FONT, kRecreateFont});
-                printerChanged();
             }
             break;
         }
@@ -725,12 +724,10 @@ LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
             // Another instance chose a printer: its choice is in the settings file.
             loadPrinterChoice(g_frameSettings.printer, g_settingsFile);
             routeCommand(CommandRequest{CMD_FILE_PRINTER_FONT, kRecreateFont});
-            printerChanged();
             break;
         case WM_FONTCHANGE:
             routeCommand(CommandRequest{CMD_FILE_PRINTER_FONT, kRecreateFont});
             routeCommand(CommandRequest{CMD_FILE_SCREEN_FONT, kRecreateFont});
-            displayChanged(kInvalidateScreenFont);
             break;
         case WM_ACTIVATEAPP:
             if (wParam) {

@@ -374,6 +374,7 @@ void installCommandRoutes() {
     setCommandRoute(CommandOwner::configuration, configurationFileCommand);
     setCommandRoute(CommandOwner::settings, settingsCommand);
     setCommandRoute(CommandOwner::view, viewCommand);
+    setCommandRoute(CommandOwner::layout, layoutCommand);
     setCommandRoute(CommandOwner::print, printCommand);
     installEditRoutes();
     setCommandRoute(CommandOwner::addIn, addInCommandRoute);
@@ -410,7 +411,6 @@ void installCommandRoutes() {
 
     // The tools and the result window: connectTools, once the frame exists.
     // Not available yet - each waits for its part:
-    //   layout         layout, screen and printer font
     //   text           text editing in constructs, editors
     //   search         search and replace
     //   fileTransfer, browser  outside libraries

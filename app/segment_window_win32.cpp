@@ -149,8 +149,9 @@ void paintWindow(SegmentWindow& window) {
         }
         paintInsertionMark(window, view.context(), dc);
         SetWindowOrgEx(dc, 0, 0, nullptr);
-        diagnosticsLine("paint segment %u scroll %d,%d", window.shownSegmentId, window.scrollX,
-                        window.scrollY);
+        const Extent content = contentSize(view.context(), window);
+        diagnosticsLine("paint segment %u scroll %d,%d content %d,%d", window.shownSegmentId, window.scrollX,
+                        window.scrollY, content.width, content.height);
     }
     EndPaint(hwnd, &paint);
     if (laid == LayoutResult::LaidOut) refreshOverview();
@@ -379,6 +380,12 @@ LRESULT CALLBACK KivMDIChildWndProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
             return result;
         }
         case WM_MOVE:
+            break;
+        case WM_SYSCOMMAND:
+            // A maximised window is restored before it becomes an icon, so
+            // that the other windows keep their own size.
+            if ((wParam & 0xFFF0) == SC_MINIMIZE && IsZoomed(hwnd))
+                SendMessageA(g_frame.client, WM_MDIRESTORE, reinterpret_cast<WPARAM>(hwnd), 0);
             break;
         case WM_MDIACTIVATE:
             if (window && reinterpret_cast<HWND>(lParam) == hwnd) {

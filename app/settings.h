@@ -130,6 +130,9 @@ struct FrameSettings {
     bool autoRightLabels;
     char leftLabelText[kProfileNameSize];
     char rightLabelText[kProfileNameSize];
+    // StructureListDepth: how many levels deep the structure list's tree
+    // goes (0 = all).
+    int structureListDepth;
 };
 
 // A recent-file list: entries[0] is position 1 of the file.

@@ -1,5 +1,6 @@
 // Loading the settings at start: the frame's key table in its order, the
 // recent-file lists, the frame placement and the printer.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -212,6 +213,7 @@ void loadSettings(FrameSettings& s, const char* file, const SettingsLoadOptions&
 
     w.repeat = readBool(IDS_KEY_REPEAT, file, false);
     w.levellistType = readInteger(IDS_SEC_SETTINGS, IDS_KEY_LEVELLISTTYPE, 0, file);
+    s.structureListDepth = std::max(0, readInteger(IDS_SEC_SETTINGS, IDS_KEY_STRUCTURELISTDEPTH, 0, file));
     w.toolBar = readBool(IDS_KEY_TOOLBAR, file, true);
     w.statusBar = readBool(IDS_KEY_STATUSBAR, file, true);
     w.statusPages = readBool(IDS_KEY_STATUSPAGES, file, true);

@@ -144,7 +144,8 @@ bool viewOption(const CommandRequest& request) {
     StructureList list;
     {
         WaitCursor wait;
-        buildStructureList(window->document, static_cast<StructureKind>(request.number), 0, list);
+        buildStructureList(window->document, static_cast<StructureKind>(request.number),
+                           g_frameSettings.structureListDepth, list);
     }
     const int at = findEntry(list, request.text);
     if (at < 0) return false;

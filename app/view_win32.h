@@ -71,6 +71,9 @@ void restoreCaretBlinkTime();
 
 // The route of CommandOwner::view (view_commands_win32.cpp).
 bool viewCommand(const CommandRequest& request);
+// The route of CommandOwner::layout (layout_win32.cpp): Layout..., Screen
+// font..., Printer font...
+bool layoutCommand(const CommandRequest& request);
 // Tool windows that follow the current window (overview_win32.cpp,
 // structure_list_win32.cpp).
 void toggleOverview();

@@ -43,6 +43,18 @@
 #define IDD_GO_TO_LINE 594
 #define IDC_LINE_NUMBER 121
 
+// Layout (dialog 595): the if layout, the numbers and labels shown, and
+// the colours of the palette with the one chosen shown beside them.
+#define IDD_LAYOUT 595
+#define IDC_LAYOUT_HORIZONTAL 161
+#define IDC_LAYOUT_VERTICAL 162
+#define IDC_LAYOUT_LINE_NUMBERS 163
+#define IDC_LAYOUT_LEVEL_NUMBERS 164
+#define IDC_LAYOUT_LABELS 165
+#define IDC_LAYOUT_COLOUR 166
+#define IDC_LAYOUT_SWATCH 167
+#define IDC_LAYOUT_CHANGE 168
+
 // Printing: the progress of a print job (dialog 500, `AbortDialogProc`),
 // the Print dialog (`print_proc`) with its preview list, and the page
 // preview (`PrintgridDlgProc`).

@@ -6,6 +6,7 @@
 
 #include "config/profile.h"
 #include "resources/strings.h"
+#include "view/layout.h"
 
 const Colour kDefaultPalette[kColourCount] = {
     0xFFFFFF, 0x000000, 0xC00000, 0xC0C0C0, 0x000000, 0x000000, 0x000000, 0xFF0000,
@@ -119,6 +120,41 @@ bool parseFontChoice(const char* value, FontChoice& out) {
     }
     out = font;
     return true;
+}
+
+bool formatFontChoice(const FontChoice& font, char* out, int size) {
+    if (!out || size <= 0) return false;
+    const int n = std::snprintf(out, static_cast<std::size_t>(size), "%.*s,%d%s%s%s",
+                                static_cast<int>(sizeof font.face), font.face, static_cast<int>(font.points),
+                                font.weight >= kBold ? ",bold" : "", font.italic ? ",italic" : "",
+                                font.charSet == kOemCharSet ? ",oem" : "");
+    if (n < 0 || n >= size) {
+        out[0] = 0;
+        return false;
+    }
+    return true;
+}
+
+bool saveDefaultFont(unsigned keyId, const FontChoice& font, const char* iniFile) {
+    char value[kFaceNameSize + 32];
+    return formatFontChoice(font, value, sizeof value) &&
+           writeProfileText(IDS_SEC_SETTINGS, keyId, value, iniFile) != 0;
+}
+
+unsigned displayChangeFlags(const DisplaySettings& before, const DisplaySettings& after) {
+    unsigned flags = 0;
+    if (before.verticalIf != after.verticalIf || before.lineNumbers != after.lineNumbers ||
+        before.levelNumbers != after.levelNumbers || before.showLeftLabels != after.showLeftLabels ||
+        before.showRightLabels != after.showRightLabels)
+        flags |= kInvalidateAllViews;
+    if (!(before.screenFont == after.screenFont)) flags |= kInvalidateScreenFont;
+    if (!(before.printerFont == after.printerFont)) flags |= kInvalidatePrinterFont;
+    return flags;
+}
+
+bool sameDisplay(const DisplaySettings& a, const DisplaySettings& b) {
+    return displayChangeFlags(a, b) == 0 && std::memcmp(a.palette, b.palette, sizeof a.palette) == 0 &&
+           a.showMarks == b.showMarks && a.printMono == b.printMono;
 }
 
 void loadDisplaySettings(DisplaySettings& settings, const char* iniFile) {

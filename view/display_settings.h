@@ -77,6 +77,19 @@ void loadDisplaySettings(DisplaySettings& settings, const char* iniFile);
 
 // The value of ScreenFont / PrinterFont: "face,points[,bold][,italic][,oem]".
 bool parseFontChoice(const char* value, FontChoice& out);
+// The same value written from a font; false when it does not fit `size`.
+bool formatFontChoice(const FontChoice& font, char* out, int size);
+// Writes the font as the default of `keyId` (ScreenFont or PrinterFont)
+// into the settings file.
+bool saveDefaultFont(unsigned keyId, const FontChoice& font, const char* iniFile);
+
+// What going from `before` to `after` asks of the views, as invalidateLayout
+// flags (view/layout.h): the switches and the if layout change every
+// view's geometry, each font its own views. A change of colours alone
+// asks for none: it is repainted, not measured.
+unsigned displayChangeFlags(const DisplaySettings& before, const DisplaySettings& after);
+// Whether the two draw alike (palette, switches and fonts).
+bool sameDisplay(const DisplaySettings& a, const DisplaySettings& b);
 
 // The settings for one document: `defaults` (from the settings file) with
 // what its file carried. A file carried display options when its palette

@@ -1,6 +1,6 @@
 #include "view/gdi_win32.h"
 
-HFONT createViewFont(HDC dc, const FontChoice& font) {
+LOGFONTA viewLogFont(HDC dc, const FontChoice& font) {
     LOGFONTA lf{};
     lf.lfHeight = -MulDiv(font.points, GetDeviceCaps(dc, LOGPIXELSY), 72);
     lf.lfWeight = font.weight;
@@ -11,7 +11,24 @@ HFONT createViewFont(HDC dc, const FontChoice& font) {
     lf.lfQuality = DEFAULT_QUALITY;
     lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
     lstrcpynA(lf.lfFaceName, font.face, LF_FACESIZE);
+    return lf;
+}
+
+HFONT createViewFont(HDC dc, const FontChoice& font) {
+    const LOGFONTA lf = viewLogFont(dc, font);
     return CreateFontIndirectA(&lf);
+}
+
+FontChoice fontChoiceOf(const LOGFONTA& font, int tenthsOfPoint) {
+    FontChoice choice{};
+    lstrcpynA(choice.face, font.lfFaceName, sizeof choice.face);
+    choice.points = (tenthsOfPoint + 5) / 10;
+    if (choice.points < 1) choice.points = 1;
+    if (choice.points > 200) choice.points = 200;
+    choice.weight = font.lfWeight > 0 ? font.lfWeight : FW_NORMAL;
+    choice.italic = font.lfItalic != 0;
+    choice.charSet = font.lfCharSet;
+    return choice;
 }
 
 GdiTextMetrics::GdiTextMetrics(HDC dc, HFONT font) : dc_(dc), previous_(SelectObject(dc, font)) {

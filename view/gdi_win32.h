@@ -11,6 +11,10 @@
 // The font of `font` for `dc`: its size in points at the device's vertical
 // resolution. The caller deletes it.
 HFONT createViewFont(HDC dc, const FontChoice& font);
+// The LOGFONT createViewFont makes the font from.
+LOGFONTA viewLogFont(HDC dc, const FontChoice& font);
+// What the font dialog chose: its LOGFONT and its size in tenths of a point.
+FontChoice fontChoiceOf(const LOGFONTA& font, int tenthsOfPoint);
 
 // Measures with `font` selected into `dc` (for the object's lifetime).
 class GdiTextMetrics final : public TextMetrics {

@@ -267,6 +267,55 @@ TEST_F(DocumentsTest, AConfigurationChangeMarksDiagramsChangedAndRenamesTheGener
     g_languageConfig = saved;
 }
 
+// Layout and fonts chosen for a diagram: its file carries them, and only
+// the views they affect are measured again.
+TEST_F(DocumentsTest, DisplayChangesTravelWithTheDiagramAndInvalidateTheirViews) {
+    struct Case {
+        const char* what;
+        void (*change)(DisplaySettings&);
+        bool screen, printer;  // views measured again
+    };
+    const Case cases[] = {
+        {"if layout", [](DisplaySettings& d) { d.verticalIf = !d.verticalIf; }, true, true},
+        {"labels",
+         [](DisplaySettings& d) { d.showLeftLabels = d.showRightLabels = !(d.showLeftLabels || d.showRightLabels); },
+         true, true},
+        {"screen font", [](DisplaySettings& d) { d.screenFont.points += 2; }, true, false},
+        {"printer font", [](DisplaySettings& d) { std::snprintf(d.printerFont.face, 32, "Arial"); }, false,
+         true},
+        {"colour", [](DisplaySettings& d) { d.palette[kColourKeywords] = 0x123456; }, false, false},
+    };
+    for (const Case& c : cases) {
+        OpenDiagram* diagram = newDiagram();
+        ASSERT_EQ(loadDiagramFile(diagram, example("loops.vrd").c_str(), false), 1);
+        EXPECT_FALSE(setDiagramDisplay(diagram, diagram->display)) << "nothing changed";
+        EXPECT_FALSE(diagram->document.modified);
+        DisplaySettings chosen = diagram->display;
+        c.change(chosen);
+        const std::uint32_t screen = diagram->view->views[kViewScreen].generation;
+        const std::uint32_t printer = diagram->view->views[kViewPrinter].generation;
+        EXPECT_TRUE(setDiagramDisplay(diagram, chosen)) << c.what;
+        EXPECT_TRUE(diagram->document.modified) << c.what;
+        EXPECT_EQ(diagram->view->views[kViewScreen].generation != screen, c.screen) << c.what;
+        EXPECT_EQ(diagram->view->views[kViewPrinter].generation != printer, c.printer) << c.what;
+        // Saved and read back, the file draws the diagram the same way.
+        ASSERT_EQ(saveDiagram(diagram, false), 1) << c.what;
+        const std::string path = diagram->document.ownFile.path;
+        discardDiagram(diagram);
+        OpenDiagram* again = newDiagram();
+        ASSERT_EQ(loadDiagramFile(again, path.c_str(), false), 1);
+        EXPECT_TRUE(sameDisplay(again->display, chosen)) << c.what;
+        discardDiagram(again);
+    }
+    // The empty untitled window takes the options without becoming changed.
+    OpenDiagram* empty = newDiagram();
+    DisplaySettings vertical = empty->display;
+    vertical.verticalIf = true;
+    EXPECT_TRUE(setDiagramDisplay(empty, vertical));
+    EXPECT_FALSE(empty->document.modified);
+    EXPECT_EQ(empty->document.display.ifLayout, 1);
+}
+
 TEST_F(DocumentsTest, AConvertedFileIsNeverSavedOver) {
     installImportHooks();
     setParserResolver(resolveTransfer);

@@ -128,13 +128,13 @@ TEST(Frame, StatusLineHelpForMenuItemsAndPopups) {
     ASSERT_TRUE(editor.start(""));
     HWND status = statusBarOf(editor.frame);
     ASSERT_NE(status, nullptr);
-    // A text in the status bar before the menu opens: the printer font
-    // cannot be chosen in this edition.
+    // A text in the status bar before the menu opens: the outside transfer
+    // library is not part of this edition.
     std::size_t from = editor.log().size();
-    editor.command(CMD_FILE_PRINTER_FONT);
-    ASSERT_TRUE(editor.waitFor(e2e::logLine("command", {CMD_FILE_PRINTER_FONT}, "unavailable"), 10000, from));
+    editor.command(CMD_FILE_TRANSFER);
+    ASSERT_TRUE(editor.waitFor(e2e::logLine("command", {CMD_FILE_TRANSFER}, "unavailable"), 10000, from));
     const std::string before = windowText(status);
-    EXPECT_EQ(before, "Printer font is not available in this version.");
+    EXPECT_EQ(before, "Transfer is not available in this version.");
     SendMessageA(editor.frame, WM_MENUSELECT, MAKEWPARAM(CMD_FILE_NEW, MF_STRING),
                  reinterpret_cast<LPARAM>(editor.frame));
     EXPECT_EQ(windowText(status), "Create a new structure diagram");

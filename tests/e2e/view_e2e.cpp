@@ -13,7 +13,9 @@
 #include <cstring>
 #include <string>
 
+#include "import/transfer_export.h"
 #include "resources/commands.h"
+#include "resources/dialog_ids.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/e2e/view_support.h"
 #include "view/svg_canvas.h"
@@ -412,6 +414,88 @@ TEST(View, ASegmentOverTheWorksheetLimitIsReportedOnce) {
          at = log.find("message 20057", at + 1))
         ++count;
     EXPECT_EQ(count, 1u) << log;
+    closeEditor(editor);
+    DeleteFileA(work.c_str());
+}
+
+// File > Properties on loops.vrd: Layout... shows the diagram's if layout
+// and switches it, the window is laid out again and the saved file carries
+// the choice; Screen font... (the font dialog) changes the drawing and
+// becomes the default in the settings file.
+TEST(View, LayoutAndScreenFontChangeTheDiagramAndItsFile) {
+    const std::string work = e2e::copyOfExample("loops.vrd", "korrin-layout");
+    Editor editor;
+    ASSERT_TRUE(editor.start("\"" + work + "\""));
+    HWND child = diagramWindow(editor);
+    ASSERT_NE(child, nullptr);
+    auto content = [&](std::size_t from) {
+        RedrawWindow(child, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        editor.waitFor(" content ", 10000, from);
+        return e2e::lastLogValue(editor.log(), " content ", from);
+    };
+    const std::string horizontal = content(0);
+    // The If of the file's transfer file once saved.
+    auto savedIfLayout = [&]() -> std::string {
+        const std::size_t from = editor.log().size();
+        editor.command(CMD_FILE_SAVE);
+        if (!editor.waitFor(e2e::logLine("command", {CMD_FILE_SAVE}, "done"), 10000, from)) return "not saved";
+        e2e::TestView saved(work);
+        const std::string etf = e2e::tempPath("korrin-layout", ".etf");
+        if (!saved.ok() || exportTransferFile(&saved.document(), etf.c_str(), false) != 1) return "no export";
+        const std::string text = e2e::readFile(etf);
+        DeleteFileA(etf.c_str());
+        const std::size_t at = text.find("IfLayout=");
+        return at == std::string::npos ? "none" : text.substr(at + 9, text.find('\r', at) - at - 9);
+    };
+    // Chooses the if layout in the dialog; the button that was checked.
+    auto chooseIfLayout = [&](int button) -> int {
+        const std::size_t from = editor.log().size();
+        editor.command(CMD_FILE_LAYOUT);
+        HWND dialog = editor.findDialog(10000);
+        if (!dialog) return 0;
+        const int was = SendDlgItemMessageA(dialog, IDC_LAYOUT_VERTICAL, BM_GETCHECK, 0, 0) == BST_CHECKED
+                            ? IDC_LAYOUT_VERTICAL
+                            : IDC_LAYOUT_HORIZONTAL;
+        SendDlgItemMessageA(dialog, button, BM_CLICK, 0, 0);
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(editor.waitFor(e2e::logLine("command", {CMD_FILE_LAYOUT}, "done"), 10000, from))
+            << editor.log().substr(from);
+        return was;
+    };
+
+    EXPECT_EQ(chooseIfLayout(IDC_LAYOUT_VERTICAL), IDC_LAYOUT_HORIZONTAL);
+    std::size_t from = editor.log().size();
+    const std::string vertical = content(from);
+    EXPECT_NE(vertical, horizontal) << "laid out again";
+    EXPECT_EQ(savedIfLayout(), "vertical");
+    EXPECT_EQ(chooseIfLayout(IDC_LAYOUT_HORIZONTAL), IDC_LAYOUT_VERTICAL);
+    from = editor.log().size();
+    EXPECT_EQ(content(from), horizontal);
+    EXPECT_EQ(savedIfLayout(), "horizontal");
+
+    // The font dialog: a larger size for the same face.
+    from = editor.log().size();
+    editor.command(CMD_FILE_SCREEN_FONT);
+    HWND fonts = editor.findDialog(10000);
+    ASSERT_NE(fonts, nullptr);
+    constexpr int kSizeCombo = 0x472;
+    HWND sizeEdit = FindWindowExA(GetDlgItem(fonts, kSizeCombo), nullptr, "Edit", nullptr);
+    ASSERT_NE(sizeEdit, nullptr);
+    SendMessageA(sizeEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("16"));
+    PostMessageA(fonts, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(editor.waitFor(e2e::logLine("command", {CMD_FILE_SCREEN_FONT}, "done"), 10000, from))
+        << editor.log().substr(from);
+    EXPECT_NE(editor.log().find("screen font Courier New,16", from), std::string::npos) << editor.log().substr(from);
+    from = editor.log().size();
+    const std::string larger = content(from);
+    int w0 = 0, h0 = 0, w1 = 0, h1 = 0;
+    std::sscanf(horizontal.c_str(), "%d,%d", &w0, &h0);
+    std::sscanf(larger.c_str(), "%d,%d", &w1, &h1);
+    EXPECT_GT(w1, w0);
+    EXPECT_GT(h1, h0);
+    char value[64] = {};
+    GetPrivateProfileStringA("Settings", "ScreenFont", "", value, sizeof value, editor.settings.c_str());
+    EXPECT_STREQ(value, "Courier New,16");
     closeEditor(editor);
     DeleteFileA(work.c_str());
 }
