@@ -473,29 +473,37 @@ TEST(View, LayoutAndScreenFontChangeTheDiagramAndItsFile) {
     EXPECT_EQ(content(from), horizontal);
     EXPECT_EQ(savedIfLayout(), "horizontal");
 
-    // The font dialog: a larger size for the same face.
+    // The font dialog: 16 points of the face it shows.
     from = editor.log().size();
     editor.command(CMD_FILE_SCREEN_FONT);
     HWND fonts = editor.findDialog(10000);
     ASSERT_NE(fonts, nullptr);
-    constexpr int kSizeCombo = 0x472;
-    HWND sizeEdit = FindWindowExA(GetDlgItem(fonts, kSizeCombo), nullptr, "Edit", nullptr);
-    ASSERT_NE(sizeEdit, nullptr);
-    SendMessageA(sizeEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("16"));
+    constexpr int kFaceCombo = 0x470, kSizeCombo = 0x472;
+    HWND sizes = GetDlgItem(fonts, kSizeCombo);
+    ASSERT_GE(SendMessageA(sizes, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("16")), 0);
+    SendMessageA(fonts, WM_COMMAND, MAKEWPARAM(kSizeCombo, CBN_SELCHANGE), reinterpret_cast<LPARAM>(sizes));
+    HWND faces = GetDlgItem(fonts, kFaceCombo);
+    const LRESULT faceAt = SendMessageA(faces, CB_GETCURSEL, 0, 0);
+    ASSERT_GE(faceAt, 0);
+    wchar_t wide[64] = {};
+    ASSERT_LT(SendMessageW(faces, CB_GETLBTEXTLEN, faceAt, 0), 64);
+    SendMessageW(faces, CB_GETLBTEXT, faceAt, reinterpret_cast<LPARAM>(wide));
+    char face[64] = {};
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, face, sizeof face, nullptr, nullptr);
+    const std::string chosen = std::string(face) + ",16";
     PostMessageA(fonts, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(editor.waitFor(e2e::logLine("command", {CMD_FILE_SCREEN_FONT}, "done"), 10000, from))
         << editor.log().substr(from);
-    EXPECT_NE(editor.log().find("screen font Courier New,16", from), std::string::npos) << editor.log().substr(from);
+    EXPECT_NE(editor.log().find("screen font " + chosen, from), std::string::npos) << editor.log().substr(from);
     from = editor.log().size();
     const std::string larger = content(from);
     int w0 = 0, h0 = 0, w1 = 0, h1 = 0;
     std::sscanf(horizontal.c_str(), "%d,%d", &w0, &h0);
     std::sscanf(larger.c_str(), "%d,%d", &w1, &h1);
-    EXPECT_GT(w1, w0);
-    EXPECT_GT(h1, h0);
+    EXPECT_GT(h1, h0) << larger << " after " << horizontal;
     char value[64] = {};
     GetPrivateProfileStringA("Settings", "ScreenFont", "", value, sizeof value, editor.settings.c_str());
-    EXPECT_STREQ(value, "Courier New,16");
+    EXPECT_EQ(value, chosen);
     closeEditor(editor);
     DeleteFileA(work.c_str());
 }
