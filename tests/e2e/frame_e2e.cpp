@@ -134,7 +134,7 @@ TEST(Frame, StatusLineHelpForMenuItemsAndPopups) {
     editor.command(CMD_FILE_TRANSFER);
     ASSERT_TRUE(editor.waitFor(e2e::logLine("command", {CMD_FILE_TRANSFER}, "unavailable"), 10000, from));
     const std::string before = windowText(status);
-    EXPECT_EQ(before, "Transfer is not available in this version.");
+    EXPECT_EQ(before, "Transfer files to or from the host is not available in this version.");
     SendMessageA(editor.frame, WM_MENUSELECT, MAKEWPARAM(CMD_FILE_NEW, MF_STRING),
                  reinterpret_cast<LPARAM>(editor.frame));
     EXPECT_EQ(windowText(status), "Create a new structure diagram");
