@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/edit_win32.h"
 #include "app/addin_link.h"
+#include "app/edit_win32.h"
 #include "app/frame_position.h"
 #include "app/frame_win32.h"
 #include "app/view_win32.h"

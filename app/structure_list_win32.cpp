@@ -43,8 +43,8 @@ void rebuild() {
     const int kind = std::max(0, static_cast<int>(SendMessageA(g_list.combo, CB_GETCURSEL, 0, 0)));
     g_list.model = StructureList{};
     if (g_list.document)
-        buildStructureList(window->document, static_cast<StructureKind>(kind), g_frameSettings.structureListDepth,
-                           g_list.model);
+        buildStructureList(window->document, static_cast<StructureKind>(kind),
+                           g_frameSettings.structureListDepth, g_list.model);
     SendMessageA(g_list.tree, WM_SETREDRAW, FALSE, 0);
     TreeView_DeleteAllItems(g_list.tree);
     std::vector<HTREEITEM> parents;

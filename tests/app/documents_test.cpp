@@ -278,7 +278,9 @@ TEST_F(DocumentsTest, DisplayChangesTravelWithTheDiagramAndInvalidateTheirViews)
     const Case cases[] = {
         {"if layout", [](DisplaySettings& d) { d.verticalIf = !d.verticalIf; }, true, true},
         {"labels",
-         [](DisplaySettings& d) { d.showLeftLabels = d.showRightLabels = !(d.showLeftLabels || d.showRightLabels); },
+         [](DisplaySettings& d) {
+             d.showLeftLabels = d.showRightLabels = !(d.showLeftLabels || d.showRightLabels);
+         },
          true, true},
         {"screen font", [](DisplaySettings& d) { d.screenFont.points += 2; }, true, false},
         {"printer font", [](DisplaySettings& d) { std::snprintf(d.printerFont.face, 32, "Arial"); }, false,

@@ -438,7 +438,8 @@ TEST(View, LayoutAndScreenFontChangeTheDiagramAndItsFile) {
     auto savedIfLayout = [&]() -> std::string {
         const std::size_t from = editor.log().size();
         editor.command(CMD_FILE_SAVE);
-        if (!editor.waitFor(e2e::logLine("command", {CMD_FILE_SAVE}, "done"), 10000, from)) return "not saved";
+        if (!editor.waitFor(e2e::logLine("command", {CMD_FILE_SAVE}, "done"), 10000, from))
+            return "not saved";
         e2e::TestView saved(work);
         const std::string etf = e2e::tempPath("korrin-layout", ".etf");
         if (!saved.ok() || exportTransferFile(&saved.document(), etf.c_str(), false) != 1) return "no export";
@@ -480,7 +481,8 @@ TEST(View, LayoutAndScreenFontChangeTheDiagramAndItsFile) {
     ASSERT_NE(fonts, nullptr);
     constexpr int kFaceCombo = 0x470, kSizeCombo = 0x472;
     HWND sizes = GetDlgItem(fonts, kSizeCombo);
-    ASSERT_GE(SendMessageA(sizes, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("16")), 0);
+    ASSERT_GE(SendMessageA(sizes, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("16")),
+              0);
     SendMessageA(fonts, WM_COMMAND, MAKEWPARAM(kSizeCombo, CBN_SELCHANGE), reinterpret_cast<LPARAM>(sizes));
     HWND faces = GetDlgItem(fonts, kFaceCombo);
     const LRESULT faceAt = SendMessageA(faces, CB_GETCURSEL, 0, 0);
@@ -494,7 +496,8 @@ TEST(View, LayoutAndScreenFontChangeTheDiagramAndItsFile) {
     PostMessageA(fonts, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(editor.waitFor(e2e::logLine("command", {CMD_FILE_SCREEN_FONT}, "done"), 10000, from))
         << editor.log().substr(from);
-    EXPECT_NE(editor.log().find("screen font " + chosen, from), std::string::npos) << editor.log().substr(from);
+    EXPECT_NE(editor.log().find("screen font " + chosen, from), std::string::npos)
+        << editor.log().substr(from);
     from = editor.log().size();
     const std::string larger = content(from);
     int w0 = 0, h0 = 0, w1 = 0, h1 = 0;
