@@ -458,6 +458,9 @@ TEST(View, LayoutAndScreenFontChangeTheDiagramAndItsFile) {
                             ? IDC_LAYOUT_VERTICAL
                             : IDC_LAYOUT_HORIZONTAL;
         SendDlgItemMessageA(dialog, button, BM_CLICK, 0, 0);
+        RECT shown;
+        GetWindowRect(dialog, &shown);
+        e2e::saveScreenPng(shown, e2e::screenshotPath("view-layout-dialog.png"));
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
         EXPECT_TRUE(editor.waitFor(e2e::logLine("command", {CMD_FILE_LAYOUT}, "done"), 10000, from))
             << editor.log().substr(from);
