@@ -421,7 +421,8 @@ TEST(View, ASegmentOverTheWorksheetLimitIsReportedOnce) {
 // File > Properties on loops.vrd: Layout... shows the diagram's if layout
 // and switches it, the window is laid out again and the saved file carries
 // the choice; Screen font... (the font dialog) changes the drawing and
-// becomes the default in the settings file.
+// becomes the default in the settings file; a change of the system's fonts
+// repaints with the font made anew.
 TEST(View, LayoutAndScreenFontChangeTheDiagramAndItsFile) {
     const std::string work = e2e::copyOfExample("loops.vrd", "korrin-layout");
     Editor editor;
@@ -458,6 +459,8 @@ TEST(View, LayoutAndScreenFontChangeTheDiagramAndItsFile) {
                             ? IDC_LAYOUT_VERTICAL
                             : IDC_LAYOUT_HORIZONTAL;
         SendDlgItemMessageA(dialog, button, BM_CLICK, 0, 0);
+        RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        Sleep(300);
         RECT shown;
         GetWindowRect(dialog, &shown);
         e2e::saveScreenPng(shown, e2e::screenshotPath("view-layout-dialog.png"));
@@ -510,6 +513,11 @@ TEST(View, LayoutAndScreenFontChangeTheDiagramAndItsFile) {
     char value[64] = {};
     GetPrivateProfileStringA("Settings", "ScreenFont", "", value, sizeof value, editor.settings.c_str());
     EXPECT_EQ(value, chosen);
+    // Fonts installed or removed: the same choice is made and measured anew.
+    from = editor.log().size();
+    editor.post(WM_FONTCHANGE);
+    ASSERT_TRUE(editor.waitFor(" content ", 10000, from)) << "repainted";
+    EXPECT_EQ(e2e::lastLogValue(editor.log(), " content ", from), larger);
     closeEditor(editor);
     DeleteFileA(work.c_str());
 }
