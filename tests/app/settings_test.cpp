@@ -225,7 +225,7 @@ TEST(SettingsFile, MalformedValuesTakeDefaultsAndASaveWritesAValidFile) {
         "EditUppercase=on\r\nOverview=yes,1,2\r\nLevellist=yes,10,10,5,5\r\nPrintgrid=maybe,1,2,3,4\r\n"
         "Result=true,1,2,3,4,5\r\nToolBox=yes;1;2;3;4\r\nWindowStyle=HUGE\r\nWindowCoordinates=1,2,3\r\n"
         "Ctl3D=perhaps\r\nFlatToolbar=always\r\nFlatToolbox=99999999999999999999\r\n"
-        "DevMode=,,,\r\nSourcePath=\r\nExportPath=\r\n"
+        "DevMode=,,,\r\nSourcePath=\r\nExportPath=\r\nStructureListDepth=-2\r\n"
         "[RecentFileList]\r\nOpenFileListLength=-3\r\nInsertFileListLength=many\r\n");
     Loaded l;
     l.load(ini.path());
@@ -238,6 +238,7 @@ TEST(SettingsFile, MalformedValuesTakeDefaultsAndASaveWritesAValidFile) {
     EXPECT_FALSE(s.window.segInSepWnd);
     EXPECT_TRUE(s.window.keepBrowserListOpen);
     EXPECT_EQ(s.window.levellistType, 0);
+    EXPECT_EQ(s.structureListDepth, 0) << "all levels";
     EXPECT_EQ(s.fileType, 0);
     EXPECT_EQ(s.openType, 0);
     EXPECT_EQ(s.defaultEditor, 0);
