@@ -137,7 +137,7 @@ void finishSearch(const SearchScope& scope, SearchCursor& cursor);
 
 enum class ReplaceResult { Replaced, TooLong, Failed };
 
-// Replaces the hit as its own undoable command (`command`: 2330 or 2334);
+// Replaces the hit as its own undoable command (`command`: Find or Continue search);
 // the cursor moves behind the replacement (before it backwards). TooLong:
 // the result would reach the text limit, nothing changes.
 ReplaceResult replaceHit(EditContext& context, unsigned command, const SearchScope& scope,

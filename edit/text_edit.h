@@ -53,15 +53,15 @@ int journalSetField(UndoRecord* record, DiagramDocument* document, ConstructNode
 
 enum class CommitResult { Committed, Unchanged, TooLong, Refused };
 
-// Commits an edited text: one undo record under `command` (2320, 2323 or
-// 2325) holding the window's state and the replaced text. A text of
+// Commits an edited text: one undo record under `command` (one of the three
+// editing commands) holding the window's state and the replaced text. A text of
 // kTextLimit characters or more is refused (TooLong) and the construct
 // keeps its old one; the same text as before changes nothing.
 CommitResult commitFieldText(EditContext& context, unsigned command, ConstructNode* node, int field,
                              std::string_view text);
 
 // ---------------------------------------------------------------------------
-// The default action (Enter, 8601, a double click)
+// The default action (Enter, CMD_DEFAULT_ACTION, a double click)
 
 struct DefaultActionInput {
     const ConstructNode* node = nullptr;  // the selected construct (first of the area)
