@@ -55,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(!r.searchText.empty());
         check(r.searchText.size() <= kSearchTextMax && r.replaceText.size() <= kSearchTextMax);
         check(r.area >= kAreaSegment && r.area <= kAreaToDiagramEnd);
-        check(decodeSearchText(encodeSearchText(r.searchText).substr(1, r.searchText.size())) == r.searchText);
+        check(decodeSearchText(encodeSearchText(r.searchText).substr(1, r.searchText.size())) ==
+              r.searchText);
     }
     writeData(tempPath(1), nullptr, 0);
     check(saveRecentSearches(list, tempPath(1)));
