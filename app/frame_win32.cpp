@@ -12,6 +12,7 @@
 #include "app/documents.h"
 #include "app/edit_win32.h"
 #include "app/recent_files.h"
+#include "app/text_edit_win32.h"
 #include "app/view_win32.h"
 #include "core/host.h"
 #include "platform/platform.h"
@@ -612,6 +613,7 @@ bool frameCommand(const CommandRequest& request) {
             return true;
         case CMD_DEFAULT_ACTION:
             if (GetActiveWindow() != g_frame.frame || g_frame.modalDepth > 0) return false;
+            if (defaultActionCommand(request)) return true;
             if (CommandHandler edit = commandRoute(CommandOwner::edit)) return edit(request);
             return false;
         case CMD_LAYOUT_TOOLBAR:

@@ -14,6 +14,7 @@
 #include "app/edit_win32.h"
 #include "app/frame_win32.h"
 #include "app/settings_dialog_win32.h"
+#include "app/text_edit_win32.h"
 #include "app/view_win32.h"
 #include "config/language_config.h"
 #include "config/menu_captions_win32.h"
@@ -378,6 +379,8 @@ void installCommandRoutes() {
     setCommandRoute(CommandOwner::print, printCommand);
     installEditRoutes();
     setCommandRoute(CommandOwner::addIn, addInCommandRoute);
+    setCommandRoute(CommandOwner::text, textCommand);
+    setCommandRoute(CommandOwner::search, searchCommand);
     holdSegmentsOf(&g_segmentWindows);
 
     // What the parts below the commands take from the front end.
@@ -411,8 +414,6 @@ void installCommandRoutes() {
 
     // The tools and the result window: connectTools, once the frame exists.
     // Not available yet - each waits for its part:
-    //   text           text editing in constructs, editors
-    //   search         search and replace
     //   fileTransfer, browser  outside libraries
 }
 

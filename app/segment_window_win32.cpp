@@ -15,6 +15,7 @@
 #include <new>
 
 #include "app/edit_win32.h"
+#include "app/text_edit_win32.h"
 #include "app/view_win32.h"
 #include "config/language_config.h"
 #include "core/host.h"
@@ -408,9 +409,17 @@ LRESULT CALLBACK KivMDIChildWndProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
             return 0;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
+            if (directEditActive()) endDirectEdit(true);
             SetFocus(hwnd);
-            if (window && !editMouseDown(*window, lParam, wParam))
+            if (!window) return 0;
+            // A double click runs the default action of what it selected;
+            // in insertion mode it places like a click.
+            if (message == WM_LBUTTONDBLCLK && !g_pendingInsertion.active()) {
                 onClick(*window, lParam, (wParam & MK_SHIFT) != 0);
+                if (window->selectionFirst) PostMessageA(g_frame.frame, WM_COMMAND, CMD_DEFAULT_ACTION, 0);
+            } else if (!editMouseDown(*window, lParam, wParam)) {
+                onClick(*window, lParam, (wParam & MK_SHIFT) != 0);
+            }
             return 0;
         // Insertion mode and dragging the selection (insertion_win32.cpp).
         case WM_MOUSEMOVE:
@@ -437,6 +446,7 @@ LRESULT CALLBACK KivMDIChildWndProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
         case WM_RBUTTONDBLCLK:
             return 0;
         case WM_CHAR:
+            if (window && typedIntoSegmentWindow(*window, wParam)) return 0;
             // The frame's keys first (Enter: the default action).
             SendMessageA(g_frame.frame, WM_CHAR, wParam, lParam);
             return 0;
@@ -459,6 +469,7 @@ LRESULT CALLBACK KivMDIChildWndProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
             if (!mayClose(window)) return 0;
             break;
         case WM_DESTROY:
+            if (window) forgetEditWindow(*window);
             onDestroy(hwnd, window);
             break;
         default:

@@ -7,6 +7,7 @@
 #include "app/edit_win32.h"
 #include "app/frame_position.h"
 #include "app/frame_win32.h"
+#include "app/text_edit_win32.h"
 #include "app/view_win32.h"
 #include "config/language_config.h"
 #include "config/menu_captions_win32.h"
@@ -696,6 +697,7 @@ int messageLoop() {
             continue;
         }
         if (addInKeyFilter(msg)) continue;
+        if (directEditMessage(msg)) continue;
         if (navigationFilter(msg)) continue;
         if (hotKeyFilter(msg)) continue;
         if (g_frame.modelessDialog && IsWindow(g_frame.modelessDialog) &&

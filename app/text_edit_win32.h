@@ -1,0 +1,57 @@
+// Text editing in constructs on Win32: the program's edit control class
+// "KorrinEdit" with its registered messages, direct editing over the
+// construct in a segment window, the "Text" window, the external editor,
+// the default action, Undo, and search and replace with their dialogs.
+// The rules live in edit/text_edit.h and edit/search.h; these files turn
+// messages into calls of them.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/commands.h"
+#include "edit/edit_context.h"
+#include "view/segment_window.h"
+
+struct UndoJournal;
+
+// The frame's undo journal and the editing context of a segment window:
+// the window's selection, caret and scroll position go into the context's
+// WindowView and come back with finishEdit.
+UndoJournal& frameJournal();
+EditContext editContextOf(SegmentWindow& window);
+// After a command ran in the context: the window takes its state back,
+// and the diagram's windows lay out and repaint.
+void finishEdit(SegmentWindow& window);
+
+// Registers "KorrinEdit" (once).
+bool registerEditClass(HINSTANCE instance);
+
+// The routes of CommandOwner::text, CommandOwner::search and
+// CommandOwner::undo.
+bool textCommand(const CommandRequest& request);
+bool searchCommand(const CommandRequest& request);
+bool undoCommand(const CommandRequest& request);
+// The default action of the current window's selection (CMD_DEFAULT_ACTION).
+bool defaultActionCommand(const CommandRequest& request);
+
+// A printable character typed into a segment window with a selection
+// starts direct editing with it. True when it did.
+bool typedIntoSegmentWindow(SegmentWindow& window, WPARAM character);
+
+// The main loop hands every message for the direct edit field to it
+// (keys included: the diagram's navigation keys and accelerators do not
+// apply there). True when the message was dispatched.
+bool directEditMessage(MSG& msg);
+
+// The direct edit field of `window` ends: committed (true) or cancelled.
+void endDirectEdit(bool commit);
+bool directEditActive();
+
+// A segment window closes: an edit in it ends, the journal forgets it.
+void forgetEditWindow(SegmentWindow& window);
+
+// While direct editing: the edited construct, its field, the caret and the
+// selected text. False when no text is being edited.
+bool directEditCaret(ConstructNode** node, int* field, int* caret, std::string* selected);
