@@ -1,0 +1,182 @@
+// Editing construct texts and search and replace under Wine, with real
+// keys and clicks: a text typed over a selected statement and committed
+// with Enter, Esc leaving a text unchanged, Undo taking a commit back,
+// Replace all of a text that occurs five times; the saved diagram's
+// transfer file shows the result.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "resources/commands.h"
+#include "resources/dialog_ids.h"
+#include "tests/e2e/e2e_support.h"
+#include "tests/e2e/view_support.h"
+
+using e2e::Editor;
+
+namespace {
+
+HWND diagramWindow(const Editor& editor) {
+    return FindWindowExA(FindWindowExA(editor.frame, nullptr, "MDIClient", nullptr), nullptr, "kivchild",
+                         nullptr);
+}
+
+std::size_t count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+void type(HWND window, const char* keys) {
+    for (const char* k = keys; *k; ++k)
+        e2e::sendKeys(window, {}, static_cast<WORD>(*k >= 'a' ? *k - 32 : *k));
+}
+
+// A dialog of the editor other than `except` (a message box after a dialog closed).
+HWND nextDialog(const Editor& editor, HWND except) {
+    for (int i = 0; i < 50; ++i) {
+        HWND d = editor.findDialog(200);
+        if (d && d != except) return d;
+        Sleep(100);
+    }
+    return nullptr;
+}
+
+TEST(TextEditing, TypeCommitCancelUndoAndReplaceAll) {
+    const std::string work = e2e::tempPath("korrin-text", ".vrd");
+    {
+        DiagramDocument doc{};
+        ConstructNode* body =
+            e2e::sequence({e2e::statement("alpha", 1), e2e::statement("beta", 2), e2e::statement("gamma", 3),
+                           e2e::statement("old one", 4), e2e::statement("two old old", 5),
+                           e2e::statement("old three", 6), e2e::statement("four old", 7)});
+        ASSERT_TRUE(e2e::writeDiagram(doc, e2e::segment(doc, "main", body), work));
+    }
+    e2e::TestView view(work);
+    ASSERT_TRUE(view.ok());
+    ConstructNode* top = view.level(1);
+    ASSERT_NE(top, nullptr);
+    Rect boxes[3];
+    ConstructNode* n = levelInfoOf(top)->body;
+    for (Rect& box : boxes) {
+        ASSERT_TRUE(constructBox(view.context(), top, n, &box));
+        n = n->next;
+    }
+
+    Editor editor;
+    ASSERT_TRUE(editor.start("\"" + work + "\""));
+    HWND child = diagramWindow(editor);
+    ASSERT_NE(child, nullptr);
+    SetForegroundWindow(editor.frame);
+    Sleep(500);
+    RECT client;
+    GetClientRect(child, &client);
+    MapWindowPoints(child, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    auto click = [&](int i, int line) {
+        const std::size_t from = editor.log().size();
+        const Rect& b = boxes[i];
+        e2e::leftClick(POINT{client.left + (b.left + b.right) / 2, client.top + (b.top + b.bottom) / 2});
+        return editor.waitFor("select segment 1 line " + std::to_string(line), 5000, from);
+    };
+
+    // Typing over a selected statement replaces its text; Enter commits.
+    ASSERT_TRUE(click(0, 1)) << editor.log();
+    std::size_t from = editor.log().size();
+    type(editor.frame, "hello");
+    ASSERT_TRUE(editor.waitFor("direct edit " + std::to_string(CMD_EDIT_TEXT) + " field 3", 5000, from))
+        << editor.log().substr(from);
+    e2e::sendKeys(editor.frame, {}, VK_RETURN);
+    ASSERT_TRUE(editor.waitFor("direct edit committed", 5000, from)) << editor.log().substr(from);
+
+    // A second commit, then Undo (Alt+Backspace) takes it back.
+    ASSERT_TRUE(click(1, 2));
+    from = editor.log().size();
+    type(editor.frame, "zz");
+    e2e::sendKeys(editor.frame, {}, VK_RETURN);
+    ASSERT_TRUE(editor.waitFor("direct edit committed", 5000, from)) << editor.log().substr(from);
+    e2e::sendKeys(editor.frame, {VK_MENU}, VK_BACK);
+    ASSERT_TRUE(editor.waitFor("command " + std::to_string(CMD_EDIT_UNDO) + " done", 5000, from))
+        << editor.log().substr(from);
+
+    // Esc leaves the text as it was.
+    ASSERT_TRUE(click(2, 3));
+    from = editor.log().size();
+    type(editor.frame, "q");
+    e2e::sendKeys(editor.frame, {}, VK_ESCAPE);
+    ASSERT_TRUE(editor.waitFor("direct edit cancelled", 5000, from)) << editor.log().substr(from);
+
+    // Search/Replace (Ctrl+H): "old" with "new", Replace all.
+    from = editor.log().size();
+    e2e::sendKeys(editor.frame, {VK_CONTROL}, 'H');
+    HWND dialog = editor.findDialog(5000);
+    ASSERT_NE(dialog, nullptr);
+    type(dialog, "old");
+    e2e::sendKeys(dialog, {VK_MENU}, 'R');  // "&Replace with"
+    e2e::sendKeys(dialog, {}, VK_TAB);
+    type(dialog, "new");
+    e2e::sendKeys(dialog, {VK_MENU}, 'E');  // "&Entire structure diagram"
+    e2e::sendKeys(dialog, {}, VK_RETURN);
+    ASSERT_TRUE(editor.waitFor("replace question", 5000, from)) << editor.log().substr(from);
+    HWND ask = editor.findDialog(5000);
+    ASSERT_NE(ask, nullptr);
+    EXPECT_NE(e2e::dialogText(ask).find("Replace &all"), std::string::npos) << e2e::dialogText(ask);
+    // The question does not cover the match.
+    const std::string place = e2e::lastLogValue(editor.log(), "replace question ", from);
+    RECT q{}, m{};
+    ASSERT_EQ(std::sscanf(place.c_str(), "%ld,%ld,%ld,%ld match %ld,%ld,%ld,%ld", &q.left, &q.top, &q.right,
+                          &q.bottom, &m.left, &m.top, &m.right, &m.bottom),
+              8)
+        << place;
+    RECT overlap;
+    EXPECT_FALSE(IntersectRect(&overlap, &q, &m)) << place;
+    e2e::sendKeys(ask, {VK_MENU}, 'A');
+    ASSERT_TRUE(editor.waitFor("search replaced 5", 5000, from)) << editor.log().substr(from);
+    HWND told = nextDialog(editor, ask);
+    ASSERT_NE(told, nullptr);
+    EXPECT_NE(e2e::dialogText(told).find("Search text was replaced 5 times."), std::string::npos)
+        << e2e::dialogText(told);
+    PostMessageA(told, WM_COMMAND, IDOK, 0);
+    Sleep(300);
+
+    // Searching for what is no longer there.
+    e2e::sendKeys(editor.frame, {VK_CONTROL}, 'H');
+    dialog = editor.findDialog(5000);
+    ASSERT_NE(dialog, nullptr);
+    SetDlgItemTextA(dialog, IDC_SEARCH_TEXT, "old");
+    CheckDlgButton(dialog, IDC_SEARCH_REPLACE, BST_UNCHECKED);
+    e2e::sendKeys(dialog, {}, VK_RETURN);
+    told = nextDialog(editor, dialog);
+    ASSERT_NE(told, nullptr);
+    EXPECT_NE(e2e::dialogText(told).find("Search text not found."), std::string::npos)
+        << e2e::dialogText(told);
+    PostMessageA(told, WM_COMMAND, IDOK, 0);
+    Sleep(300);
+
+    from = editor.log().size();
+    editor.command(CMD_FILE_SAVE);
+    ASSERT_TRUE(editor.waitFor("command " + std::to_string(CMD_FILE_SAVE) + " done", 10000, from))
+        << editor.log().substr(from);
+    editor.post(WM_CLOSE);
+    for (int i = 0; i < 2; ++i)
+        if (HWND question = editor.findDialog(1500)) PostMessageA(question, WM_COMMAND, IDNO, 0);
+    EXPECT_EQ(editor.waitExit(), 0);
+
+    const std::string etf = e2e::tempPath("korrin-text", ".etf");
+    Editor exporter;
+    ASSERT_TRUE(exporter.start("-e=\"" + etf + "\" \"" + work + "\"", "", false));
+    EXPECT_EQ(exporter.waitExit(30000), 0);
+    const std::string text = e2e::readFile(etf);
+    EXPECT_EQ(count(text, "hello"), 1u) << text;
+    EXPECT_EQ(count(text, "alpha"), 0u) << text;
+    EXPECT_EQ(count(text, "beta"), 1u) << "Undo took the second commit back: " << text;
+    EXPECT_EQ(count(text, "zz"), 0u) << text;
+    EXPECT_EQ(count(text, "gamma"), 1u) << text;
+    EXPECT_EQ(count(text, "new"), 5u) << text;
+    EXPECT_EQ(count(text, "old"), 0u) << text;
+    DeleteFileA(work.c_str());
+    DeleteFileA(etf.c_str());
+}
+
+}  // namespace
