@@ -225,6 +225,12 @@ LRESULT CALLBACK editProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam)
             if (o->direct) resizeDirectField(edit);
             return 0;
         }
+        case WM_KEYUP:
+        case WM_LBUTTONUP: {
+            const LRESULT result = CallWindowProcA(g_systemEditProc, edit, message, wParam, lParam);
+            SendMessageA(GetParent(edit), kEditCaretMoved, 0, reinterpret_cast<LPARAM>(edit));
+            return result;
+        }
         case WM_NCDESTROY:
             if (o) {
                 RemovePropA(edit, kOptionsProperty);
@@ -447,15 +453,20 @@ bool textCommand(const CommandRequest& request) {
             if (!g_direct.field) return false;
             endDirectEdit(false);
             return true;
+        case CMD_OPTIONS_EDITORS:
+            return editorsDialog();
         case CMD_EDIT_TEXT:
         case CMD_EDIT_WINDOW:
         case CMD_EDIT_EXTERNAL: {
-            if (!window || !window->selectionFirst) return false;
+            if (!window || !window->selectionFirst || g_direct.field) return false;
             int field = window->editField;
             if (!fieldEditable(window->selectionFirst, field))
                 field = editFieldFor(window->selectionFirst, labelsShown(*window));
             if (!fieldEditable(window->selectionFirst, field)) return false;
-            return startDirectEdit(*window, field, request.command, 0);
+            if (request.command == CMD_EDIT_EXTERNAL) return editExternally(*window, field);
+            // Without a field in the diagram the edit window takes over.
+            if (request.command == CMD_EDIT_TEXT && startDirectEdit(*window, field, request.command, 0)) return true;
+            return editInTextWindow(*window, field);
         }
         default:
             return false;
@@ -513,4 +524,13 @@ bool directEditCaret(ConstructNode** node, int* field, int* caret, std::string* 
     *caret = static_cast<int>(end);
     if (start < end && end <= text.size()) *selected = text.substr(start, end - start);
     return true;
+}
+
+bool editOverwrite(HWND edit) {
+    const EditOptions* o = optionsOf(edit);
+    return o && o->rules.overwrite;
+}
+
+void setEditOverwrite(HWND edit, bool on) {
+    ensureOptions(edit).rules.overwrite = on;
 }

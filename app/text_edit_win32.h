@@ -55,3 +55,17 @@ void forgetEditWindow(SegmentWindow& window);
 // While direct editing: the edited construct, its field, the caret and the
 // selected text. False when no text is being edited.
 bool directEditCaret(ConstructNode** node, int* field, int* caret, std::string* selected);
+
+// The "Text" window (CMD_EDIT_WINDOW) and the external editor
+// (CMD_EDIT_EXTERNAL) on the selected construct's `field`; the "Editors"
+// settings dialog (CMD_OPTIONS_EDITORS). text_window_win32.cpp.
+bool editInTextWindow(SegmentWindow& window, int field);
+bool editExternally(SegmentWindow& window, int field);
+bool editorsDialog();
+
+// The overwrite mode of a program edit control.
+bool editOverwrite(HWND edit);
+void setEditOverwrite(HWND edit, bool on);
+// Sent by the program's edit controls to their parent when the caret or
+// the selection may have moved.
+constexpr UINT kEditCaretMoved = WM_APP + 0x21;

@@ -104,3 +104,20 @@
 #define IDC_REPLACE_YES 151
 #define IDC_REPLACE_NO 152
 #define IDC_REPLACE_ALL 153
+
+// The "Text" window: the multi-line and the single-line form.
+#define IDD_TEXT_MULTI 597
+#define IDD_TEXT_SINGLE 598
+#define IDC_TEXT_FIELD 161
+#define IDC_TEXT_LINE 162
+#define IDC_TEXT_COLUMN 163
+#define IDC_TEXT_SOURCE_LINE 164
+#define IDC_TEXT_OVERWRITE 165
+#define IDC_TEXT_CAPITALIZE 166
+
+// "Editors": the default editor and the external editor's command line.
+#define IDD_EDITORS 599
+#define IDC_EDITORS_DIRECT 171
+#define IDC_EDITORS_WINDOW 172
+#define IDC_EDITORS_EXTERNAL 173
+#define IDC_EDITORS_COMMAND 174
