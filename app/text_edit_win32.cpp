@@ -465,7 +465,8 @@ bool textCommand(const CommandRequest& request) {
             if (!fieldEditable(window->selectionFirst, field)) return false;
             if (request.command == CMD_EDIT_EXTERNAL) return editExternally(*window, field);
             // Without a field in the diagram the edit window takes over.
-            if (request.command == CMD_EDIT_TEXT && startDirectEdit(*window, field, request.command, 0)) return true;
+            if (request.command == CMD_EDIT_TEXT && startDirectEdit(*window, field, request.command, 0))
+                return true;
             return editInTextWindow(*window, field);
         }
         default:

@@ -73,7 +73,8 @@ INT_PTR CALLBACK textDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
             SendMessageA(field, EM_LIMITTEXT, 0, 0);
             SetWindowTextA(field, data->text.c_str());
             setUppercase(field, g_frameSettings.editUppercase);
-            CheckDlgButton(dialog, IDC_TEXT_CAPITALIZE, g_frameSettings.editUppercase ? BST_CHECKED : BST_UNCHECKED);
+            CheckDlgButton(dialog, IDC_TEXT_CAPITALIZE,
+                           g_frameSettings.editUppercase ? BST_CHECKED : BST_UNCHECKED);
             const SettingsRect& r = storedPlace(data->multi);
             if (r.right > r.left && r.bottom > r.top)
                 SetWindowPos(dialog, nullptr, r.left, r.top, data->multi ? r.right - r.left : 0,
@@ -111,7 +112,8 @@ INT_PTR CALLBACK textDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
                     SetFocus(GetDlgItem(dialog, IDC_TEXT_FIELD));
                     return TRUE;
                 case IDC_TEXT_CAPITALIZE:
-                    g_frameSettings.editUppercase = IsDlgButtonChecked(dialog, IDC_TEXT_CAPITALIZE) == BST_CHECKED;
+                    g_frameSettings.editUppercase =
+                        IsDlgButtonChecked(dialog, IDC_TEXT_CAPITALIZE) == BST_CHECKED;
                     setUppercase(GetDlgItem(dialog, IDC_TEXT_FIELD), g_frameSettings.editUppercase);
                     SetFocus(GetDlgItem(dialog, IDC_TEXT_FIELD));
                     return TRUE;
@@ -143,14 +145,14 @@ INT_PTR CALLBACK textDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     return FALSE;
 }
 
-void commitText(SegmentWindow& window, unsigned command, ConstructNode* node, int field, const std::string& text,
-                const char* who) {
+void commitText(SegmentWindow& window, unsigned command, ConstructNode* node, int field,
+                const std::string& text, const char* who) {
     EditContext context = editContextOf(window);
     const CommitResult result = commitFieldText(context, command, node, field, text);
     if (result == CommitResult::TooLong) showMessage(IDS_TEXT_TOO_LONG, kBoxDefault);
     diagnosticsLine("%s %s", who,
-                    result == CommitResult::Committed  ? "committed"
-                    : result == CommitResult::TooLong ? "too long"
+                    result == CommitResult::Committed   ? "committed"
+                    : result == CommitResult::TooLong   ? "too long"
                     : result == CommitResult::Unchanged ? "unchanged"
                                                         : "refused");
     if (result == CommitResult::Committed) finishEdit(window);
@@ -224,8 +226,8 @@ bool editExternally(SegmentWindow& window, int field) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!editor[0] || !CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                      &startup, &process)) {
+    if (!editor[0] || !CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                      nullptr, &startup, &process)) {
         showMessage(IDS_UNABLE_TO_EXECUTE, kBoxDefault, editor);
         return false;
     }
@@ -286,7 +288,9 @@ INT_PTR CALLBACK editorsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         case WM_INITDIALOG: {
             const int choice = g_frameSettings.defaultEditor;
             CheckRadioButton(dialog, IDC_EDITORS_DIRECT, IDC_EDITORS_EXTERNAL,
-                             choice == 1 ? IDC_EDITORS_WINDOW : choice == 2 ? IDC_EDITORS_EXTERNAL : IDC_EDITORS_DIRECT);
+                             choice == 1   ? IDC_EDITORS_WINDOW
+                             : choice == 2 ? IDC_EDITORS_EXTERNAL
+                                           : IDC_EDITORS_DIRECT);
             SendDlgItemMessageA(dialog, IDC_EDITORS_COMMAND, EM_LIMITTEXT, kSettingsPathSize - 1, 0);
             SetDlgItemTextA(dialog, IDC_EDITORS_COMMAND, g_frameSettings.externalEditor);
             return TRUE;
@@ -297,9 +301,10 @@ INT_PTR CALLBACK editorsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
                 GetDlgItemTextA(dialog, IDC_EDITORS_COMMAND, command, sizeof command);
                 int choice = IsDlgButtonChecked(dialog, IDC_EDITORS_WINDOW) == BST_CHECKED     ? 1
                              : IsDlgButtonChecked(dialog, IDC_EDITORS_EXTERNAL) == BST_CHECKED ? 2
-                                                                                                : 0;
+                                                                                               : 0;
                 if (choice == 2 && !command[0]) choice = 0;  // no external editor to start
-                std::snprintf(g_frameSettings.externalEditor, sizeof g_frameSettings.externalEditor, "%s", command);
+                std::snprintf(g_frameSettings.externalEditor, sizeof g_frameSettings.externalEditor, "%s",
+                              command);
                 g_frameSettings.defaultEditor = choice;
                 g_frameSettings.window.changed = true;
                 EndDialog(dialog, IDOK);
@@ -320,8 +325,8 @@ INT_PTR CALLBACK editorsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 
 bool editorsDialog() {
     ++g_frame.modalDepth;
-    const INT_PTR answer = DialogBoxParamA(g_frame.instance, MAKEINTRESOURCEA(IDD_EDITORS), g_frame.frame,
-                                           editorsDialogProc, 0);
+    const INT_PTR answer =
+        DialogBoxParamA(g_frame.instance, MAKEINTRESOURCEA(IDD_EDITORS), g_frame.frame, editorsDialogProc, 0);
     --g_frame.modalDepth;
     diagnosticsLine("editors %d %s", g_frameSettings.defaultEditor, g_frameSettings.externalEditor);
     return answer == IDOK;

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 
 #include "resources/commands.h"
@@ -175,6 +176,109 @@ TEST(TextEditing, TypeCommitCancelUndoAndReplaceAll) {
     EXPECT_EQ(count(text, "gamma"), 1u) << text;
     EXPECT_EQ(count(text, "new"), 5u) << text;
     EXPECT_EQ(count(text, "old"), 0u) << text;
+    DeleteFileA(work.c_str());
+    DeleteFileA(etf.c_str());
+}
+
+}  // namespace
+
+namespace {
+
+bool putClipboardText(const std::string& text) {
+    if (!OpenClipboard(nullptr)) return false;
+    EmptyClipboard();
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+    bool ok = false;
+    if (block) {
+        std::memcpy(GlobalLock(block), text.c_str(), text.size() + 1);
+        GlobalUnlock(block);
+        ok = SetClipboardData(CF_TEXT, block) != nullptr;
+    }
+    CloseClipboard();
+    return ok;
+}
+
+TEST(TextEditing, TextWindowLimitAndExternalEditor) {
+    char appendLine[MAX_PATH] = {};
+    GetEnvironmentVariableA("KORRIN_APPEND_LINE", appendLine, sizeof appendLine);
+    ASSERT_TRUE(appendLine[0]);
+    const std::string work = e2e::tempPath("korrin-text", ".vrd");
+    {
+        DiagramDocument doc{};
+        ConstructNode* body = e2e::sequence({e2e::statement("first", 1), e2e::statement("second", 2)});
+        ASSERT_TRUE(e2e::writeDiagram(doc, e2e::segment(doc, "main", body), work));
+    }
+    e2e::TestView view(work);
+    ASSERT_TRUE(view.ok());
+    ConstructNode* top = view.level(1);
+    ASSERT_NE(top, nullptr);
+    Rect boxes[2];
+    ASSERT_TRUE(constructBox(view.context(), top, levelInfoOf(top)->body, &boxes[0]));
+    ASSERT_TRUE(constructBox(view.context(), top, levelInfoOf(top)->body->next, &boxes[1]));
+
+    Editor editor;
+    ASSERT_TRUE(editor.start("\"" + work + "\"",
+                             "[Settings]\r\nExternalEditor='" + e2e::windowsPath(appendLine) + "'\r\n"));
+    HWND child = diagramWindow(editor);
+    ASSERT_NE(child, nullptr);
+    SetForegroundWindow(editor.frame);
+    Sleep(500);
+    RECT client;
+    GetClientRect(child, &client);
+    MapWindowPoints(child, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    auto click = [&](int i, int line) {
+        const std::size_t from = editor.log().size();
+        const Rect& b = boxes[i];
+        e2e::leftClick(POINT{client.left + (b.left + b.right) / 2, client.top + (b.top + b.bottom) / 2});
+        return editor.waitFor("select segment 1 line " + std::to_string(line), 5000, from);
+    };
+
+    // Ctrl+Enter: the "Text" window refuses a text over the limit.
+    ASSERT_TRUE(click(1, 2)) << editor.log();
+    std::size_t from = editor.log().size();
+    e2e::sendKeys(editor.frame, {VK_CONTROL}, VK_RETURN);
+    ASSERT_TRUE(editor.waitFor("text window multi-line", 5000, from)) << editor.log().substr(from);
+    HWND dialog = editor.findDialog(5000);
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(putClipboardText(std::string(30000, 'x')));
+    e2e::sendKeys(dialog, {VK_CONTROL}, 'V');
+    e2e::sendKeys(dialog, {VK_MENU}, 'O');
+    ASSERT_TRUE(editor.waitFor("text window too long", 5000, from)) << editor.log().substr(from);
+    HWND told = nextDialog(editor, dialog);
+    ASSERT_NE(told, nullptr);
+    EXPECT_NE(e2e::dialogText(told).find("Text too long."), std::string::npos) << e2e::dialogText(told);
+    PostMessageA(told, WM_COMMAND, IDOK, 0);
+    Sleep(300);
+    e2e::sendKeys(dialog, {}, VK_ESCAPE);
+    ASSERT_TRUE(editor.waitFor("text window cancelled", 5000, from)) << editor.log().substr(from);
+
+    // Alt+Enter (the first statement grows by a line, so it comes last): the external editor appends a line;
+    // the frame is disabled while it runs and enabled afterwards.
+    ASSERT_TRUE(click(0, 1)) << editor.log();
+    from = editor.log().size();
+    e2e::sendKeys(editor.frame, {VK_MENU}, VK_RETURN);
+    ASSERT_TRUE(editor.waitFor("external editor started", 5000, from)) << editor.log().substr(from);
+    EXPECT_FALSE(IsWindowEnabled(editor.frame));
+    ASSERT_TRUE(editor.waitFor("external editor committed", 10000, from)) << editor.log().substr(from);
+    EXPECT_TRUE(IsWindowEnabled(editor.frame));
+
+    from = editor.log().size();
+    editor.command(CMD_FILE_SAVE);
+    ASSERT_TRUE(editor.waitFor("command " + std::to_string(CMD_FILE_SAVE) + " done", 10000, from))
+        << editor.log().substr(from);
+    editor.post(WM_CLOSE);
+    for (int i = 0; i < 2; ++i)
+        if (HWND question = editor.findDialog(1500)) PostMessageA(question, WM_COMMAND, IDNO, 0);
+    EXPECT_EQ(editor.waitExit(), 0);
+
+    const std::string etf = e2e::tempPath("korrin-text", ".etf");
+    Editor exporter;
+    ASSERT_TRUE(exporter.start("-e=\"" + etf + "\" \"" + work + "\"", "", false));
+    EXPECT_EQ(exporter.waitExit(30000), 0);
+    const std::string text = e2e::readFile(etf);
+    EXPECT_EQ(count(text, "appended line"), 1u) << text;
+    EXPECT_EQ(count(text, "second"), 1u) << text;
+    EXPECT_EQ(count(text, "xxxxxxxx"), 0u) << text;
     DeleteFileA(work.c_str());
     DeleteFileA(etf.c_str());
 }
