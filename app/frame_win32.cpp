@@ -442,6 +442,7 @@ DispatchResult runCommand(const CommandRequest& request) {
     memory.dwLength = sizeof memory;
     std::uint64_t freeKb = GlobalMemoryStatusEx(&memory) ? memory.ullAvailVirtual / 1024 : 0;
     const unsigned outer = g_frame.currentCommand;
+    beforeCommand(request.command);
     g_frame.currentCommand = request.command;
     DispatchResult result = dispatchCommand(request, freeKb);
     g_frame.currentCommand = outer;

@@ -382,3 +382,9 @@ bool searchCommand(const CommandRequest& request) {
     }
     return runSearch(*window, CMD_EDIT_CONTINUE_SEARCH);
 }
+
+void forgetSearchWindow(SegmentWindow& window) {
+    if (g_run.window != &window && g_run.scope.document != window.document) return;
+    // The bodies the walk read stay loaded; the records they are in may go with the diagram.
+    g_run = RunningSearch{};
+}

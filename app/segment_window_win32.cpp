@@ -372,6 +372,7 @@ LRESULT CALLBACK KivMDIChildWndProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
         case WM_PAINT:
             if (!window) break;
             paintWindow(*window);
+            directEditFollow(*window);
             return 0;
         case WM_SIZE: {
             if (window) onSize(*window, wParam, lParam);

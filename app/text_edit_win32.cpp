@@ -455,6 +455,41 @@ bool textCommand(const CommandRequest& request) {
             return true;
         case CMD_OPTIONS_EDITORS:
             return editorsDialog();
+        case CMD_TEXT_DELETE:
+        case CMD_TEXT_CUT:
+        case CMD_TEXT_COPY:
+        case CMD_TEXT_PASTE:
+        case CMD_TEXT_UNDO:
+        case CMD_TEXT_SELECT_ALL:
+        case CMD_TEXT_OVERWRITE:
+        case CMD_TEXT_CAPITALIZE: {
+            // Applied to the edit control that is open.
+            HWND edit = g_direct.field;
+            if (!edit) return false;
+            static constexpr struct {
+                unsigned command;
+                UINT message;
+            } kMessages[] = {{CMD_TEXT_DELETE, WM_CLEAR},
+                             {CMD_TEXT_CUT, WM_CUT},
+                             {CMD_TEXT_COPY, WM_COPY},
+                             {CMD_TEXT_PASTE, WM_PASTE},
+                             {CMD_TEXT_UNDO, EM_UNDO}};
+            for (const auto& row : kMessages)
+                if (row.command == request.command) SendMessageA(edit, row.message, 0, 0);
+            if (request.command == CMD_TEXT_SELECT_ALL) SendMessageA(edit, EM_SETSEL, 0, -1);
+            if (request.command == CMD_TEXT_OVERWRITE) setEditOverwrite(edit, !editOverwrite(edit));
+            if (request.command == CMD_TEXT_CAPITALIZE) {
+                g_frameSettings.editUppercase = !g_frameSettings.editUppercase;
+                ensureOptions(edit).rules.uppercase = g_frameSettings.editUppercase;
+                LONG_PTR style = GetWindowLongPtrA(edit, GWL_STYLE);
+                style = g_frameSettings.editUppercase ? (style | ES_UPPERCASE)
+                                                      : (style & ~static_cast<LONG_PTR>(ES_UPPERCASE));
+                SetWindowLongPtrA(edit, GWL_STYLE, style);
+            }
+            resizeDirectField(edit);
+            SetFocus(edit);
+            return true;
+        }
         case CMD_EDIT_TEXT:
         case CMD_EDIT_WINDOW:
         case CMD_EDIT_EXTERNAL: {
@@ -508,6 +543,7 @@ bool undoCommand(const CommandRequest& request) {
 
 void forgetEditWindow(SegmentWindow& window) {
     if (g_direct.window == &window) endDirectEdit(false);
+    forgetSearchWindow(window);
     if (g_viewWindow == &window) g_viewWindow = nullptr;
     purgeWindow(&frameJournal(), reinterpret_cast<WindowId>(&window));
 }
@@ -534,4 +570,25 @@ bool editOverwrite(HWND edit) {
 
 void setEditOverwrite(HWND edit, bool on) {
     ensureOptions(edit).rules.overwrite = on;
+}
+
+void directEditFollow(SegmentWindow& window) {
+    if (!g_direct.field || g_direct.window != &window) return;
+    OpenDiagram* diagram = diagramOf(window);
+    Rect box;
+    if (!diagram || !constructBox(contextOf(diagram), window.shownSegment, g_direct.node, &box)) return;
+    const RECT at{box.left - window.scrollX, box.top - window.scrollY, box.right - window.scrollX,
+                  box.bottom - window.scrollY};
+    if (EqualRect(&at, &g_direct.origin)) return;
+    g_direct.origin = at;
+    SetWindowPos(g_direct.field, HWND_TOP, at.left, at.top, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    resizeDirectField(g_direct.field);
+}
+
+void beforeCommand(unsigned command) {
+    if (!g_direct.field) return;
+    const CommandInfo* info = findCommand(command);
+    if (info && (info->owner == CommandOwner::text || info->owner == CommandOwner::search)) return;
+    if (command == CMD_TEXT_HELP || command == CMD_HELP_ON_TEXT) return;
+    endDirectEdit(true);
 }

@@ -69,3 +69,16 @@ void setEditOverwrite(HWND edit, bool on);
 // Sent by the program's edit controls to their parent when the caret or
 // the selection may have moved.
 constexpr UINT kEditCaretMoved = WM_APP + 0x21;
+
+// The direct edit field of `window` follows its construct (after the
+// window scrolled, was resized or laid out again).
+void directEditFollow(SegmentWindow& window);
+
+// Before the frame carries out `command`: a text edited in the diagram is
+// committed first, unless the command works on the edit itself (text
+// editing, search, help).
+void beforeCommand(unsigned command);
+
+// A window closes: a search that ran in it or in its diagram is forgotten
+// (search_win32.cpp).
+void forgetSearchWindow(SegmentWindow& window);
