@@ -7,11 +7,13 @@
 #include "app/settings.h"
 #include "app/view_win32.h"
 #include "config/language_config.h"
+#include "core/allocator.h"
 #include "core/host.h"
 #include "edit/construct_commands.h"
 #include "edit/text_edit.h"
 #include "edit/undo_journal.h"
 #include "resources/strings.h"
+#include "view/layout.h"
 
 namespace {
 
@@ -255,9 +257,70 @@ struct DirectEdit {
     unsigned command = 0;
     RECT origin{};  // where the construct's box starts (client coordinates)
     bool ending = false;
+    // While the field is open the construct shows the text being typed, so
+    // that the diagram is laid out around it: the construct's own string
+    // waits here and comes back before the commit records the change.
+    char* original = nullptr;
+    char* preview = nullptr;
+    bool previewing = false;
 };
 DirectEdit g_direct;
 constexpr int kDirectFieldId = 0x7FF0;
+
+// The string the field's text lives in, read and replaced without freeing.
+char* fieldString(ConstructNode* node, int field) {
+    switch (field) {
+        case kFieldLeftLabel:
+            return node->leftLabel;
+        case kFieldRightLabel:
+            return node->rightLabel;
+        default:
+            return node->type == ConstructType::KivCond ? partPtr<char>(node, 1) : partPtr<char>(node, 0);
+    }
+}
+
+void replaceFieldString(ConstructNode* node, int field, char* text) {
+    switch (field) {
+        case kFieldLeftLabel:
+            node->leftLabel = text;
+            break;
+        case kFieldRightLabel:
+            node->rightLabel = text;
+            break;
+        default:
+            setPartPtr(node, node->type == ConstructType::KivCond ? 1 : 0, text);
+            break;
+    }
+}
+
+void relayout(SegmentWindow& window) {
+    invalidateSegmentLayout(window.shownSegment);
+    if (OpenDiagram* diagram = diagramOf(window)) diagramChanged(diagram, false);
+}
+
+// The construct shows `text` while it is edited.
+void showPreview(const std::string& text) {
+    char* copy = memStrDup(text.c_str());
+    if (!copy) return;  // the diagram keeps what it showed
+    if (!g_direct.previewing) {
+        g_direct.original = fieldString(g_direct.node, g_direct.fieldCode);
+        g_direct.previewing = true;
+    }
+    replaceFieldString(g_direct.node, g_direct.fieldCode, copy);
+    memFree(g_direct.preview);
+    g_direct.preview = copy;
+    relayout(*g_direct.window);
+}
+
+// The construct's own string back.
+void endPreview() {
+    if (!g_direct.previewing) return;
+    replaceFieldString(g_direct.node, g_direct.fieldCode, g_direct.original);
+    memFree(g_direct.preview);
+    g_direct.preview = nullptr;
+    g_direct.original = nullptr;
+    g_direct.previewing = false;
+}
 
 void resizeDirectField(HWND edit) {
     if (edit != g_direct.field) return;
@@ -282,6 +345,7 @@ void resizeDirectField(HWND edit) {
     }
     SelectObject(dc, old);
     ReleaseDC(edit, dc);
+    if (!g_direct.ending && text != fieldText(g_direct.node, g_direct.fieldCode)) showPreview(text);
     const RECT& o = g_direct.origin;
     const int w = std::max<int>(o.right - o.left, width + 3 * tm.tmAveCharWidth + 8);
     const int h = std::max<int>(o.bottom - o.top, lines * tm.tmHeight + 8);
@@ -402,6 +466,7 @@ void endDirectEdit(bool commit) {
         std::string text(static_cast<std::size_t>(length) + 1, '\0');
         GetWindowTextA(g_direct.field, text.data(), length + 1);
         text.resize(static_cast<std::size_t>(length));
+        endPreview();
         EditContext context = editContextOf(*window);
         const CommitResult result =
             commitFieldText(context, g_direct.command, g_direct.node, g_direct.fieldCode, text);
@@ -414,6 +479,7 @@ void endDirectEdit(bool commit) {
         diagnosticsLine("direct edit %s", result == CommitResult::Committed ? "committed" : "unchanged");
         if (result == CommitResult::Committed) finishEdit(*window);
     } else {
+        endPreview();
         diagnosticsLine("direct edit cancelled");
     }
     HWND field = g_direct.field;
@@ -423,6 +489,7 @@ void endDirectEdit(bool commit) {
     DestroyWindow(field);
     DeleteObject(font);
     window->editField = 0;
+    relayout(*window);
     HWND parent = static_cast<HWND>(window->hwnd);
     InvalidateRect(parent, nullptr, TRUE);
     SetFocus(parent);

@@ -158,23 +158,6 @@ void commitText(SegmentWindow& window, unsigned command, ConstructNode* node, in
     if (result == CommitResult::Committed) finishEdit(window);
 }
 
-// The editor's file as a construct text: line ends as CR LF, the line
-// breaks an editor puts at the end dropped.
-std::string constructTextOf(const std::string& file) {
-    std::string text;
-    text.reserve(file.size());
-    for (std::size_t i = 0; i < file.size() && file[i] != '\0'; ++i) {
-        if (file[i] == '\r') continue;
-        if (file[i] == '\n') {
-            text += "\r\n";
-            continue;
-        }
-        text += file[i];
-    }
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    return text;
-}
-
 }  // namespace
 
 bool editInTextWindow(SegmentWindow& window, int field) {
@@ -277,7 +260,7 @@ bool editExternally(SegmentWindow& window, int field) {
     bool stillThere = false;
     forEachWindow(g_segmentWindows, [&](SegmentWindow& w) { stillThere = stillThere || &w == &window; });
     if (!stillThere || window.selectionFirst != node) return false;
-    commitText(window, CMD_EDIT_EXTERNAL, node, field, constructTextOf(file), "external editor");
+    commitText(window, CMD_EDIT_EXTERNAL, node, field, textFromEditorFile(file), "external editor");
     return true;
 }
 

@@ -231,3 +231,18 @@ std::string pasteText(const EditControlOptions& options, std::string_view clipbo
     if (options.uppercase) upperCase(text.data());
     return text;
 }
+
+std::string textFromEditorFile(std::string_view file) {
+    std::string text;
+    text.reserve(file.size());
+    for (std::size_t i = 0; i < file.size() && file[i] != '\0'; ++i) {
+        if (file[i] == '\r') continue;
+        if (file[i] == '\n') {
+            text += "\r\n";
+            continue;
+        }
+        text += file[i];
+    }
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    return text;
+}

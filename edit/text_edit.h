@@ -128,6 +128,11 @@ CharAction typedChar(const EditControlOptions& options, std::string_view line, i
 // them, upper case when asked. The clipboard itself is not changed.
 std::string pasteText(const EditControlOptions& options, std::string_view clipboard);
 
+// The external editor's file as a construct text: line ends become CR LF,
+// the line breaks an editor puts at the end go, and the text ends at a
+// NUL byte.
+std::string textFromEditorFile(std::string_view file);
+
 // The field is edited in the multi-line form: the own text; labels are
 // single-line.
 inline bool fieldIsMultiLine(int field) {

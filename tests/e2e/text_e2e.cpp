@@ -59,7 +59,7 @@ TEST(TextEditing, TypeCommitCancelUndoAndReplaceAll) {
     ASSERT_TRUE(view.ok());
     ConstructNode* top = view.level(1);
     ASSERT_NE(top, nullptr);
-    Rect boxes[3];
+    Rect boxes[7];
     ConstructNode* n = levelInfoOf(top)->body;
     for (Rect& box : boxes) {
         ASSERT_TRUE(constructBox(view.context(), top, n, &box));
@@ -107,6 +107,20 @@ TEST(TextEditing, TypeCommitCancelUndoAndReplaceAll) {
     type(editor.frame, "q");
     e2e::sendKeys(editor.frame, {}, VK_ESCAPE);
     ASSERT_TRUE(editor.waitFor("direct edit cancelled", 5000, from)) << editor.log().substr(from);
+
+    // Shift+Enter breaks the line; the diagram is laid out around the
+    // growing construct (the picture shows it) and Enter commits.
+    ASSERT_TRUE(click(6, 7));
+    from = editor.log().size();
+    type(editor.frame, "four old");
+    e2e::sendKeys(editor.frame, {VK_SHIFT}, VK_RETURN);
+    type(editor.frame, "world");
+    Sleep(300);
+    char shots[MAX_PATH] = {};
+    GetEnvironmentVariableA("KORRIN_SCREENSHOTS", shots, sizeof shots);
+    e2e::saveScreenPng(client, std::string(shots) + "/text-direct-edit.png");
+    e2e::sendKeys(editor.frame, {}, VK_RETURN);
+    ASSERT_TRUE(editor.waitFor("direct edit committed", 5000, from)) << editor.log().substr(from);
 
     // Search/Replace (Ctrl+H): "old" with "new", Replace all.
     from = editor.log().size();
@@ -170,6 +184,7 @@ TEST(TextEditing, TypeCommitCancelUndoAndReplaceAll) {
     EXPECT_EQ(exporter.waitExit(30000), 0);
     const std::string text = e2e::readFile(etf);
     EXPECT_EQ(count(text, "hello"), 1u) << text;
+    EXPECT_EQ(count(text, "world"), 1u) << text;
     EXPECT_EQ(count(text, "alpha"), 0u) << text;
     EXPECT_EQ(count(text, "beta"), 1u) << "Undo took the second commit back: " << text;
     EXPECT_EQ(count(text, "zz"), 0u) << text;

@@ -82,6 +82,9 @@ TEST(TextEdit, PasteTakesTheFirstLineOfASingleLineField) {
     oem.oemFont = true;
     EXPECT_EQ(pasteText(oem, "\xC4 \x80").substr(0, 2), "\xC4 ");
     EXPECT_NE(pasteText(oem, "\x80"), "\x80");
+    // The external editor's file: any line ends, the final ones dropped.
+    EXPECT_EQ(textFromEditorFile("a\nb\r\nc\r\n\r\n"), "a\r\nb\r\nc");
+    EXPECT_EQ(textFromEditorFile(std::string("x\0y", 3)), "x");
 }
 
 TEST(TextEdit, DefaultActionChooser) {
