@@ -453,7 +453,8 @@ bool initApplication(const std::string& line, int showMode) {
         layoutFrame();
     }
 
-    // Text editor subclasses come with the text editor; hot keys.
+    // The program's edit control class; hot keys.
+    registerEditClass(g_frame.instance);
     deriveHotKeys();
 
     // The batch conversion, or the file of the command line.

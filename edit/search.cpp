@@ -426,8 +426,11 @@ ReplaceResult replaceHit(EditContext& context, unsigned command, const SearchSco
     text.append(with);
     text.append(old.substr(static_cast<std::size_t>(hit.match.start + hit.match.length)));
     if (text.size() >= static_cast<std::size_t>(kTextLimit)) return ReplaceResult::TooLong;
-    // The replaced range is the selection the record keeps for the next Undo.
+    // The window shows the match when it is replaced: the record keeps that
+    // segment (Undo goes back there) and the match as the selection.
     if (context.view) {
+        if (ConstructNode* level = enclosingLevel(hit.node)) context.view->segment = level;
+        context.view->state.selection = {hit.node, hit.node};
         context.view->state.field = hit.field;
         context.view->state.caret = hit.match.start;
         context.view->state.caretEnd = hit.match.start + hit.match.length;

@@ -180,7 +180,7 @@ TEST_F(SearchTest, ContinueFromTheCaretOfAnEditedText) {
 
 TEST_F(SearchTest, ReplaceAllThenUndoTakesBackTheLastReplacement) {
     HostRecorder host;
-    load("*\"x = x\" If{8:[\"x\"] 2:[\"a\" \"x x\"]} \"none\"");
+    load("*\"x = x\" If{8:[\"x\"] 2:[\"a\"]} Level{4:[\"x x\"]} \"none\"");
     ConstructNode* first = levelInfoOf(doc.root)->body;
     // A text that the replacement would make too long is left as it is.
     ConstructNode* big = lastOf(first);
@@ -199,10 +199,15 @@ TEST_F(SearchTest, ReplaceAllThenUndoTakesBackTheLastReplacement) {
     EXPECT_EQ(host.messages.size(), 1u);
     EXPECT_TRUE(host.saw(IDS_RESULT_TOO_LONG));
     setText(big, memStrDup("none"));
-    EXPECT_EQ(body(), "\"yyyy = yyyy\" If{8:[\"yyyy\"] 2:[\"a\" \"yyyy yyyy\"]} \"none\"");
+    EXPECT_EQ(body(), "\"yyyy = yyyy\" If{8:[\"yyyy\"] 2:[\"a\"]} Level{4:[\"yyyy yyyy\"]} \"none\"");
     EXPECT_EQ(journal.current->command, CMD_EDIT_SEARCH);
+    // The last replacement was made in the segment below: Undo acts there.
+    ConstructNode* level = lastOf(first)->up;
+    EXPECT_EQ(journal.current->segment, level);
+    EXPECT_EQ(view.segment, level);
+    EXPECT_TRUE(canUndo(&journal, doc.root));
     ASSERT_TRUE(undo(&journal, context));
-    EXPECT_EQ(body(), "\"yyyy = yyyy\" If{8:[\"yyyy\"] 2:[\"a\" \"yyyy x\"]} \"none\"");
+    EXPECT_EQ(body(), "\"yyyy = yyyy\" If{8:[\"yyyy\"] 2:[\"a\"]} Level{4:[\"yyyy x\"]} \"none\"");
     EXPECT_EQ(view.state.caret, 5);  // the match comes back selected
     EXPECT_EQ(view.state.caretEnd, 6);
 }
