@@ -490,6 +490,9 @@ bool commandEnabled(unsigned command) {
             break;
     }
     if (command >= CMD_TOOL_FIRST && command <= CMD_TOOL_LAST) return toolAvailable(command);
+    // The text-input commands act on the text being edited in the diagram.
+    if (command >= CMD_TEXT_DELETE && command <= CMD_TEXT_HELP_ON_WORD && command != CMD_TEXT_HELP)
+        return directEditActive();
     if (command >= CMD_RECENT_OPEN_FIRST && command < CMD_RECENT_OPEN_FIRST + kRecentMax)
         return recentEntry(g_frame.recent.open, static_cast<int>(command - CMD_RECENT_OPEN_FIRST)) != nullptr;
     if (command >= CMD_RECENT_INSERT_FIRST && command < CMD_RECENT_INSERT_FIRST + kRecentMax)
