@@ -65,19 +65,10 @@ void fillDialog(HWND dialog, const SearchRequest& r) {
     CheckRadioButton(dialog, IDC_AREA_SEGMENT, IDC_AREA_TO_DIAGRAM_END, kAreaButtons[area]);
 }
 
-std::string itemText(HWND dialog, int id) {
-    HWND item = GetDlgItem(dialog, id);
-    const int length = GetWindowTextLengthA(item);
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    GetWindowTextA(item, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(length));
-    return text;
-}
-
 SearchRequest readDialog(HWND dialog) {
     SearchRequest r;
-    r.searchText = itemText(dialog, IDC_SEARCH_TEXT).substr(0, kSearchTextMax);
-    r.replaceText = itemText(dialog, IDC_SEARCH_REPLACE_TEXT).substr(0, kSearchTextMax);
+    r.searchText = windowTextOf(GetDlgItem(dialog, IDC_SEARCH_TEXT)).substr(0, kSearchTextMax);
+    r.replaceText = windowTextOf(GetDlgItem(dialog, IDC_SEARCH_REPLACE_TEXT)).substr(0, kSearchTextMax);
     r.matchCase = IsDlgButtonChecked(dialog, IDC_SEARCH_CASE) == BST_CHECKED;
     r.wholeWord = IsDlgButtonChecked(dialog, IDC_SEARCH_WORD) == BST_CHECKED;
     r.ignoreWhiteSpace = IsDlgButtonChecked(dialog, IDC_SEARCH_WHITE) == BST_CHECKED;
@@ -221,14 +212,6 @@ INT_PTR CALLBACK askDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
     return FALSE;
 }
 
-ViewContext contextOf(OpenDiagram* diagram) {
-    ViewContext ctx;
-    ctx.state = diagram->view.get();
-    ctx.display = &diagram->display;
-    ctx.config = &g_languageConfig;
-    return ctx;
-}
-
 // Shows the hit: its segment in the window, the construct selected, the
 // field and the matched characters as the window's caret range.
 SegmentWindow* showHit(const SearchHit& hit) {
@@ -246,7 +229,7 @@ RECT matchOnScreen(SegmentWindow& window) {
     RECT r{0, 0, 0, 0};
     OpenDiagram* diagram = diagramOf(window);
     Rect box;
-    if (diagram && selectionBox(contextOf(diagram), window, &box)) {
+    if (diagram && selectionBox(diagramContext(diagram), window, &box)) {
         r = RECT{box.left - window.scrollX, box.top - window.scrollY, box.right - window.scrollX,
                  box.bottom - window.scrollY};
         MapWindowPoints(static_cast<HWND>(window.hwnd), nullptr, reinterpret_cast<POINT*>(&r), 2);
@@ -281,16 +264,7 @@ bool runSearch(SegmentWindow& start, unsigned command) {
         if (answer == IDCANCEL || answer <= 0) break;
         if (answer == IDC_REPLACE_NO) continue;
         EditContext context = editContextOf(*window);
-        switch (replaceHit(context, command, g_run.scope, matcher, g_run.cursor, hit)) {
-            case ReplaceResult::Replaced:
-                ++replaced;
-                break;
-            case ReplaceResult::TooLong:
-                showMessage(IDS_RESULT_TOO_LONG, kBoxDefault);
-                break;
-            case ReplaceResult::Failed:
-                break;
-        }
+        if (replaceReported(context, command, g_run.scope, matcher, g_run.cursor, hit)) ++replaced;
         if (answer == IDC_REPLACE_ALL) {
             SearchHit last;
             replaced += replaceAll(context, command, g_run.scope, matcher, g_run.cursor, &last);

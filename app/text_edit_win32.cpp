@@ -73,14 +73,6 @@ void hookRepaint(void*, DiagramDocument* document) {
     if (OpenDiagram* diagram = diagramOfDocument(document)) diagramChanged(diagram, false);
 }
 
-ViewContext contextOf(OpenDiagram* diagram) {
-    ViewContext ctx;
-    ctx.state = diagram->view.get();
-    ctx.display = &diagram->display;
-    ctx.config = &g_languageConfig;
-    return ctx;
-}
-
 bool labelsShown(const SegmentWindow& window) {
     OpenDiagram* diagram = diagramOf(window);
     return diagram && diagram->display.showLeftLabels;
@@ -324,10 +316,7 @@ void endPreview() {
 
 void resizeDirectField(HWND edit) {
     if (edit != g_direct.field) return;
-    const int length = GetWindowTextLengthA(edit);
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    GetWindowTextA(edit, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(length));
+    const std::string text = windowTextOf(edit);
     HDC dc = GetDC(edit);
     HGDIOBJ old = SelectObject(dc, g_direct.font);
     TEXTMETRICA tm{};
@@ -359,7 +348,7 @@ bool startDirectEdit(SegmentWindow& window, int field, unsigned command, WPARAM 
     if (!diagram || !node || !fieldEditable(node, field)) return false;
     HWND parent = static_cast<HWND>(window.hwnd);
     Rect box;
-    if (!constructBox(contextOf(diagram), window.shownSegment, node, &box)) return false;
+    if (!constructBox(diagramContext(diagram), window.shownSegment, node, &box)) return false;
     g_direct.origin = RECT{box.left - window.scrollX, box.top - window.scrollY, box.right - window.scrollX,
                            box.bottom - window.scrollY};
     const bool multi = fieldIsMultiLine(field);
@@ -462,10 +451,7 @@ void endDirectEdit(bool commit) {
     g_direct.ending = true;
     SegmentWindow* window = g_direct.window;
     if (commit) {
-        const int length = GetWindowTextLengthA(g_direct.field);
-        std::string text(static_cast<std::size_t>(length) + 1, '\0');
-        GetWindowTextA(g_direct.field, text.data(), length + 1);
-        text.resize(static_cast<std::size_t>(length));
+        const std::string text = windowTextOf(g_direct.field);
         endPreview();
         EditContext context = editContextOf(*window);
         const CommitResult result =
@@ -619,10 +605,7 @@ bool directEditCaret(ConstructNode** node, int* field, int* caret, std::string* 
     if (!g_direct.field) return false;
     DWORD start = 0, end = 0;
     SendMessageA(g_direct.field, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    const int length = GetWindowTextLengthA(g_direct.field);
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    GetWindowTextA(g_direct.field, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(length));
+    const std::string text = windowTextOf(g_direct.field);
     *node = g_direct.node;
     *field = g_direct.fieldCode;
     *caret = static_cast<int>(end);
@@ -643,7 +626,7 @@ void directEditFollow(SegmentWindow& window) {
     if (!g_direct.field || g_direct.window != &window) return;
     OpenDiagram* diagram = diagramOf(window);
     Rect box;
-    if (!diagram || !constructBox(contextOf(diagram), window.shownSegment, g_direct.node, &box)) return;
+    if (!diagram || !constructBox(diagramContext(diagram), window.shownSegment, g_direct.node, &box)) return;
     const RECT at{box.left - window.scrollX, box.top - window.scrollY, box.right - window.scrollX,
                   box.bottom - window.scrollY};
     if (EqualRect(&at, &g_direct.origin)) return;
@@ -658,4 +641,20 @@ void beforeCommand(unsigned command) {
     if (info && (info->owner == CommandOwner::text || info->owner == CommandOwner::search)) return;
     if (command == CMD_TEXT_HELP || command == CMD_HELP_ON_TEXT) return;
     endDirectEdit(true);
+}
+
+ViewContext diagramContext(OpenDiagram* diagram) {
+    ViewContext ctx;
+    ctx.state = diagram->view.get();
+    ctx.display = &diagram->display;
+    ctx.config = &g_languageConfig;
+    return ctx;
+}
+
+std::string windowTextOf(HWND window) {
+    const int length = GetWindowTextLengthA(window);
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const int got = GetWindowTextA(window, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
+    return text;
 }

@@ -14,6 +14,7 @@
 #include "edit/edit_context.h"
 #include "view/segment_window.h"
 
+struct OpenDiagram;
 struct UndoJournal;
 
 // The frame's undo journal and the editing context of a segment window:
@@ -24,6 +25,11 @@ EditContext editContextOf(SegmentWindow& window);
 // After a command ran in the context: the window takes its state back,
 // and the diagram's windows lay out and repaint.
 void finishEdit(SegmentWindow& window);
+
+// The screen view's context of a diagram (layout state, display, configuration).
+ViewContext diagramContext(OpenDiagram* diagram);
+// The text of a window (an edit control).
+std::string windowTextOf(HWND window);
 
 // Registers "KorrinEdit" (once).
 bool registerEditClass(HINSTANCE instance);

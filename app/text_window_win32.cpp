@@ -16,14 +16,6 @@
 
 namespace {
 
-std::string windowText(HWND window) {
-    const int length = GetWindowTextLengthA(window);
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    GetWindowTextA(window, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(length));
-    return text;
-}
-
 struct TextWindowData {
     std::string text;
     bool multi = true;
@@ -120,7 +112,7 @@ INT_PTR CALLBACK textDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
                 case IDOK:
                 case IDCANCEL: {
                     if (LOWORD(wParam) == IDOK) {
-                        std::string text = windowText(GetDlgItem(dialog, IDC_TEXT_FIELD));
+                        std::string text = windowTextOf(GetDlgItem(dialog, IDC_TEXT_FIELD));
                         if (text.size() >= static_cast<std::size_t>(kTextLimit)) {
                             diagnosticsLine("text window too long %zu", text.size());
                             showMessage(IDS_TEXT_TOO_LONG, kBoxDefault);

@@ -398,21 +398,6 @@ bool findNext(const SearchScope& scope, const SearchMatcher& matcher, SearchCurs
     return false;
 }
 
-namespace {
-
-struct ReplaceData {
-    ConstructNode* node;
-    int field;
-    std::string_view text;
-};
-
-int replaceChange(EditContext& context, UndoRecord* record, void* data) {
-    auto* d = static_cast<ReplaceData*>(data);
-    return journalSetField(record, context.document, d->node, d->field, d->text);
-}
-
-}  // namespace
-
 ReplaceResult replaceHit(EditContext& context, unsigned command, const SearchScope& scope,
                          const SearchMatcher& matcher, SearchCursor& cursor, const SearchHit& hit) {
     (void)scope;
@@ -435,8 +420,7 @@ ReplaceResult replaceHit(EditContext& context, unsigned command, const SearchSco
         context.view->state.caret = hit.match.start;
         context.view->state.caretEnd = hit.match.start + hit.match.length;
     }
-    ReplaceData data{hit.node, hit.field, text};
-    if (!runEditCommand(context, command, replaceChange, &data)) return ReplaceResult::Failed;
+    if (!runFieldChange(context, command, hit.node, hit.field, text)) return ReplaceResult::Failed;
     if (context.view) {
         context.view->state.caret = hit.match.start;
         context.view->state.caretEnd = hit.match.start + static_cast<int>(with.size());
@@ -446,22 +430,21 @@ ReplaceResult replaceHit(EditContext& context, unsigned command, const SearchSco
     return ReplaceResult::Replaced;
 }
 
+bool replaceReported(EditContext& context, unsigned command, const SearchScope& scope,
+                     const SearchMatcher& matcher, SearchCursor& cursor, const SearchHit& hit) {
+    const ReplaceResult result = replaceHit(context, command, scope, matcher, cursor, hit);
+    if (result == ReplaceResult::TooLong) showMessage(IDS_RESULT_TOO_LONG, kBoxDefault);
+    return result == ReplaceResult::Replaced;
+}
+
 long replaceAll(EditContext& context, unsigned command, const SearchScope& scope,
                 const SearchMatcher& matcher, SearchCursor& cursor, SearchHit* lastHit) {
     long count = 0;
     SearchHit hit;
     while (findNext(scope, matcher, cursor, &hit)) {
-        switch (replaceHit(context, command, scope, matcher, cursor, hit)) {
-            case ReplaceResult::Replaced:
-                ++count;
-                if (lastHit) *lastHit = hit;
-                break;
-            case ReplaceResult::TooLong:
-                showMessage(IDS_RESULT_TOO_LONG, kBoxDefault);
-                break;
-            case ReplaceResult::Failed:
-                break;
-        }
+        if (!replaceReported(context, command, scope, matcher, cursor, hit)) continue;
+        ++count;
+        if (lastHit) *lastHit = hit;
     }
     return count;
 }

@@ -143,6 +143,11 @@ enum class ReplaceResult { Replaced, TooLong, Failed };
 ReplaceResult replaceHit(EditContext& context, unsigned command, const SearchScope& scope,
                          const SearchMatcher& matcher, SearchCursor& cursor, const SearchHit& hit);
 
+// replaceHit, and a result that would be too long reported with
+// "Resulting text too long. Unable to replace text.". True when replaced.
+bool replaceReported(EditContext& context, unsigned command, const SearchScope& scope,
+                     const SearchMatcher& matcher, SearchCursor& cursor, const SearchHit& hit);
+
 // Replace all: every further match of the area (from the cursor), each in
 // its own undo record; a result that would be too long is reported with
 // "Resulting text too long. Unable to replace text." and left unchanged.

@@ -70,17 +70,6 @@ char* copyOf(std::string_view text, bool* failed) {
     return copy;
 }
 
-struct CommitData {
-    ConstructNode* node;
-    int field;
-    std::string_view text;
-};
-
-int commitChange(EditContext& context, UndoRecord* record, void* data) {
-    auto* d = static_cast<CommitData*>(data);
-    return journalSetField(record, context.document, d->node, d->field, d->text);
-}
-
 }  // namespace
 
 int journalSetField(UndoRecord* record, DiagramDocument* document, ConstructNode* node, int field,
@@ -107,14 +96,34 @@ int journalSetField(UndoRecord* record, DiagramDocument* document, ConstructNode
     return 0;
 }
 
+namespace {
+
+struct FieldChange {
+    ConstructNode* node;
+    int field;
+    std::string_view text;
+};
+
+int fieldChange(EditContext& context, UndoRecord* record, void* data) {
+    auto* d = static_cast<FieldChange*>(data);
+    return journalSetField(record, context.document, d->node, d->field, d->text);
+}
+
+}  // namespace
+
+int runFieldChange(EditContext& context, unsigned command, ConstructNode* node, int field,
+                   std::string_view text) {
+    FieldChange data{node, field, text};
+    return runEditCommand(context, command, fieldChange, &data);
+}
+
 CommitResult commitFieldText(EditContext& context, unsigned command, ConstructNode* node, int field,
                              std::string_view text) {
     if (!fieldEditable(node, field)) return CommitResult::Refused;
     if (text.size() >= static_cast<std::size_t>(kTextLimit)) return CommitResult::TooLong;
     if (text == fieldText(node, field)) return CommitResult::Unchanged;
-    CommitData data{node, field, text};
-    return runEditCommand(context, command, commitChange, &data) ? CommitResult::Committed
-                                                                 : CommitResult::Refused;
+    return runFieldChange(context, command, node, field, text) ? CommitResult::Committed
+                                                               : CommitResult::Refused;
 }
 
 // ---------------------------------------------------------------------------

@@ -51,6 +51,11 @@ const char* fieldText(const ConstructNode* node, int field);
 int journalSetField(UndoRecord* record, DiagramDocument* document, ConstructNode* node, int field,
                     std::string_view text);
 
+// Replaces the field's text as one undoable command (runEditCommand):
+// what runEditCommand returns.
+int runFieldChange(EditContext& context, unsigned command, ConstructNode* node, int field,
+                   std::string_view text);
+
 enum class CommitResult { Committed, Unchanged, TooLong, Refused };
 
 // Commits an edited text: one undo record under `command` (one of the three

@@ -8,7 +8,9 @@
 #include <windows.h>
 
 #include <cstring>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "resources/commands.h"
 #include "resources/dialog_ids.h"
@@ -45,45 +47,76 @@ HWND nextDialog(const Editor& editor, HWND except) {
     return nullptr;
 }
 
-TEST(TextEditing, TypeCommitCancelUndoAndReplaceAll) {
-    const std::string work = e2e::tempPath("korrin-text", ".vrd");
-    {
-        DiagramDocument doc{};
-        ConstructNode* body =
-            e2e::sequence({e2e::statement("alpha", 1), e2e::statement("beta", 2), e2e::statement("gamma", 3),
-                           e2e::statement("old one", 4), e2e::statement("two old old", 5),
-                           e2e::statement("old three", 6), e2e::statement("four old", 7)});
-        ASSERT_TRUE(e2e::writeDiagram(doc, e2e::segment(doc, "main", body), work));
-    }
-    e2e::TestView view(work);
-    ASSERT_TRUE(view.ok());
-    ConstructNode* top = view.level(1);
-    ASSERT_NE(top, nullptr);
-    Rect boxes[7];
-    ConstructNode* n = levelInfoOf(top)->body;
-    for (Rect& box : boxes) {
-        ASSERT_TRUE(constructBox(view.context(), top, n, &box));
-        n = n->next;
-    }
-
+// A diagram of statements (statement i on line i + 1) opened in the
+// editor, with their boxes on the screen as this process lays them out.
+struct Session {
+    std::string work = e2e::tempPath("korrin-text", ".vrd");
+    std::vector<Rect> boxes;
     Editor editor;
-    ASSERT_TRUE(editor.start("\"" + work + "\""));
-    HWND child = diagramWindow(editor);
-    ASSERT_NE(child, nullptr);
-    SetForegroundWindow(editor.frame);
-    Sleep(500);
-    RECT client;
-    GetClientRect(child, &client);
-    MapWindowPoints(child, nullptr, reinterpret_cast<POINT*>(&client), 2);
-    auto click = [&](int i, int line) {
+    RECT client{};
+
+    bool open(std::initializer_list<const char*> texts, const std::string& settings = std::string()) {
+        DiagramDocument doc{};
+        std::vector<ConstructNode*> nodes;
+        for (const char* t : texts) nodes.push_back(e2e::statement(t, static_cast<int>(nodes.size()) + 1));
+        ConstructNode* body = nodes.front();
+        for (std::size_t i = 1; i < nodes.size(); ++i) {
+            nodes[i - 1]->next = nodes[i];
+            nodes[i]->up = nodes[i - 1];
+        }
+        if (!e2e::writeDiagram(doc, e2e::segment(doc, "main", body), work)) return false;
+        e2e::TestView view(work);
+        ConstructNode* top = view.ok() ? view.level(1) : nullptr;
+        if (!top) return false;
+        for (ConstructNode* n = levelInfoOf(top)->body; n; n = n->next) {
+            boxes.emplace_back();
+            if (!constructBox(view.context(), top, n, &boxes.back())) return false;
+        }
+        if (!editor.start("\"" + work + "\"", settings)) return false;
+        HWND child = diagramWindow(editor);
+        if (!child) return false;
+        SetForegroundWindow(editor.frame);
+        Sleep(500);
+        GetClientRect(child, &client);
+        MapWindowPoints(child, nullptr, reinterpret_cast<POINT*>(&client), 2);
+        return true;
+    }
+    // A click on statement i selects it.
+    bool click(int i) {
         const std::size_t from = editor.log().size();
-        const Rect& b = boxes[i];
+        const Rect& b = boxes[static_cast<std::size_t>(i)];
         e2e::leftClick(POINT{client.left + (b.left + b.right) / 2, client.top + (b.top + b.bottom) / 2});
-        return editor.waitFor("select segment 1 line " + std::to_string(line), 5000, from);
-    };
+        return editor.waitFor("select segment 1 line " + std::to_string(i + 1), 5000, from);
+    }
+    // Saves, closes the editor and exports the saved diagram: the transfer file's text.
+    std::string saveAndExport() {
+        const std::size_t from = editor.log().size();
+        editor.command(CMD_FILE_SAVE);
+        EXPECT_TRUE(editor.waitFor("command " + std::to_string(CMD_FILE_SAVE) + " done", 10000, from))
+            << editor.log().substr(from);
+        editor.post(WM_CLOSE);
+        for (int i = 0; i < 2; ++i)
+            if (HWND question = editor.findDialog(1500)) PostMessageA(question, WM_COMMAND, IDNO, 0);
+        EXPECT_EQ(editor.waitExit(), 0);
+        const std::string etf = e2e::tempPath("korrin-text", ".etf");
+        Editor exporter;
+        EXPECT_TRUE(exporter.start("-e=\"" + etf + "\" \"" + work + "\"", "", false));
+        EXPECT_EQ(exporter.waitExit(30000), 0);
+        const std::string text = e2e::readFile(etf);
+        DeleteFileA(etf.c_str());
+        return text;
+    }
+    ~Session() { DeleteFileA(work.c_str()); }
+};
+
+TEST(TextEditing, TypeCommitCancelUndoAndReplaceAll) {
+    Session session;
+    ASSERT_TRUE(session.open({"alpha", "beta", "gamma", "old one", "two old old", "old three", "four old"}))
+        << session.editor.log();
+    Editor& editor = session.editor;
 
     // Typing over a selected statement replaces its text; Enter commits.
-    ASSERT_TRUE(click(0, 1)) << editor.log();
+    ASSERT_TRUE(session.click(0)) << editor.log();
     std::size_t from = editor.log().size();
     type(editor.frame, "hello");
     ASSERT_TRUE(editor.waitFor("direct edit " + std::to_string(CMD_EDIT_TEXT) + " field 3", 5000, from))
@@ -92,7 +125,7 @@ TEST(TextEditing, TypeCommitCancelUndoAndReplaceAll) {
     ASSERT_TRUE(editor.waitFor("direct edit committed", 5000, from)) << editor.log().substr(from);
 
     // A second commit, then Undo (Alt+Backspace) takes it back.
-    ASSERT_TRUE(click(1, 2));
+    ASSERT_TRUE(session.click(1));
     from = editor.log().size();
     type(editor.frame, "zz");
     e2e::sendKeys(editor.frame, {}, VK_RETURN);
@@ -102,7 +135,7 @@ TEST(TextEditing, TypeCommitCancelUndoAndReplaceAll) {
         << editor.log().substr(from);
 
     // Esc leaves the text as it was.
-    ASSERT_TRUE(click(2, 3));
+    ASSERT_TRUE(session.click(2));
     from = editor.log().size();
     type(editor.frame, "q");
     e2e::sendKeys(editor.frame, {}, VK_ESCAPE);
@@ -110,7 +143,7 @@ TEST(TextEditing, TypeCommitCancelUndoAndReplaceAll) {
 
     // Shift+Enter breaks the line; the diagram is laid out around the
     // growing construct (the picture shows it) and Enter commits.
-    ASSERT_TRUE(click(6, 7));
+    ASSERT_TRUE(session.click(6));
     from = editor.log().size();
     type(editor.frame, "four old");
     e2e::sendKeys(editor.frame, {VK_SHIFT}, VK_RETURN);
@@ -118,7 +151,7 @@ TEST(TextEditing, TypeCommitCancelUndoAndReplaceAll) {
     Sleep(300);
     char shots[MAX_PATH] = {};
     GetEnvironmentVariableA("KORRIN_SCREENSHOTS", shots, sizeof shots);
-    e2e::saveScreenPng(client, std::string(shots) + "/text-direct-edit.png");
+    e2e::saveScreenPng(session.client, std::string(shots) + "/text-direct-edit.png");
     e2e::sendKeys(editor.frame, {}, VK_RETURN);
     ASSERT_TRUE(editor.waitFor("direct edit committed", 5000, from)) << editor.log().substr(from);
 
@@ -169,20 +202,7 @@ TEST(TextEditing, TypeCommitCancelUndoAndReplaceAll) {
     PostMessageA(told, WM_COMMAND, IDOK, 0);
     Sleep(300);
 
-    from = editor.log().size();
-    editor.command(CMD_FILE_SAVE);
-    ASSERT_TRUE(editor.waitFor("command " + std::to_string(CMD_FILE_SAVE) + " done", 10000, from))
-        << editor.log().substr(from);
-    editor.post(WM_CLOSE);
-    for (int i = 0; i < 2; ++i)
-        if (HWND question = editor.findDialog(1500)) PostMessageA(question, WM_COMMAND, IDNO, 0);
-    EXPECT_EQ(editor.waitExit(), 0);
-
-    const std::string etf = e2e::tempPath("korrin-text", ".etf");
-    Editor exporter;
-    ASSERT_TRUE(exporter.start("-e=\"" + etf + "\" \"" + work + "\"", "", false));
-    EXPECT_EQ(exporter.waitExit(30000), 0);
-    const std::string text = e2e::readFile(etf);
+    const std::string text = session.saveAndExport();
     EXPECT_EQ(count(text, "hello"), 1u) << text;
     EXPECT_EQ(count(text, "world"), 1u) << text;
     EXPECT_EQ(count(text, "alpha"), 0u) << text;
@@ -191,8 +211,6 @@ TEST(TextEditing, TypeCommitCancelUndoAndReplaceAll) {
     EXPECT_EQ(count(text, "gamma"), 1u) << text;
     EXPECT_EQ(count(text, "new"), 5u) << text;
     EXPECT_EQ(count(text, "old"), 0u) << text;
-    DeleteFileA(work.c_str());
-    DeleteFileA(etf.c_str());
 }
 
 }  // namespace
@@ -217,39 +235,14 @@ TEST(TextEditing, TextWindowLimitAndExternalEditor) {
     char appendLine[MAX_PATH] = {};
     GetEnvironmentVariableA("KORRIN_APPEND_LINE", appendLine, sizeof appendLine);
     ASSERT_TRUE(appendLine[0]);
-    const std::string work = e2e::tempPath("korrin-text", ".vrd");
-    {
-        DiagramDocument doc{};
-        ConstructNode* body = e2e::sequence({e2e::statement("first", 1), e2e::statement("second", 2)});
-        ASSERT_TRUE(e2e::writeDiagram(doc, e2e::segment(doc, "main", body), work));
-    }
-    e2e::TestView view(work);
-    ASSERT_TRUE(view.ok());
-    ConstructNode* top = view.level(1);
-    ASSERT_NE(top, nullptr);
-    Rect boxes[2];
-    ASSERT_TRUE(constructBox(view.context(), top, levelInfoOf(top)->body, &boxes[0]));
-    ASSERT_TRUE(constructBox(view.context(), top, levelInfoOf(top)->body->next, &boxes[1]));
-
-    Editor editor;
-    ASSERT_TRUE(editor.start("\"" + work + "\"",
-                             "[Settings]\r\nExternalEditor='" + e2e::windowsPath(appendLine) + "'\r\n"));
-    HWND child = diagramWindow(editor);
-    ASSERT_NE(child, nullptr);
-    SetForegroundWindow(editor.frame);
-    Sleep(500);
-    RECT client;
-    GetClientRect(child, &client);
-    MapWindowPoints(child, nullptr, reinterpret_cast<POINT*>(&client), 2);
-    auto click = [&](int i, int line) {
-        const std::size_t from = editor.log().size();
-        const Rect& b = boxes[i];
-        e2e::leftClick(POINT{client.left + (b.left + b.right) / 2, client.top + (b.top + b.bottom) / 2});
-        return editor.waitFor("select segment 1 line " + std::to_string(line), 5000, from);
-    };
+    Session session;
+    ASSERT_TRUE(session.open({"first", "second"},
+                             "[Settings]\r\nExternalEditor='" + e2e::windowsPath(appendLine) + "'\r\n"))
+        << session.editor.log();
+    Editor& editor = session.editor;
 
     // Ctrl+Enter: the "Text" window refuses a text over the limit.
-    ASSERT_TRUE(click(1, 2)) << editor.log();
+    ASSERT_TRUE(session.click(1)) << editor.log();
     std::size_t from = editor.log().size();
     e2e::sendKeys(editor.frame, {VK_CONTROL}, VK_RETURN);
     ASSERT_TRUE(editor.waitFor("text window multi-line", 5000, from)) << editor.log().substr(from);
@@ -269,7 +262,7 @@ TEST(TextEditing, TextWindowLimitAndExternalEditor) {
 
     // Alt+Enter (the first statement grows by a line, so it comes last): the external editor appends a line;
     // the frame is disabled while it runs and enabled afterwards.
-    ASSERT_TRUE(click(0, 1)) << editor.log();
+    ASSERT_TRUE(session.click(0)) << editor.log();
     from = editor.log().size();
     e2e::sendKeys(editor.frame, {VK_MENU}, VK_RETURN);
     ASSERT_TRUE(editor.waitFor("external editor started", 5000, from)) << editor.log().substr(from);
@@ -277,25 +270,10 @@ TEST(TextEditing, TextWindowLimitAndExternalEditor) {
     ASSERT_TRUE(editor.waitFor("external editor committed", 10000, from)) << editor.log().substr(from);
     EXPECT_TRUE(IsWindowEnabled(editor.frame));
 
-    from = editor.log().size();
-    editor.command(CMD_FILE_SAVE);
-    ASSERT_TRUE(editor.waitFor("command " + std::to_string(CMD_FILE_SAVE) + " done", 10000, from))
-        << editor.log().substr(from);
-    editor.post(WM_CLOSE);
-    for (int i = 0; i < 2; ++i)
-        if (HWND question = editor.findDialog(1500)) PostMessageA(question, WM_COMMAND, IDNO, 0);
-    EXPECT_EQ(editor.waitExit(), 0);
-
-    const std::string etf = e2e::tempPath("korrin-text", ".etf");
-    Editor exporter;
-    ASSERT_TRUE(exporter.start("-e=\"" + etf + "\" \"" + work + "\"", "", false));
-    EXPECT_EQ(exporter.waitExit(30000), 0);
-    const std::string text = e2e::readFile(etf);
+    const std::string text = session.saveAndExport();
     EXPECT_EQ(count(text, "appended line"), 1u) << text;
     EXPECT_EQ(count(text, "second"), 1u) << text;
     EXPECT_EQ(count(text, "xxxxxxxx"), 0u) << text;
-    DeleteFileA(work.c_str());
-    DeleteFileA(etf.c_str());
 }
 
 }  // namespace
