@@ -433,7 +433,7 @@ ReplaceResult replaceHit(EditContext& context, unsigned command, const SearchSco
 bool replaceReported(EditContext& context, unsigned command, const SearchScope& scope,
                      const SearchMatcher& matcher, SearchCursor& cursor, const SearchHit& hit) {
     const ReplaceResult result = replaceHit(context, command, scope, matcher, cursor, hit);
-    if (result == ReplaceResult::TooLong) showMessage(IDS_RESULT_TOO_LONG, kBoxDefault);
+    if (result == ReplaceResult::TooLong) showMessage(IDS_REPLACED_TEXT_TOO_LONG, kBoxDefault);
     return result == ReplaceResult::Replaced;
 }
 

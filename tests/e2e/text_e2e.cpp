@@ -141,12 +141,12 @@ TEST(TextEditing, TypeCommitCancelUndoAndReplaceAll) {
     e2e::sendKeys(editor.frame, {}, VK_ESCAPE);
     ASSERT_TRUE(editor.waitFor("direct edit cancelled", 5000, from)) << editor.log().substr(from);
 
-    // Shift+Enter breaks the line; the diagram is laid out around the
+    // Ctrl+Enter breaks the line; the diagram is laid out around the
     // growing construct (the picture shows it) and Enter commits.
     ASSERT_TRUE(session.click(6));
     from = editor.log().size();
     type(editor.frame, "four old");
-    e2e::sendKeys(editor.frame, {VK_SHIFT}, VK_RETURN);
+    e2e::sendKeys(editor.frame, {VK_CONTROL}, VK_RETURN);
     type(editor.frame, "world");
     Sleep(300);
     char shots[MAX_PATH] = {};

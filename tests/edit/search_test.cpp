@@ -197,7 +197,7 @@ TEST_F(SearchTest, ReplaceAllThenUndoTakesBackTheLastReplacement) {
     SearchHit last;
     EXPECT_EQ(replaceAll(context, CMD_EDIT_SEARCH, scope, matcher, cursor, &last), 5);
     EXPECT_EQ(host.messages.size(), 1u);
-    EXPECT_TRUE(host.saw(IDS_RESULT_TOO_LONG));
+    EXPECT_TRUE(host.saw(IDS_REPLACED_TEXT_TOO_LONG));
     setText(big, memStrDup("none"));
     EXPECT_EQ(body(), "\"yyyy = yyyy\" If{8:[\"yyyy\"] 2:[\"a\"]} Level{4:[\"yyyy yyyy\"]} \"none\"");
     EXPECT_EQ(journal.current->command, CMD_EDIT_SEARCH);
