@@ -163,7 +163,7 @@ LRESULT CALLBACK editProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam)
                 if (wParam == VK_RETURN && (o->rules.singleLine || !ctrl)) {
                     HWND window = GetParent(edit);
                     endDirectEdit(true);
-                    if (!g_direct.field)
+                    if (!directEditActive())
                         SendMessageA(window, WM_COMMAND, shift ? CMD_KEY_SHIFT_ENTER : CMD_KEY_ENTER, 0);
                     return 0;
                 }
