@@ -157,14 +157,10 @@ LRESULT CALLBACK editProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam)
                     endDirectEdit(false);
                     return 0;
                 }
-                const bool shift = GetKeyState(VK_SHIFT) & 0x8000, ctrl = GetKeyState(VK_CONTROL) & 0x8000;
-                // Enter / Shift+Enter commit and go on to the next / previous
-                // construct; Ctrl+Enter breaks the line.
+                const bool ctrl = GetKeyState(VK_CONTROL) & 0x8000;
+                // Enter and Shift+Enter commit; Ctrl+Enter breaks the line.
                 if (wParam == VK_RETURN && (o->rules.singleLine || !ctrl)) {
-                    HWND window = GetParent(edit);
                     endDirectEdit(true);
-                    if (!directEditActive())
-                        SendMessageA(window, WM_COMMAND, shift ? CMD_KEY_SHIFT_ENTER : CMD_KEY_ENTER, 0);
                     return 0;
                 }
                 if (wParam == VK_RETURN && !o->rules.singleLine) {
