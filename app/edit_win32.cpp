@@ -276,6 +276,10 @@ void afterEdit(SegmentWindow& window) {
     refreshStructureList(true);
 }
 
+const UndoRecord* newestUndoRecord() {
+    return g_journal.current;
+}
+
 bool editCommandState(unsigned command, bool* enabled) {
     if (!editingCommand(command) &&
         !(command >= CMD_CLIPBOARD_CUT && command <= CMD_CLIPBOARD_PASTE_FREE_FORMAT))

@@ -13,6 +13,8 @@
 #include "edit/insertion.h"
 #include "view/segment_window.h"
 
+struct UndoRecord;
+
 // ---------------------------------------------------------------------------
 // Commands (edit_win32.cpp)
 
@@ -40,6 +42,9 @@ void editCleanup();
 // window shows still exists, and repaints.
 EditContext editContextOf(SegmentWindow& window);
 void afterEdit(SegmentWindow& window);
+// The journal's newest record: a search notes it to tell later whether a
+// command changed a diagram in between.
+const UndoRecord* newestUndoRecord();
 
 // ---------------------------------------------------------------------------
 // Insertion mode (insertion_win32.cpp)

@@ -617,7 +617,6 @@ bool frameCommand(const CommandRequest& request) {
             return true;
         case CMD_DEFAULT_ACTION:
             if (GetActiveWindow() != g_frame.frame || g_frame.modalDepth > 0) return false;
-            if (defaultActionCommand(request)) return true;
             if (CommandHandler edit = commandRoute(CommandOwner::edit)) return edit(request);
             return false;
         case CMD_LAYOUT_TOOLBAR:

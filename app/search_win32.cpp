@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/edit_win32.h"
 #include "app/frame_win32.h"
 #include "app/settings.h"
 #include "app/text_edit_win32.h"
@@ -12,7 +13,6 @@
 #include "config/language_config.h"
 #include "core/host.h"
 #include "edit/search.h"
-#include "edit/undo_journal.h"
 #include "resources/dialog_ids.h"
 #include "resources/strings.h"
 
@@ -28,7 +28,7 @@ struct RunningSearch {
     SearchScope scope;
     SearchCursor cursor;
     SegmentWindow* window = nullptr;
-    UndoRecord* record = nullptr;  // the journal's record when the search stopped
+    const UndoRecord* record = nullptr;  // the journal's record when the search stopped
     bool valid = false;
 };
 RunningSearch g_run;
@@ -268,14 +268,14 @@ bool runSearch(SegmentWindow& start, unsigned command) {
         if (answer == IDC_REPLACE_ALL) {
             SearchHit last;
             replaced += replaceAll(context, command, g_run.scope, matcher, g_run.cursor, &last);
-            finishEdit(*window);
+            afterEdit(*window);
             if (last.node) showHit(last);
             break;
         }
-        finishEdit(*window);
+        afterEdit(*window);
     }
     g_run.window = window;
-    g_run.record = frameJournal().current;
+    g_run.record = newestUndoRecord();
     g_run.valid = !g_run.cursor.finished;
     if (!found) {
         showMessage(IDS_SEARCH_NOT_FOUND, kBoxDefault);
@@ -342,7 +342,7 @@ bool searchCommand(const CommandRequest& request) {
     // from the caret.
     if (!g_haveRequest && g_recent.entries.empty()) return false;
     const bool same = g_run.valid && g_run.window == window && g_run.cursor.node == window->selectionFirst &&
-                      g_run.record == frameJournal().current && g_run.scope.backward == backward;
+                      g_run.record == newestUndoRecord() && g_run.scope.backward == backward;
     if (!same) {
         if (!newScope(*window, backward)) return false;
         if (window->selectionFirst && g_request.area != kAreaSelection) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "app/edit_win32.h"
 #include "app/frame_win32.h"
 #include "app/settings.h"
 #include "app/view_win32.h"
@@ -11,67 +12,10 @@
 #include "core/host.h"
 #include "edit/construct_commands.h"
 #include "edit/text_edit.h"
-#include "edit/undo_journal.h"
 #include "resources/strings.h"
 #include "view/layout.h"
 
 namespace {
-
-// ---------------------------------------------------------------------------
-// The journal and the window's editing state
-
-UndoJournal g_journal;
-WindowView g_view;
-SegmentWindow* g_viewWindow = nullptr;
-
-SegmentWindow* windowOfId(WindowId id) {
-    SegmentWindow* found = nullptr;
-    forEachWindow(g_segmentWindows, [&](SegmentWindow& w) {
-        if (reinterpret_cast<WindowId>(&w) == id) found = &w;
-    });
-    return found;
-}
-
-void loadView(SegmentWindow& w) {
-    g_viewWindow = &w;
-    g_view.segment = w.shownSegment;
-    g_view.state.selection = {w.selectionFirst, w.selectionLast};
-    g_view.state.caret = w.caretStart;
-    g_view.state.caretEnd = w.caretEnd;
-    g_view.state.field = w.editField;
-    g_view.state.scrollX = w.scrollX;
-    g_view.state.scrollY = w.scrollY;
-}
-
-void storeView(SegmentWindow& w) {
-    if (g_viewWindow != &w) return;
-    if (g_view.segment && g_view.segment != w.shownSegment)
-        showSegment(w, g_view.segment, kShowClearSelection);
-    w.selectionFirst = g_view.state.selection.first;
-    w.selectionLast = g_view.state.selection.last;
-    w.selectionAnchor = w.selectionFirst;
-    w.caretStart = g_view.state.caret;
-    w.caretEnd = g_view.state.caretEnd;
-    w.editField = g_view.state.field;
-    w.scrollX = g_view.state.scrollX;
-    w.scrollY = g_view.state.scrollY;
-    w.revealSelection = true;
-}
-
-WindowView* hookViewOf(void*, WindowId id) {
-    SegmentWindow* w = windowOfId(id);
-    if (!w) return nullptr;
-    if (g_viewWindow != w) loadView(*w);
-    return &g_view;
-}
-
-void hookShowSegment(void*, WindowId id, ConstructNode* level) {
-    if (SegmentWindow* w = windowOfId(id)) showSegment(*w, level, kShowClearSelection);
-}
-
-void hookRepaint(void*, DiagramDocument* document) {
-    if (OpenDiagram* diagram = diagramOfDocument(document)) diagramChanged(diagram, false);
-}
 
 bool labelsShown(const SegmentWindow& window) {
     OpenDiagram* diagram = diagramOf(window);
@@ -403,29 +347,32 @@ bool startDirectEdit(SegmentWindow& window, int field, unsigned command, WPARAM 
     return true;
 }
 
+// The default action of the current window's selection (CMD_DEFAULT_ACTION
+// without an insertion pending): the command it chooses is posted.
+bool defaultAction() {
+    SegmentWindow* window = currentSegmentWindow();
+    if (!window || !window->selectionFirst || g_direct.field) return false;
+    DefaultActionInput in;
+    in.node = window->selectionFirst;
+    in.editField = window->editField;
+    in.joinable = window->selectionFirst != window->selectionLast &&
+                  canJoin(Selection{window->selectionFirst, window->selectionLast});
+    in.labelsShown = labelsShown(*window);
+    in.shift = GetKeyState(VK_SHIFT) & 0x8000;
+    in.ctrl = GetKeyState(VK_CONTROL) & 0x8000;
+    in.alt = GetKeyState(VK_MENU) & 0x8000;
+    in.defaultEditor = g_frameSettings.defaultEditor;
+    const DefaultAction action = chooseDefaultAction(in);
+    diagnosticsLine("default action %u field %d", action.command, action.field);
+    if (!action.command) return false;
+    if (action.field) window->editField = action.field;
+    PostMessageA(g_frame.frame, WM_COMMAND, action.command, 0);
+    return true;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
-
-UndoJournal& frameJournal() {
-    if (!g_journal.hooks.viewOf) {
-        g_journal.hooks.viewOf = hookViewOf;
-        g_journal.hooks.showSegment = hookShowSegment;
-        g_journal.hooks.repaint = hookRepaint;
-    }
-    return g_journal;
-}
-
-EditContext editContextOf(SegmentWindow& window) {
-    loadView(window);
-    return EditContext{window.document, &frameJournal(), reinterpret_cast<WindowId>(&window), &g_view};
-}
-
-void finishEdit(SegmentWindow& window) {
-    storeView(window);
-    if (OpenDiagram* diagram = diagramOf(window)) diagramChanged(diagram, false);
-    refreshDiagramTitle(diagramOf(window));
-}
 
 bool registerEditClass(HINSTANCE instance) {
     if (g_classRegistered) return true;
@@ -464,7 +411,7 @@ void endDirectEdit(bool commit) {
             return;
         }
         diagnosticsLine("direct edit %s", result == CommitResult::Committed ? "committed" : "unchanged");
-        if (result == CommitResult::Committed) finishEdit(*window);
+        if (result == CommitResult::Committed) afterEdit(*window);
     } else {
         endPreview();
         diagnosticsLine("direct edit cancelled");
@@ -490,7 +437,9 @@ bool directEditMessage(MSG& msg) {
 }
 
 bool typedIntoSegmentWindow(SegmentWindow& window, WPARAM character) {
-    if (character < 0x20 || character == 0x7F || !window.selectionFirst || g_direct.field) return false;
+    if (character < 0x20 || character == 0x7F || !window.selectionFirst || g_direct.field ||
+        g_pendingInsertion.active())
+        return false;
     if (GetKeyState(VK_CONTROL) & 0x8000) return false;
     const int field = editFieldFor(window.selectionFirst, labelsShown(window));
     return startDirectEdit(window, field, CMD_EDIT_TEXT, character);
@@ -509,6 +458,8 @@ bool textCommand(const CommandRequest& request) {
             return true;
         case CMD_OPTIONS_EDITORS:
             return editorsDialog();
+        case CMD_DEFAULT_ACTION:
+            return defaultAction();
         case CMD_TEXT_DELETE:
         case CMD_TEXT_CUT:
         case CMD_TEXT_COPY:
@@ -563,43 +514,9 @@ bool textCommand(const CommandRequest& request) {
     }
 }
 
-bool defaultActionCommand(const CommandRequest&) {
-    SegmentWindow* window = currentSegmentWindow();
-    if (!window || !window->selectionFirst || g_direct.field) return false;
-    DefaultActionInput in;
-    in.node = window->selectionFirst;
-    in.editField = window->editField;
-    in.joinable = window->selectionFirst != window->selectionLast &&
-                  canJoin(Selection{window->selectionFirst, window->selectionLast});
-    in.labelsShown = labelsShown(*window);
-    in.shift = GetKeyState(VK_SHIFT) & 0x8000;
-    in.ctrl = GetKeyState(VK_CONTROL) & 0x8000;
-    in.alt = GetKeyState(VK_MENU) & 0x8000;
-    in.defaultEditor = g_frameSettings.defaultEditor;
-    const DefaultAction action = chooseDefaultAction(in);
-    diagnosticsLine("default action %u field %d", action.command, action.field);
-    if (!action.command) return false;
-    if (action.field) window->editField = action.field;
-    PostMessageA(g_frame.frame, WM_COMMAND, action.command, 0);
-    return true;
-}
-
-bool undoCommand(const CommandRequest& request) {
-    if (request.command != CMD_EDIT_UNDO) return false;
-    SegmentWindow* window = currentSegmentWindow();
-    if (!window || g_direct.field) return false;
-    EditContext context = editContextOf(*window);
-    if (!undo(&frameJournal(), context)) return false;
-    SegmentWindow* shown = g_viewWindow ? g_viewWindow : window;
-    finishEdit(*shown);
-    return true;
-}
-
 void forgetEditWindow(SegmentWindow& window) {
     if (g_direct.window == &window) endDirectEdit(false);
     forgetSearchWindow(window);
-    if (g_viewWindow == &window) g_viewWindow = nullptr;
-    purgeWindow(&frameJournal(), reinterpret_cast<WindowId>(&window));
 }
 
 bool directEditCaret(ConstructNode** node, int* field, int* caret, std::string* selected) {

@@ -1,9 +1,10 @@
 // Text editing in constructs on Win32: the program's edit control class
 // "KorrinEdit" with its registered messages, direct editing over the
 // construct in a segment window, the "Text" window, the external editor,
-// the default action, Undo, and search and replace with their dialogs.
+// the default action, and search and replace with their dialogs.
 // The rules live in edit/text_edit.h and edit/search.h; these files turn
-// messages into calls of them.
+// messages into calls of them. Their changes are recorded in the one undo
+// journal of app/edit_win32.h, so that Undo takes them back like any edit.
 #pragma once
 
 #include <windows.h>
@@ -15,16 +16,6 @@
 #include "view/segment_window.h"
 
 struct OpenDiagram;
-struct UndoJournal;
-
-// The frame's undo journal and the editing context of a segment window:
-// the window's selection, caret and scroll position go into the context's
-// WindowView and come back with finishEdit.
-UndoJournal& frameJournal();
-EditContext editContextOf(SegmentWindow& window);
-// After a command ran in the context: the window takes its state back,
-// and the diagram's windows lay out and repaint.
-void finishEdit(SegmentWindow& window);
 
 // The screen view's context of a diagram (layout state, display, configuration).
 ViewContext diagramContext(OpenDiagram* diagram);
@@ -34,13 +25,10 @@ std::string windowTextOf(HWND window);
 // Registers "KorrinEdit" (once).
 bool registerEditClass(HINSTANCE instance);
 
-// The routes of CommandOwner::text, CommandOwner::search and
-// CommandOwner::undo.
+// The routes of CommandOwner::text (with the default action when no
+// insertion is pending) and CommandOwner::search.
 bool textCommand(const CommandRequest& request);
 bool searchCommand(const CommandRequest& request);
-bool undoCommand(const CommandRequest& request);
-// The default action of the current window's selection (CMD_DEFAULT_ACTION).
-bool defaultActionCommand(const CommandRequest& request);
 
 // A printable character typed into a segment window with a selection
 // starts direct editing with it. True when it did.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/edit_win32.h"
 #include "app/frame_win32.h"
 #include "app/settings.h"
 #include "app/text_edit_win32.h"
@@ -147,7 +148,7 @@ void commitText(SegmentWindow& window, unsigned command, ConstructNode* node, in
                     : result == CommitResult::TooLong   ? "too long"
                     : result == CommitResult::Unchanged ? "unchanged"
                                                         : "refused");
-    if (result == CommitResult::Committed) finishEdit(window);
+    if (result == CommitResult::Committed) afterEdit(window);
 }
 
 }  // namespace
