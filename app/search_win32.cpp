@@ -229,7 +229,7 @@ RECT matchOnScreen(SegmentWindow& window) {
     RECT r{0, 0, 0, 0};
     OpenDiagram* diagram = diagramOf(window);
     Rect box;
-    if (diagram && selectionBox(diagramContext(diagram), window, &box)) {
+    if (diagram && selectionBox(plainContext(diagram), window, &box)) {
         r = RECT{box.left - window.scrollX, box.top - window.scrollY, box.right - window.scrollX,
                  box.bottom - window.scrollY};
         MapWindowPoints(static_cast<HWND>(window.hwnd), nullptr, reinterpret_cast<POINT*>(&r), 2);

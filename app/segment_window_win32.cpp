@@ -37,8 +37,8 @@ bool isDiagramClass(HWND window) {
     return lstrcmpiA(name, g_strings.childClass) == 0;
 }
 
-// The context of a diagram for what needs no measuring (scrolling, hit
-// tests, selection): geometry is read, never computed.
+}  // namespace
+
 ViewContext plainContext(OpenDiagram* diagram) {
     ViewContext ctx;
     ctx.state = diagram->view.get();
@@ -46,6 +46,8 @@ ViewContext plainContext(OpenDiagram* diagram) {
     ctx.config = &g_languageConfig;
     return ctx;
 }
+
+namespace {
 
 HWND hwndOf(const SegmentWindow& window) {
     return static_cast<HWND>(window.hwnd);

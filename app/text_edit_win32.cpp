@@ -7,7 +7,6 @@
 #include "app/frame_win32.h"
 #include "app/settings.h"
 #include "app/view_win32.h"
-#include "config/language_config.h"
 #include "core/allocator.h"
 #include "core/host.h"
 #include "edit/construct_commands.h"
@@ -293,7 +292,7 @@ bool startDirectEdit(SegmentWindow& window, int field, unsigned command, WPARAM 
     if (!diagram || !node || !fieldEditable(node, field)) return false;
     HWND parent = static_cast<HWND>(window.hwnd);
     Rect box;
-    if (!constructBox(diagramContext(diagram), window.shownSegment, node, &box)) return false;
+    if (!constructBox(plainContext(diagram), window.shownSegment, node, &box)) return false;
     g_direct.origin = RECT{box.left - window.scrollX, box.top - window.scrollY, box.right - window.scrollX,
                            box.bottom - window.scrollY};
     const bool multi = fieldIsMultiLine(field);
@@ -544,7 +543,7 @@ void directEditFollow(SegmentWindow& window) {
     if (!g_direct.field || g_direct.window != &window) return;
     OpenDiagram* diagram = diagramOf(window);
     Rect box;
-    if (!diagram || !constructBox(diagramContext(diagram), window.shownSegment, g_direct.node, &box)) return;
+    if (!diagram || !constructBox(plainContext(diagram), window.shownSegment, g_direct.node, &box)) return;
     const RECT at{box.left - window.scrollX, box.top - window.scrollY, box.right - window.scrollX,
                   box.bottom - window.scrollY};
     if (EqualRect(&at, &g_direct.origin)) return;
@@ -559,14 +558,6 @@ void beforeCommand(unsigned command) {
     if (info && (info->owner == CommandOwner::text || info->owner == CommandOwner::search)) return;
     if (command == CMD_TEXT_HELP || command == CMD_HELP_ON_TEXT) return;
     endDirectEdit(true);
-}
-
-ViewContext diagramContext(OpenDiagram* diagram) {
-    ViewContext ctx;
-    ctx.state = diagram->view.get();
-    ctx.display = &diagram->display;
-    ctx.config = &g_languageConfig;
-    return ctx;
 }
 
 std::string windowTextOf(HWND window) {

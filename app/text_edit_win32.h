@@ -12,13 +12,8 @@
 #include <string>
 
 #include "app/commands.h"
-#include "edit/edit_context.h"
 #include "view/segment_window.h"
 
-struct OpenDiagram;
-
-// The screen view's context of a diagram (layout state, display, configuration).
-ViewContext diagramContext(OpenDiagram* diagram);
 // The text of a window (an edit control).
 std::string windowTextOf(HWND window);
 

@@ -21,6 +21,9 @@ extern WindowRing g_segmentWindows;
 // The window record of a segment window (window extra bytes hold it).
 SegmentWindow* segmentWindowOf(HWND window);
 OpenDiagram* diagramOf(const SegmentWindow& window);
+// The context of a diagram for what needs no measuring (scrolling, hit
+// tests, selection, a construct's box): geometry is read, never computed.
+ViewContext plainContext(OpenDiagram* diagram);
 // The active segment window's record (null when there is none).
 SegmentWindow* currentSegmentWindow();
 

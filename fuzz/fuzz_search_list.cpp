@@ -4,39 +4,14 @@
 // options reader alone takes or leaves any value whole.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string_view>
 
 #include "edit/search.h"
-#include "platform/platform.h"
+#include "fuzz/fuzz_files.h"
 
-namespace {
-
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
-
-const char* tempPath(int which) {
-    static char paths[2][platform::kMaxPath];
-    if (!paths[which][0]) {
-        platform::tempFileName("vrd", paths[which]);
-        std::atexit([] {
-            platform::deleteFile(paths[0]);
-            platform::deleteFile(paths[1]);
-        });
-    }
-    return paths[which];
-}
-
-void writeData(const char* path, const std::uint8_t* data, std::size_t size) {
-    platform::OpenInfo info;
-    platform::FileHandle f = platform::openFile(path, &info, platform::kOpenWrite | platform::kOpenCreate);
-    check(f != platform::kInvalidFile);
-    if (size) platform::writeFile(f, data, static_cast<std::uint32_t>(size));
-    platform::closeFile(f);
-}
-
-}  // namespace
+using fuzz_files::check;
+using fuzz_files::tempPath;
+using fuzz_files::writeData;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     SearchRequest options;
