@@ -30,6 +30,8 @@ bool g_blinkDoubled = false;
 UINT g_savedBlinkTime = 0;
 // The record a window being made takes over at WM_CREATE (null once taken).
 SegmentWindow* g_creating = nullptr;
+// The window of a double click until its button comes up.
+SegmentWindow* g_doubleClicked = nullptr;
 
 bool isDiagramClass(HWND window) {
     char name[64] = {};
@@ -415,21 +417,22 @@ LRESULT CALLBACK KivMDIChildWndProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
             if (directEditActive()) endDirectEdit(true);
             SetFocus(hwnd);
             if (!window) return 0;
-            // A double click runs the default action of what it selected;
-            // in insertion mode it places like a click.
-            if (message == WM_LBUTTONDBLCLK && !g_pendingInsertion.active()) {
-                onClick(*window, lParam, (wParam & MK_SHIFT) != 0);
-                if (window->selectionFirst) PostMessageA(g_frame.frame, WM_COMMAND, CMD_DEFAULT_ACTION, 0);
-            } else if (!editMouseDown(*window, lParam, wParam)) {
-                onClick(*window, lParam, (wParam & MK_SHIFT) != 0);
-            }
+            // A double click runs the default action of what it selected
+            // once the button comes up without a drag; in insertion mode it
+            // places like a click.
+            g_doubleClicked = message == WM_LBUTTONDBLCLK && !g_pendingInsertion.active() ? window : nullptr;
+            if (!editMouseDown(*window, lParam, wParam)) onClick(*window, lParam, (wParam & MK_SHIFT) != 0);
             return 0;
         // Insertion mode and dragging the selection (insertion_win32.cpp).
         case WM_MOUSEMOVE:
             if (window) editMouseMove(*window, lParam, wParam);
+            if (g_pendingInsertion.active()) g_doubleClicked = nullptr;
             return 0;
         case WM_LBUTTONUP:
             if (window) editMouseUp(*window, lParam);
+            if (window && g_doubleClicked == window && window->selectionFirst)
+                PostMessageA(g_frame.frame, WM_COMMAND, CMD_DEFAULT_ACTION, 0);
+            g_doubleClicked = nullptr;
             return 0;
         case WM_SETCURSOR:
             if (window && LOWORD(lParam) == HTCLIENT && editSetCursor(*window)) return TRUE;
@@ -473,6 +476,7 @@ LRESULT CALLBACK KivMDIChildWndProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
             break;
         case WM_DESTROY:
             if (window) forgetEditWindow(*window);
+            if (g_doubleClicked == window) g_doubleClicked = nullptr;
             onDestroy(hwnd, window);
             break;
         default:
