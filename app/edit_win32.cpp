@@ -21,6 +21,7 @@
 namespace {
 
 UndoJournal g_journal;
+unsigned long g_editCount = 0;
 // The editing side of every segment window, while a command runs.
 std::map<WindowId, WindowView> g_views;
 
@@ -259,6 +260,7 @@ EditContext editContextOf(SegmentWindow& window) {
 }
 
 void afterEdit(SegmentWindow& window) {
+    ++g_editCount;
     forEachWindow(g_segmentWindows, [](SegmentWindow& w) {
         giveBack(w);
         checkShown(w);
@@ -276,8 +278,8 @@ void afterEdit(SegmentWindow& window) {
     refreshStructureList(true);
 }
 
-const UndoRecord* newestUndoRecord() {
-    return g_journal.current;
+unsigned long editCount() {
+    return g_editCount;
 }
 
 bool editCommandState(unsigned command, bool* enabled) {

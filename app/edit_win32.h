@@ -42,9 +42,9 @@ void editCleanup();
 // window shows still exists, and repaints.
 EditContext editContextOf(SegmentWindow& window);
 void afterEdit(SegmentWindow& window);
-// The journal's newest record: a search notes it to tell later whether a
-// command changed a diagram in between.
-const UndoRecord* newestUndoRecord();
+// Counts the edits made and taken back, Undo included: a search notes it
+// to tell later whether a command changed a diagram in between.
+unsigned long editCount();
 
 // ---------------------------------------------------------------------------
 // Insertion mode (insertion_win32.cpp)

@@ -28,7 +28,7 @@ struct RunningSearch {
     SearchScope scope;
     SearchCursor cursor;
     SegmentWindow* window = nullptr;
-    const UndoRecord* record = nullptr;  // the journal's record when the search stopped
+    unsigned long edits = 0;  // the edit count when the search stopped
     bool valid = false;
 };
 RunningSearch g_run;
@@ -275,7 +275,7 @@ bool runSearch(SegmentWindow& start, unsigned command) {
         afterEdit(*window);
     }
     g_run.window = window;
-    g_run.record = newestUndoRecord();
+    g_run.edits = editCount();
     g_run.valid = !g_run.cursor.finished;
     if (!found) {
         showMessage(IDS_SEARCH_NOT_FOUND, kBoxDefault);
@@ -342,7 +342,7 @@ bool searchCommand(const CommandRequest& request) {
     // from the caret.
     if (!g_haveRequest && g_recent.entries.empty()) return false;
     const bool same = g_run.valid && g_run.window == window && g_run.cursor.node == window->selectionFirst &&
-                      g_run.record == newestUndoRecord() && g_run.scope.backward == backward;
+                      g_run.edits == editCount() && g_run.scope.backward == backward;
     if (!same) {
         if (!newScope(*window, backward)) return false;
         if (window->selectionFirst && g_request.area != kAreaSelection) {
