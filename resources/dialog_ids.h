@@ -43,9 +43,9 @@
 #define IDD_GO_TO_LINE 594
 #define IDC_LINE_NUMBER 121
 
-// Layout (dialog 595): the if layout, the numbers and labels shown, and
+// Layout (dialog 603): the if layout, the numbers and labels shown, and
 // the colours of the palette with the one chosen shown beside them.
-#define IDD_LAYOUT 595
+#define IDD_LAYOUT 603
 #define IDC_LAYOUT_HORIZONTAL 161
 #define IDC_LAYOUT_VERTICAL 162
 #define IDC_LAYOUT_LINE_NUMBERS 163

@@ -52,3 +52,11 @@ if [ $status -ne 0 ]; then
   exit 1
 fi
 echo "== command numbers: only in $table"
+
+# Each dialog has a number of its own: two dialogs under one number load
+# whichever the resource compiler kept.
+dupes=$(grep -h '^#define IDD_[A-Z0-9_]* [0-9]' resources/*.h | awk '{print $3}' | sort -n | uniq -d)
+if [ -n "$dupes" ]; then
+  echo "== dialog numbers used twice: $dupes" >&2
+  exit 1
+fi
