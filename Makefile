@@ -4,7 +4,7 @@ JOBS ?= 2
 FUZZ_SECONDS ?= 10
 BUILD := build
 
-.PHONY: all run test dist bootstrap native native-asan win64 win32 fuzz bench corpus clean
+.PHONY: all run test dist bootstrap native native-asan win64 win32 fuzz bench ratios corpus clean
 
 all: native win64
 
@@ -49,6 +49,10 @@ fuzz: bootstrap
 bench: bootstrap
 	$(call build_preset,bench)
 	@for b in $(BUILD)/bench/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+# Four paths, each against its own floor in the same run (bench/ratios.sh).
+ratios: bootstrap
+	@JOBS=$(JOBS) bench/ratios.sh
 
 # The Pascal parser over a body of real code (Debian's Free Pascal sources).
 corpus: bootstrap

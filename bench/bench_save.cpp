@@ -175,6 +175,7 @@ void BM_Open(benchmark::State& state) {
         state.ResumeTiming();
     }
     state.SetBytesProcessed(state.iterations() * f.fileBytes);
+    state.counters["file_bytes"] = static_cast<double>(f.fileBytes);
     state.counters["peak_RSS_MB"] = peakResidentMB();
 }
 
