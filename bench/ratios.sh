@@ -54,10 +54,16 @@ run() {
 
 # field <name> <benchmark> <key>: the value of <key> in that benchmark's entry.
 field() {
-  awk -v want="\"$2" -v key="\"$3\":" '
+  local value
+  value=$(awk -v want="\"$2" -v key="\"$3\":" '
     $1 == "\"name\":" { current = $2; sub(/(\/[^"]*)?",$/, "", current) }
     current == want && $1 == key { v = $2; sub(/,$/, "", v); printf "%.3f\n", v; exit }
-  ' "$work/$1.json"
+  ' "$work/$1.json")
+  if [ -z "$value" ]; then
+    echo "ratios: $2 did not report $3" >&2
+    exit 2
+  fi
+  echo "$value"
 }
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
@@ -68,7 +74,7 @@ now_ms() { echo $(($(date +%s%N) / 1000)) | awk '{ printf "%.3f\n", $1 / 1000 }'
 : >"$work/open.a" >"$work/copy.b"
 for ((r = 1; r <= rounds; ++r)); do
   echo "round $r of $rounds" >&2
-  run pascal bench_pascal '^BM_Pascal(IntoSink|ThroughTheEditor)$'
+  run pascal bench_pascal '^BM_Pascal(IntoSink|ThroughTheEditor)'
   field pascal BM_PascalThroughTheEditor real_time >>"$work/pascal.a"
   field pascal BM_PascalIntoSink real_time >>"$work/pascal.b"
 
@@ -83,7 +89,7 @@ for ((r = 1; r <= rounds; ++r)); do
     field cold BM_ReadMemory heap_per_construct >>"$work/heap"
   done
 
-  run open bench_save '^BM_Open$'
+  run open bench_save '^BM_Open'
   field open BM_Open real_time >>"$work/open.a"
   # A file of the diagram's size, copied to a new file by the system's cp.
   size=$(field open BM_Open file_bytes)
