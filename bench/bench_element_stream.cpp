@@ -33,11 +33,12 @@ namespace {
 constexpr int kSegments = 999;          // inside the top segment
 constexpr int kGroupsPerSegment = 111;  // 9 constructs each: 999 per body
 
+// The heap in use and the page blocks of the record pools.
 std::size_t heapInUse() {
 #if defined(__GLIBC__)
-    return mallinfo2().uordblks;
+    return mallinfo2().uordblks + memPageBytes();
 #else
-    return 0;
+    return memPageBytes();
 #endif
 }
 

@@ -46,11 +46,12 @@ constexpr int kSegments = 999;          // inside the top segment
 constexpr int kLinesPerSegment = 1075;  // Texts of about 90 characters: 100 MB
 constexpr int kChangedSegment = 500;
 
+// The heap in use and the page blocks of the record pools.
 std::size_t heapInUse() {
 #if defined(__GLIBC__)
-    return mallinfo2().uordblks;
+    return mallinfo2().uordblks + memPageBytes();
 #else
-    return 0;
+    return memPageBytes();
 #endif
 }
 

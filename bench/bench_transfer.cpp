@@ -144,16 +144,16 @@ void BM_ImportMemory(benchmark::State& state) {
         TransferMemoryInput input{bytes.data(), bytes.size(), 0, false};
         const std::uint32_t result = transferParse(&block, transferMemoryEnvironment(&input));
         endChunk(tree, chunk);
-        const std::string stream = closeStream(tree);
-        platform::MemHandle copy = platform::memBlockAlloc(static_cast<std::uint32_t>(stream.size()));
-        std::memcpy(platform::memBlockLock(copy), stream.data(), stream.size());
-        platform::memBlockUnlock(copy);
+        // The tree is read back from the stream it was written to, as the
+        // editor reads its tree file.
         FileDescriptor source{};
-        source.file = bfile::openMemory(copy, static_cast<std::uint32_t>(stream.size()), kMemNoHeader, 0);
+        source.file = tree;
         ConstructNode* root = nullptr;
-        const int ok = readDiagramTree(&target, &source, kReadKeepLineNumbers | kReadAllBodies, &root);
-        bfile::close(source.file);
-        platform::memBlockFree(copy);
+        const int ok = bfile::seek(tree, 0) == 0 &&
+                       readDiagramTree(&target, &source, kReadKeepLineNumbers | kReadAllBodies, &root);
+        platform::MemHandle treeBlock = tree->memBlock;
+        bfile::close(tree);
+        platform::memBlockFree(treeBlock);
         endCallbackSession(true);
         if (result != kParseOk || !ok) state.SkipWithError("import failed");
         state.PauseTiming();

@@ -4,18 +4,31 @@
 #include <cstring>
 
 #include "core/outcome.h"
+#include "platform/platform.h"
 
 namespace {
 long outstanding = 0;
 long failCountdown = 0;
+
+// The page block kept after its release, with the bytes written in it.
+void* keptPages = nullptr;
+std::size_t keptSize = 0;
+std::size_t keptUsed = 0;
+std::size_t pageBytes = 0;
+
+// The counting and the injected failure every allocation goes through.
+bool mayAllocate(std::size_t size) {
+    if (size == 0 || g_outcome.jobCancelled) return false;
+    if (failCountdown > 0 && --failCountdown == 0) {
+        g_outcome.jobCancelled = true;
+        return false;
+    }
+    return true;
+}
 }  // namespace
 
 void* memAlloc(std::size_t size) {
-    if (size == 0 || g_outcome.jobCancelled) return nullptr;
-    if (failCountdown > 0 && --failCountdown == 0) {
-        g_outcome.jobCancelled = true;
-        return nullptr;
-    }
+    if (!mayAllocate(size)) return nullptr;
     void* block = std::calloc(1, size);
     if (!block) {
         g_outcome.jobCancelled = true;
@@ -39,6 +52,43 @@ char* memStrDup(const char* text, long count) {
     char* copy = static_cast<char*>(memAlloc(n + 1));
     if (copy) std::memcpy(copy, text, n);
     return copy;
+}
+
+void* memAllocPages(std::size_t size) {
+    if (!mayAllocate(size)) return nullptr;
+    void* block = nullptr;
+    if (keptPages && keptSize == size) {
+        block = keptPages;
+        std::memset(block, 0, keptUsed);
+        keptPages = nullptr;
+    } else {
+        block = platform::pageAlloc(size);
+        if (!block) {
+            g_outcome.jobCancelled = true;
+            return nullptr;
+        }
+        pageBytes += size;
+    }
+    ++outstanding;
+    return block;
+}
+
+void* memFreePages(void* block, std::size_t size, std::size_t used) {
+    if (!block) return nullptr;
+    --outstanding;
+    if (!keptPages) {
+        keptPages = block;
+        keptSize = size;
+        keptUsed = used < size ? used : size;
+        return nullptr;
+    }
+    platform::pageFree(block, size);
+    pageBytes -= size;
+    return nullptr;
+}
+
+std::size_t memPageBytes() {
+    return pageBytes;
 }
 
 long memOutstanding() {

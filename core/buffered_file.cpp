@@ -494,6 +494,7 @@ int close(BufferedFile* file) {
         if (!(f->state & kStateNotOwned) && !platform::closeFile(f->handle)) rc = -1;
     }
     g_closeDrive = f->driveLetter;
+    if (f->bufferStart != f->buffer) memFree(f->bufferStart);
     memFree(f);
     return rc;
 }
@@ -718,6 +719,86 @@ int skip(BufferedFile* file, std::int32_t delta) {
         return -1;
     }
     return seek(file, static_cast<std::int32_t>(target));
+}
+
+int patch(BufferedFile* file, std::int32_t position, const void* bytes, std::int32_t count) {
+    if (!file || !bytes || count < 0 || position < 0) return -1;
+    BufferedFile* f = file;
+    // Bytes still in the buffer are changed there.
+    if (writing(f) && !(f->options & kWriteOptions) && !(f->state & kStateError)) {
+        const std::int64_t start = rawPos(f);
+        if (position >= start && position + std::int64_t{count} <= start + buffered(f)) {
+            std::memcpy(f->bufferStart + (position - start), bytes, static_cast<std::size_t>(count));
+            return 0;
+        }
+    }
+    const std::int32_t here = tell(f);
+    if (here < 0 || seek(f, position) < 0 || write(f, bytes, count) < 0 || seek(f, here) < 0) return -1;
+    return 0;
+}
+
+int enlargeBuffer(BufferedFile* file, std::uint32_t size) {
+    if (!file) return -1;
+    BufferedFile* f = file;
+    if (size <= f->capacity) return 0;
+    // Pending bytes go out first; bytes read ahead are read again.
+    if (writing(f)) {
+        if (flush(f, true) < 0) return -1;
+    } else if (f->filled != 0) {
+        const std::int64_t at = rawPos(f) - unread(f);
+        resetBuffer(f);
+        if (!setRawPos(f, at)) {
+            resyncFilePos(f);
+            setError(f);
+            return -1;
+        }
+    }
+    auto* block = static_cast<unsigned char*>(memAlloc(size));
+    if (!block) return -1;
+    if (f->bufferStart != f->buffer) memFree(f->bufferStart);
+    f->bufferStart = f->cursor = block;
+    f->capacity = size;
+    return 0;
+}
+
+int copy(BufferedFile* from, BufferedFile* to, std::uint32_t count) {
+    if (!from || !to || from == to) return -1;
+    const bool rawFiles = !isMemory(from) && !isMemory(to) &&
+                          !(from->options & (kByteReadOptions | kOptOem)) && !(to->options & kWriteOptions);
+    if (!rawFiles) {
+        // Through both buffers, with their conversions.
+        unsigned char piece[kBufferSize];
+        while (count > 0) {
+            const std::uint32_t n = std::min<std::uint32_t>(count, kBufferSize);
+            if (read(from, piece, static_cast<std::int32_t>(n)) != static_cast<std::int32_t>(n) ||
+                write(to, piece, static_cast<std::int32_t>(n)) < 0)
+                return -1;
+            count -= n;
+        }
+        return 0;
+    }
+    // Handle to handle: the source's handle goes back to its logical
+    // position, the destination's pending bytes go out first.
+    if (startReading(from) < 0 || (from->state & kStateError)) return -1;
+    const std::int64_t at = rawPos(from) - unread(from);
+    resetBuffer(from);
+    if (!setRawPos(from, at)) {
+        resyncFilePos(from);
+        setError(from);
+        return -1;
+    }
+    if (startWriting(to) < 0 || flush(to, true) < 0) return -1;
+    const std::int64_t copied = platform::copyFileData(from->handle, to->handle, count);
+    if (copied != static_cast<std::int64_t>(count)) {
+        resyncFilePos(from);
+        resyncFilePos(to);
+        if (copied >= 0) from->state |= kStateEnd;
+        setError(to);
+        return -1;
+    }
+    from->filePos += count;
+    to->filePos += count;
+    return 0;
 }
 
 bool hasError(const BufferedFile* file) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "platform/platform.h"
 
@@ -32,6 +33,8 @@ enum MemoryMode : std::uint16_t {
 };
 
 constexpr std::uint32_t kBufferSize = 4096;
+// The buffer of files written or read in many small pieces (enlargeBuffer).
+constexpr std::uint32_t kLargeBufferSize = 256u * 1024;
 constexpr std::uint32_t kMemHeaderSize = 8;
 
 struct BufferedFile {
@@ -88,12 +91,37 @@ int writeUnsigned(BufferedFile* file, std::uint32_t value, int width);
 int writeSigned(BufferedFile* file, std::int32_t value, int width);
 // Bytes delivered, or -1 when the error bit is set at the end.
 std::int32_t read(BufferedFile* file, void* buffer, std::int32_t count);
+// read() with its common case inline: bytes already in the buffer of a file
+// read without conversions.
+inline std::int32_t readBuffered(BufferedFile* file, void* buffer, std::int32_t count) {
+    if (file && count > 0 && (file->state & (kStateDirectionMask | kStateError)) == 0 &&
+        !(file->options & (kOptExpandTabs | kOptNormaliseLineEnds)) &&
+        file->bufferStart + file->filled - file->cursor >= count) {
+        std::memcpy(buffer, file->cursor, static_cast<std::size_t>(count));
+        file->cursor += count;
+        return count;
+    }
+    return read(file, buffer, count);
+}
 int readUnsigned(BufferedFile* file, void* value, int valueWidth, int fileWidth);
 int readSigned(BufferedFile* file, void* value, int valueWidth, int fileWidth);
 // The logical position, or -1.
 std::int32_t tell(BufferedFile* file);
 int seek(BufferedFile* file, std::int32_t position);
 int skip(BufferedFile* file, std::int32_t delta);
+// Overwrites `count` bytes at `position` (a length patched after the data
+// it measures) and comes back to the position it had: in the buffer when
+// they are still there, else by a seek and a write. 0 or -1.
+int patch(BufferedFile* file, std::int32_t position, const void* bytes, std::int32_t count);
+// Gives the file a buffer of `size` bytes of its own (freed by close), for
+// files written or read in many small pieces; pending bytes are written out
+// first. 0, or -1 (the buffer stays as it was).
+int enlargeBuffer(BufferedFile* file, std::uint32_t size);
+// Copies `count` bytes from the position of `from` to that of `to`. Between
+// two disk files without conversions the handles copy directly, in large
+// pieces or by the system's own copy. 0, or -1 (the error bit of `to` set
+// when writing failed).
+int copy(BufferedFile* from, BufferedFile* to, std::uint32_t count);
 bool hasError(const BufferedFile* file);
 bool atEnd(const BufferedFile* file);
 int lock(BufferedFile* file, bool on);

@@ -7,6 +7,7 @@
 #include "core/allocator.h"
 #include "core/construct_internal.h"
 #include "core/outcome.h"
+#include "core/record_pool.h"
 
 namespace {
 
@@ -159,8 +160,13 @@ bool carriesOwnData(const ConstructNode* node) {
 // ---------------------------------------------------------------------------
 // Creation and release
 
+namespace {
+// The tree's nodes, many to an allocator block (core/record_pool.h).
+RecordPool g_nodes(sizeof(ConstructNode));
+}  // namespace
+
 ConstructNode* newNode(ConstructType type) {
-    auto* node = static_cast<ConstructNode*>(memAlloc(sizeof(ConstructNode)));
+    auto* node = static_cast<ConstructNode*>(g_nodes.allocate());
     if (node) node->type = type;
     return node;
 }
@@ -319,7 +325,7 @@ void freeSequence(ConstructNode* head) {
             memFree(li);
         }
         std::memset(static_cast<void*>(node), 0, sizeof(ConstructNode));
-        memFree(node);
+        if (!g_nodes.release(node)) memFree(node);
     }
 }
 

@@ -10,8 +10,9 @@
 //   the top segment, without successor.
 //
 // Ownership
-//   Every record and string hanging off a node is a block of the counting
-//   allocator (core/allocator.h) owned by the node: its labels, its payload
+//   Nodes come from a record pool (core/record_pool.h) over the counting
+//   allocator; every record and string hanging off a node is a block of the
+//   counting allocator (core/allocator.h) owned by the node: its labels, its payload
 //   record with the record's strings, its child sequences and, for a Level,
 //   its LevelInfo with the `extra` block. Setters that take a `char*` take
 //   over the block and free the one they replace. freeSequence releases

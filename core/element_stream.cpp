@@ -203,6 +203,51 @@ int writeFailed() {
     return 0;
 }
 
+// The records of most elements (no payload, a text or a placeholder, short
+// strings) are put together here and written in one piece.
+class ShortRecord {
+public:
+    explicit ShortRecord(int width) : width_(width) { bytes_[0] = kMarkElement; }
+    bool number(std::int32_t value) {
+        if (used_ + 4 > sizeof bytes_) return false;
+        putLe(bytes_ + used_, static_cast<std::uint32_t>(value), width_);
+        used_ += static_cast<std::size_t>(width_);
+        return true;
+    }
+    bool string(const char* text) {
+        if (!text) return number(0);
+        const std::size_t count = std::strlen(text);
+        if (used_ + 4 + count > sizeof bytes_ || !number(static_cast<std::int32_t>(count + 1))) return false;
+        std::memcpy(bytes_ + used_, text, count);
+        used_ += count;
+        return true;
+    }
+    bool writeTo(BufferedFile* f) const { return putBytes(f, bytes_, static_cast<std::int32_t>(used_)); }
+
+private:
+    unsigned char bytes_[512];
+    std::size_t used_ = 1;  // after the element marker
+    int width_;
+};
+
+// Whether the record of `node` could be put together in `record`.
+bool shortRecord(ShortRecord& record, const ConstructNode* node, PayloadKind kind) {
+    if (!record.number(typeCode(node->type)) || !record.number(node->lineNumber) ||
+        !record.string(node->leftLabel) || !record.string(node->rightLabel))
+        return false;
+    switch (kind) {
+        case PayloadKind::None:
+        case PayloadKind::Segment:
+            return true;
+        case PayloadKind::Placeholder:
+            return record.number(partInt(node, 0)) && record.number(partInt(node, 1));
+        case PayloadKind::Text:
+            return record.string(partPtr<char>(node, 0));
+        default:
+            return false;
+    }
+}
+
 bool elementRecord(BufferedFile* f, const ConstructNode* node, int width) {
     if (!f) return false;
     if (!node) return putByte(f, kMarkEnd);
@@ -211,6 +256,8 @@ bool elementRecord(BufferedFile* f, const ConstructNode* node, int width) {
         return false;
     }
     const ConstructInfo* info = constructInfo(node->type);
+    ShortRecord record(width);
+    if (shortRecord(record, node, info->payload)) return record.writeTo(f);
     return putByte(f, kMarkElement) && putInt(f, width, typeCode(node->type)) &&
            putInt(f, width, node->lineNumber) && putString(f, width, node->leftLabel) &&
            putString(f, width, node->rightLabel) && putPayload(f, width, node, info->payload);
@@ -452,10 +499,9 @@ int patchBlockLength(BufferedFile* stream, std::uint32_t blockOffset) {
     if (here < 0 || blockOffset > static_cast<std::uint32_t>(here) ||
         static_cast<std::uint32_t>(here) - blockOffset < kBlockHeaderSize)
         return writeFailed();
-    const std::uint32_t length = static_cast<std::uint32_t>(here) - blockOffset;
-    if (bfile::seek(stream, static_cast<std::int32_t>(blockOffset)) < 0 || !putU32(stream, length) ||
-        bfile::seek(stream, here) < 0)
-        return writeFailed();
+    unsigned char length[4];
+    putLe(length, static_cast<std::uint32_t>(here) - blockOffset, 4);
+    if (bfile::patch(stream, static_cast<std::int32_t>(blockOffset), length, 4) < 0) return writeFailed();
     return 1;
 }
 
@@ -463,20 +509,13 @@ int copySegmentBlock(BufferedFile* source, BufferedFile* destination, std::uint3
     if (!source || !destination || source == destination ||
         offset > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max()))
         return writeFailed();
-    unsigned char piece[4096];
+    unsigned char piece[4];
     if (bfile::seek(source, static_cast<std::int32_t>(offset)) < 0 || bfile::read(source, piece, 4) != 4)
         return writeFailed();
     const std::uint32_t length = getLe(piece, 4);
     if (length < kBlockHeaderSize) return writeFailed();
-    // The length bytes already in hand go first, then the rest in pieces.
-    if (!putBytes(destination, piece, 4)) return writeFailed();
-    std::uint32_t left = length - 4;
-    while (left > 0) {
-        const std::uint32_t n = left < sizeof piece ? left : static_cast<std::uint32_t>(sizeof piece);
-        if (bfile::read(source, piece, static_cast<std::int32_t>(n)) != static_cast<std::int32_t>(n) ||
-            !putBytes(destination, piece, static_cast<std::int32_t>(n)))
-            return writeFailed();
-        left -= n;
-    }
+    // The length bytes already in hand go first, then the rest in one copy.
+    if (!putBytes(destination, piece, 4) || bfile::copy(source, destination, length - 4) < 0)
+        return writeFailed();
     return 1;
 }

@@ -81,7 +81,7 @@ struct Reader {
     WorkStack<Frame, 32> frames;
 
     // Primitive reads; false on an error or the end of the data.
-    bool bytes(void* out, std::int32_t count) { return bfile::read(file, out, count) == count; }
+    bool bytes(void* out, std::int32_t count) { return bfile::readBuffered(file, out, count) == count; }
     bool byte(std::uint8_t* value) { return bytes(value, 1); }
     bool integer(std::int32_t* value) {
         unsigned char b[4] = {};

@@ -376,11 +376,13 @@ std::int32_t KORRIN_STDCALL write_level_end(void* tree, std::int32_t posOfLevel,
     const std::int32_t here = bfile::tell(st->tree);
     if (here < 0 || posOfLevel < 0 || here - posOfLevel < static_cast<std::int32_t>(kBlockHeaderSize))
         return writeFailure(st);
-    const bool ok = bfile::seek(st->tree, posOfLevel) == 0 &&
-                    bfile::writeUnsigned(st->tree, static_cast<std::uint32_t>(here - posOfLevel), 4) == 0 &&
-                    bfile::writeUnsigned(st->tree, static_cast<std::uint32_t>(lengthSource), 4) == 0 &&
-                    bfile::writeUnsigned(st->tree, static_cast<std::uint32_t>(posSource), 4) == 0 &&
-                    bfile::seek(st->tree, here) == 0;
+    unsigned char header[12];
+    for (int i = 0; i < 4; ++i) {
+        header[i] = static_cast<unsigned char>(static_cast<std::uint32_t>(here - posOfLevel) >> (8 * i));
+        header[4 + i] = static_cast<unsigned char>(static_cast<std::uint32_t>(lengthSource) >> (8 * i));
+        header[8 + i] = static_cast<unsigned char>(static_cast<std::uint32_t>(posSource) >> (8 * i));
+    }
+    const bool ok = bfile::patch(st->tree, posOfLevel, header, sizeof header) == 0;
     st->replacedType = 0;
     return treeResult(st, ok);
 }

@@ -225,6 +225,7 @@ ConstructNode* loadTree(ImportState* st, const ImportRequest& request, const cha
         if (!g_outcome.jobCancelled) showMessage(IDS_UNABLE_TO_OPEN, kBoxDefault, treePath);
         return nullptr;
     }
+    bfile::enlargeBuffer(file, kLargeBufferSize);
     // Messages name the file that was imported.
     FileDescriptor tree{};
     std::snprintf(tree.path, sizeof tree.path, "%s", request.source->path);
@@ -448,6 +449,9 @@ ConstructNode* runImport(const ImportRequest& request) {
     Host* host = currentHost();
     if (host) host->setWaitCursor(true);
 
+    // Element records come a few bytes at a time, and each segment block
+    // is patched when it ends: a large buffer holds most blocks whole.
+    bfile::enlargeBuffer(tree, kLargeBufferSize);
     st.tree = tree;
     g_outcome.writeOk = true;
     std::int32_t chunk = -1;
@@ -501,7 +505,7 @@ bool beginCallbackSession(DiagramDocument* document, std::uint32_t flags, Buffer
     g_session.document = document ? document : currentDocument();
     g_session.flags = flags & (kImportInserting | kImportNewLevelIds);
     g_session.tree = tree;
-    if (!createState(&g_session)) {
+    if (!createState(&g_session) || bfile::enlargeBuffer(tree, kLargeBufferSize) < 0) {
         freeState(&g_session);
         return false;
     }

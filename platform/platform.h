@@ -73,6 +73,12 @@ bool closeFile(FileHandle file);
 std::int32_t readFile(FileHandle file, void* buffer, std::uint32_t count);
 // Bytes written (short on a full disk), or -1.
 std::int32_t writeFile(FileHandle file, const void* buffer, std::uint32_t count);
+// Copies `count` bytes from the position of `from` to the position of `to`
+// and moves both on: by the system's own copy where it has one, else in
+// large pieces through writeFile (so that a fault plan sees every piece).
+// Bytes copied: short at the end of `from` or after a failure (the error in
+// lastError), -1 when nothing could be copied.
+std::int64_t copyFileData(FileHandle from, FileHandle to, std::uint32_t count);
 enum class SeekOrigin { begin, current, end };
 // The new absolute position, or -1.
 std::int64_t seekFile(FileHandle file, std::int64_t offset, SeekOrigin origin);
@@ -112,6 +118,14 @@ void* memBlockLock(MemHandle block);
 void memBlockUnlock(MemHandle block);
 std::uint32_t memBlockSize(MemHandle block);
 MemHandle memBlockFree(MemHandle block);  // returns null
+
+// Zero-filled memory in whole pages straight from the system, for the record
+// pools: its pages are made present at once (large pages where the system
+// has them), which costs far less than touching them one by one. `size` is
+// a multiple of kPageBlockSize. Null when there is no memory.
+constexpr std::size_t kPageBlockSize = std::size_t{2} << 20;
+void* pageAlloc(std::size_t size);
+void pageFree(void* pages, std::size_t size);
 
 // ---------------------------------------------------------------------------
 // Character sets: OEM (code page 850 on POSIX, the system's OEM code page on

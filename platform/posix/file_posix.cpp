@@ -27,6 +27,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/fault_plan.h"
@@ -245,6 +246,41 @@ std::int32_t writeFile(FileHandle file, const void* buffer, std::uint32_t count)
         done += static_cast<std::uint32_t>(n);
     }
     return static_cast<std::int32_t>(done);
+}
+
+std::int64_t copyFileData(FileHandle from, FileHandle to, std::uint32_t count) {
+    constexpr std::uint32_t kPiece = 64u * 1024;
+    std::uint32_t done = 0;
+#if defined(__linux__)
+    // The kernel copies between the files' pages; a fault plan needs the
+    // pieces to go through writeFile.
+    bool systemCopy = !fault_detail::g_faultArmed;
+    while (systemCopy && done < count) {
+        ssize_t n =
+            copy_file_range(static_cast<int>(from), nullptr, static_cast<int>(to), nullptr, count - done, 0);
+        if (n > 0) {
+            done += static_cast<std::uint32_t>(n);
+        } else if (n == 0) {
+            return done;  // the end of `from`
+        } else if (errno != EINTR) {
+            // Files the kernel cannot copy between take the pieces below.
+            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+                fail(errno);
+                return done ? static_cast<std::int64_t>(done) : -1;
+            }
+            systemCopy = false;
+        }
+    }
+#endif
+    char piece[kPiece];
+    while (done < count) {
+        const std::int32_t got = readFile(from, piece, std::min(kPiece, count - done));
+        if (got <= 0) return got < 0 && done == 0 ? -1 : static_cast<std::int64_t>(done);
+        const std::int32_t put = writeFile(to, piece, static_cast<std::uint32_t>(got));
+        if (put > 0) done += static_cast<std::uint32_t>(put);
+        if (put != got) return done ? static_cast<std::int64_t>(done) : -1;
+    }
+    return done;
 }
 
 std::int64_t seekFile(FileHandle file, std::int64_t offset, SeekOrigin origin) {

@@ -1,5 +1,8 @@
 // Movable memory blocks on POSIX: a handle is a small record that owns the
 // data, so the handle stays the same when the data moves.
+#include <sys/mman.h>
+
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -62,6 +65,29 @@ MemHandle memBlockFree(MemHandle handle) {
         std::free(block);
     }
     return nullptr;
+}
+
+void* pageAlloc(std::size_t size) {
+    // Aligned to the large page, so that the whole range can take them.
+    const std::size_t align = kPageBlockSize;
+    void* raw = mmap(nullptr, size + align, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) return nullptr;
+    const auto at = reinterpret_cast<std::uintptr_t>(raw);
+    const std::uintptr_t start = (at + align - 1) & ~(std::uintptr_t{align} - 1);
+    if (start > at) munmap(raw, start - at);
+    if (start + size < at + size + align) munmap(reinterpret_cast<void*>(start + size), at + align - start);
+    void* pages = reinterpret_cast<void*>(start);
+#if defined(MADV_HUGEPAGE)
+    madvise(pages, size, MADV_HUGEPAGE);
+#endif
+#if defined(MADV_POPULATE_WRITE)
+    madvise(pages, size, MADV_POPULATE_WRITE);  // older systems fault the pages in as they are used
+#endif
+    return pages;
+}
+
+void pageFree(void* pages, std::size_t size) {
+    if (pages) munmap(pages, size);
 }
 
 }  // namespace platform

@@ -145,6 +145,20 @@ std::int32_t writeFile(FileHandle file, const void* buffer, std::uint32_t count)
     return static_cast<std::int32_t>(done);
 }
 
+std::int64_t copyFileData(FileHandle from, FileHandle to, std::uint32_t count) {
+    constexpr std::uint32_t kPiece = 64u * 1024;
+    char piece[kPiece];
+    std::uint32_t done = 0;
+    while (done < count) {
+        const std::int32_t got = readFile(from, piece, count - done < kPiece ? count - done : kPiece);
+        if (got <= 0) return got < 0 && done == 0 ? -1 : static_cast<std::int64_t>(done);
+        const std::int32_t put = writeFile(to, piece, static_cast<std::uint32_t>(got));
+        if (put > 0) done += static_cast<std::uint32_t>(put);
+        if (put != got) return done ? static_cast<std::int64_t>(done) : -1;
+    }
+    return done;
+}
+
 std::int64_t seekFile(FileHandle file, std::int64_t offset, SeekOrigin origin) {
     DWORD method = origin == SeekOrigin::begin     ? FILE_BEGIN
                    : origin == SeekOrigin::current ? FILE_CURRENT
@@ -262,6 +276,14 @@ std::uint32_t memBlockSize(MemHandle block) {
 MemHandle memBlockFree(MemHandle block) {
     if (block) GlobalFree(static_cast<HGLOBAL>(block));
     return nullptr;
+}
+
+void* pageAlloc(std::size_t size) {
+    return VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
+
+void pageFree(void* pages, std::size_t) {
+    if (pages) VirtualFree(pages, 0, MEM_RELEASE);
 }
 
 // ---------------------------------------------------------------------------

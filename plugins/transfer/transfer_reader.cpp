@@ -107,6 +107,9 @@ struct WorkArea {
     char keywords[kTransferKeywordCount][kKeywordSize];
     std::int16_t order[kTransferKeywordCount];  // keywords with text, sorted
     int keywordCount;
+    // The keyword last found for a word length and first letter, plus one
+    // (0: none): the lines of a file repeat a few keywords.
+    std::int16_t recent[64];
 };
 
 struct Reader {
@@ -305,6 +308,13 @@ bool isWordCharacter(char c) {
 }
 
 int lookUp(const Reader& r, const char* word, int length) {
+    std::int16_t& recent =
+        r.w->recent[(static_cast<unsigned>(length) * 31u + static_cast<unsigned char>(word[0])) & 63u];
+    if (recent > 0) {
+        const char* text = r.w->keywords[recent - 1];
+        if (std::memcmp(text, word, static_cast<std::size_t>(length)) == 0 && text[length] == 0)
+            return recent - 1;
+    }
     int low = 0, high = r.w->keywordCount - 1;
     while (low <= high) {
         const int mid = (low + high) / 2;
@@ -312,7 +322,10 @@ int lookUp(const Reader& r, const char* word, int length) {
         const char* text = r.w->keywords[index];
         int c = std::strncmp(text, word, static_cast<std::size_t>(length));
         if (c == 0 && text[length] != 0) c = 1;
-        if (c == 0) return index;
+        if (c == 0) {
+            recent = static_cast<std::int16_t>(index + 1);
+            return index;
+        }
         if (c < 0)
             low = mid + 1;
         else
@@ -873,6 +886,7 @@ std::uint32_t run(ParserBlock* block, const TransferEnvironment& env) {
     r.env = &env;
     r.w = static_cast<WorkArea*>(allocate(r, sizeof(WorkArea)));
     if (!r.w) return kParseFatal;
+    std::memset(r.w->recent, 0, sizeof r.w->recent);
     r.text = Joined{r.w->text, 0, 0, false};
     r.left = Joined{r.w->left, 0, 0, false};
     r.right = Joined{r.w->right, 0, 0, false};

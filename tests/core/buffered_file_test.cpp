@@ -276,6 +276,58 @@ TEST(BufferedFileDisk, RawRoundTripInOddPieces) {
     EXPECT_EQ(bfile::g_closeDrive, drive);
 }
 
+// Patches land in the buffer or on disk, copies go handle to handle or
+// through the buffers: the bytes are the same either way, a large buffer
+// keeps what is pending, and a copy that runs out of source fails.
+TEST(BufferedFileDisk, PatchCopyAndLargeBuffer) {
+    const std::string data = pattern(300001);
+    for (const bool large : {false, true}) {
+        TempFile from, to;
+        putFile(from.path, data);
+        BufferedFile* src = bfile::openFile(from.path, nullptr, kOpenRead, 0);
+        BufferedFile* dst = bfile::openFile(to.path, nullptr, kOpenReadWrite | kOpenCreate, 0);
+        ASSERT_NE(src, nullptr);
+        ASSERT_NE(dst, nullptr);
+        ASSERT_EQ(bfile::write(dst, "head", 4), 0);
+        if (large) {
+            ASSERT_EQ(bfile::enlargeBuffer(dst, kLargeBufferSize), 0);
+        }
+        // From the middle of a read-ahead buffer, to behind pending bytes.
+        char piece[7];
+        ASSERT_EQ(bfile::read(src, piece, 7), 7);
+        ASSERT_EQ(bfile::copy(src, dst, 200000), 0);
+        EXPECT_EQ(bfile::tell(src), 200007);
+        ASSERT_EQ(bfile::write(dst, "tail", 4), 0);
+        // One patch within the pending bytes (when the buffer is large), one long written.
+        EXPECT_EQ(bfile::patch(dst, 200006, "PQ", 2), 0);
+        EXPECT_EQ(bfile::patch(dst, 1, "xy", 2), 0);
+        EXPECT_EQ(bfile::tell(dst), 200008);
+        EXPECT_EQ(bfile::copy(src, dst, 200000), -1);  // 100 KB left
+        EXPECT_TRUE(bfile::hasError(dst));
+        bfile::close(src);
+        bfile::close(dst);
+        std::string expected = "head" + data.substr(7, 200000) + "tail";
+        expected.replace(200006, 2, "PQ");
+        expected.replace(1, 2, "xy");
+        EXPECT_EQ(getFile(to.path).substr(0, expected.size()), expected) << large;
+    }
+    // Memory streams copy through their buffers.
+    BufferedFile* a = bfile::openMemory(platform::memBlockAlloc(16), 0, kMemNoHeader, 0);
+    BufferedFile* b = bfile::openMemory(platform::memBlockAlloc(16), 0, kMemNoHeader, 0);
+    ASSERT_EQ(bfile::write(a, data.data(), 9000), 0);
+    ASSERT_EQ(bfile::seek(a, 100), 0);
+    ASSERT_EQ(bfile::copy(a, b, 8000), 0);
+    ASSERT_EQ(bfile::seek(b, 0), 0);
+    std::string back(8000, '\0');
+    EXPECT_EQ(bfile::read(b, back.data(), 8000), 8000);
+    EXPECT_EQ(back, data.substr(100, 8000));
+    for (BufferedFile* f : {a, b}) {
+        platform::MemHandle block = f->memBlock;
+        bfile::close(f);
+        platform::memBlockFree(block);
+    }
+}
+
 TEST(BufferedFileDisk, SeekWhileReading) {
     TempFile tmp;
     const std::string data = pattern(20000);

@@ -515,7 +515,7 @@ TEST_F(ConstructNodes, FreeSequenceReleasesEveryPayload) {
         nodes[i]->up = nodes[i - 1];
     }
     EXPECT_EQ(checkLinks(head), "");
-    EXPECT_GT(memOutstanding(), before + 60);
+    EXPECT_GT(memOutstanding(), before + 40);  // payloads, texts and extras; nodes share pool blocks
     freeSequence(head);
     EXPECT_EQ(memOutstanding(), before);
     freeSequence(nullptr);

@@ -186,7 +186,9 @@ TEST_F(ConstructTemplates, OutOfMemoryAtEveryAllocation) {
             EXPECT_EQ(doc.lastLevelId, 0u) << command;
         }
     }
-    EXPECT_GT(failures, 100);
+    // Nodes share pool blocks: the first node of a template takes one, its
+    // payloads and texts one allocation each.
+    EXPECT_GT(failures, 80);
     resetOutcome();
 }
 
