@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/outcome.h"
+#include "core/record_pool.h"
 #include "platform/platform.h"
 
 namespace {
@@ -39,7 +40,7 @@ void* memAlloc(std::size_t size) {
 }
 
 void* memFree(void* block) {
-    if (block) {
+    if (block && !RecordPool::releaseAny(block)) {
         std::free(block);
         --outstanding;
     }

@@ -9,9 +9,13 @@
 // the job-cancelled flag is set, or when memory is short (which raises
 // job-cancelled).
 void* memAlloc(std::size_t size);
-// Frees a block of memAlloc; accepts null; always returns null so callers
-// write `p = memFree(p)`.
+// Frees a block of memAlloc or memAllocText; accepts null; always returns
+// null so callers write `p = memFree(p)`.
 void* memFree(void* block);
+// A zero-filled block for a text of `size` bytes (its NUL included): short
+// texts come from record pools (core/record_pool.h), many to a page block,
+// and like every block they go back through memFree.
+char* memAllocText(std::size_t size);
 // Copies `text` (count < 0: NUL-terminated) into a new NUL-terminated block.
 char* memStrDup(const char* text, long count = -1);
 // A zero-filled block of whole pages (platform::pageAlloc) for the record

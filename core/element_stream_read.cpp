@@ -164,7 +164,7 @@ bool Reader::string(char** out, bool keep) {
     if (!integer(&length) || length < 0 || length > kMaxStringLength) return false;
     if (length == 0) return true;
     const std::int32_t count = length - 1;
-    char* block = keep ? static_cast<char*>(memAlloc(static_cast<std::size_t>(length))) : nullptr;
+    char* block = keep ? memAllocText(static_cast<std::size_t>(length)) : nullptr;
     if (!block) return skip(static_cast<std::uint32_t>(count));
     if (!bytes(block, count)) {
         memFree(block);

@@ -23,6 +23,7 @@ constexpr std::size_t kBlockBytes = platform::kPageBlockSize;
 }  // namespace
 
 struct RecordPool::Block {
+    RecordPool* owner;
     Block* previousOpen;
     Block* nextOpen;
     void* released;       // released records, linked through their first word
@@ -31,14 +32,77 @@ struct RecordPool::Block {
     std::uint32_t capacity;
     bool isOpen;
 
-    unsigned char* record(std::uint32_t index, std::size_t size) {
-        return reinterpret_cast<unsigned char*>(this) + sizeof(Block) + index * size;
+    unsigned char* record(std::uint32_t index) {
+        return reinterpret_cast<unsigned char*>(this) + sizeof(Block) + index * owner->recordSize_;
     }
-    bool holds(const void* p, std::size_t size) {
+    bool holds(const void* p) {
         const auto* bytes = static_cast<const unsigned char*>(p);
-        return bytes >= record(0, size) && bytes < record(capacity, size);
+        return bytes >= record(0) && bytes < record(capacity);
     }
 };
+
+namespace {
+
+// Every block of every pool, by address, so that a record can be given back
+// by its address alone.
+struct Directory {
+    RecordPool::Block** blocks = nullptr;
+    std::size_t count = 0;
+    std::size_t capacity = 0;
+    RecordPool::Block* last = nullptr;  // the block of the last look-up, tried first
+
+    // The index of the first block beyond `address`.
+    std::size_t after(const void* address) const {
+        std::size_t low = 0, high = count;
+        while (low < high) {
+            const std::size_t middle = (low + high) / 2;
+            if (std::less_equal<const void*>()(blocks[middle], address))
+                low = middle + 1;
+            else
+                high = middle;
+        }
+        return low;
+    }
+    RecordPool::Block* find(const void* record) {
+        if (count == 0 || !record) return nullptr;
+        if (last && last->holds(record)) return last;
+        const std::size_t at = after(record);
+        if (at == 0 || !blocks[at - 1]->holds(record)) return nullptr;
+        last = blocks[at - 1];
+        return last;
+    }
+    bool add(RecordPool::Block* block) {
+        if (count == capacity) {
+            const std::size_t grown = capacity ? capacity * 2 : 64;
+            auto** list = static_cast<RecordPool::Block**>(memAlloc(grown * sizeof(RecordPool::Block*)));
+            if (!list) return false;
+            if (count) std::memcpy(list, blocks, count * sizeof(RecordPool::Block*));
+            memFree(blocks);
+            blocks = list;
+            capacity = grown;
+        }
+        const std::size_t at = after(block);
+        std::memmove(blocks + at + 1, blocks + at, (count - at) * sizeof(RecordPool::Block*));
+        blocks[at] = block;
+        ++count;
+        return true;
+    }
+    void remove(RecordPool::Block* block) {
+        if (last == block) last = nullptr;
+        const std::size_t at = after(block) - 1;  // the block itself
+        std::memmove(blocks + at, blocks + at + 1, (count - at - 1) * sizeof(RecordPool::Block*));
+        // The list goes with the last block, so that nothing is left over
+        // once every record is back.
+        if (--count == 0) {
+            blocks = static_cast<RecordPool::Block**>(memFree(blocks));
+            capacity = 0;
+        }
+    }
+};
+
+Directory g_directory;
+
+}  // namespace
 
 void* RecordPool::allocate() {
     if (g_outcome.jobCancelled) return nullptr;
@@ -46,12 +110,13 @@ void* RecordPool::allocate() {
     if (!block) {
         block = static_cast<Block*>(memAllocPages(kBlockBytes));
         if (!block) return nullptr;
+        block->owner = this;
         block->capacity = static_cast<std::uint32_t>((kBlockBytes - sizeof(Block)) / recordSize_);
-        if (!remember(block)) {
+        if (!g_directory.add(block)) {
             memFreePages(block, kBlockBytes, sizeof(Block));
             return nullptr;
         }
-        KORRIN_POISON(block->record(0, recordSize_), block->capacity * recordSize_);
+        KORRIN_POISON(block->record(0), block->capacity * recordSize_);
         open(block);
     }
     unsigned char* record;
@@ -61,7 +126,7 @@ void* RecordPool::allocate() {
         std::memcpy(&block->released, record, sizeof(void*));
         std::memset(record, 0, recordSize_);
     } else {
-        record = block->record(block->fresh++, recordSize_);  // zero since the block was made
+        record = block->record(block->fresh++);  // zero since the block was made
         KORRIN_UNPOISON(record, recordSize_);
     }
     if (++block->used == block->capacity) close(block);
@@ -70,69 +135,31 @@ void* RecordPool::allocate() {
 
 bool RecordPool::release(void* record) {
     if (!record) return true;
-    Block* block = blockOf(record);
+    Block* block = g_directory.find(record);
+    if (!block || block->owner != this) return false;
+    give(block, record);
+    return true;
+}
+
+bool RecordPool::releaseAny(void* record) {
+    Block* block = g_directory.find(record);
     if (!block) return false;
+    block->owner->give(block, record);
+    return true;
+}
+
+void RecordPool::give(Block* block, void* record) {
     std::memcpy(record, &block->released, sizeof(void*));
     block->released = record;
     KORRIN_POISON(static_cast<unsigned char*>(record) + sizeof(void*), recordSize_ - sizeof(void*));
     if (--block->used == 0) {
         if (block->isOpen) close(block);
-        forget(block);
-        KORRIN_UNPOISON(block->record(0, recordSize_), block->capacity * recordSize_);
+        g_directory.remove(block);
+        KORRIN_UNPOISON(block->record(0), block->capacity * recordSize_);
         memFreePages(block, kBlockBytes, sizeof(Block) + block->fresh * recordSize_);
-        return true;
+        return;
     }
     if (!block->isOpen) open(block);
-    return true;
-}
-
-std::size_t RecordPool::after(const void* address) const {
-    std::size_t low = 0, high = count_;
-    while (low < high) {
-        const std::size_t middle = (low + high) / 2;
-        if (std::less_equal<const void*>()(blocks_[middle], address))
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    return low;
-}
-
-RecordPool::Block* RecordPool::blockOf(const void* record) {
-    if (last_ && last_->holds(record, recordSize_)) return last_;
-    const std::size_t at = after(record);
-    if (at == 0 || !blocks_[at - 1]->holds(record, recordSize_)) return nullptr;
-    last_ = blocks_[at - 1];
-    return last_;
-}
-
-bool RecordPool::remember(Block* block) {
-    if (count_ == capacity_) {
-        const std::size_t grown = capacity_ ? capacity_ * 2 : 64;
-        auto** list = static_cast<Block**>(memAlloc(grown * sizeof(Block*)));
-        if (!list) return false;
-        if (count_) std::memcpy(list, blocks_, count_ * sizeof(Block*));
-        memFree(blocks_);
-        blocks_ = list;
-        capacity_ = grown;
-    }
-    const std::size_t at = after(block);
-    std::memmove(blocks_ + at + 1, blocks_ + at, (count_ - at) * sizeof(Block*));
-    blocks_[at] = block;
-    ++count_;
-    return true;
-}
-
-void RecordPool::forget(Block* block) {
-    if (last_ == block) last_ = nullptr;
-    const std::size_t at = after(block) - 1;  // the block itself
-    std::memmove(blocks_ + at, blocks_ + at + 1, (count_ - at - 1) * sizeof(Block*));
-    // The list goes with the last block, so that nothing is left over once
-    // every record is back.
-    if (--count_ == 0) {
-        blocks_ = static_cast<Block**>(memFree(blocks_));
-        capacity_ = 0;
-    }
 }
 
 void RecordPool::open(Block* block) {
@@ -151,4 +178,19 @@ void RecordPool::close(Block* block) {
         open_ = block->nextOpen;
     if (block->nextOpen) block->nextOpen->previousOpen = block->previousOpen;
     block->previousOpen = block->nextOpen = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Texts
+
+namespace {
+constexpr std::size_t kTextStep = 8;
+RecordPool g_texts[] = {RecordPool(8),  RecordPool(16), RecordPool(24), RecordPool(32),
+                        RecordPool(40), RecordPool(48), RecordPool(56), RecordPool(64)};
+constexpr std::size_t kPooledText = kTextStep * (sizeof g_texts / sizeof g_texts[0]);
+}  // namespace
+
+char* memAllocText(std::size_t size) {
+    if (size == 0 || size > kPooledText) return static_cast<char*>(memAlloc(size));
+    return static_cast<char*>(g_texts[(size - 1) / kTextStep].allocate());
 }

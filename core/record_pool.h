@@ -25,20 +25,17 @@ public:
     // Gives `record` back; true for null too, false (nothing done) for an
     // address that is no record of this pool.
     bool release(void* record);
+    // Gives `record` back to whichever pool it came from; false (nothing
+    // done) for an address that is no pooled record.
+    static bool releaseAny(void* record);
+
+    struct Block;  // a page block with its records (record_pool.cpp)
 
 private:
-    struct Block;
-    std::size_t after(const void* address) const;  // index of the first block beyond `address`
-    Block* blockOf(const void* record);
-    bool remember(Block* block);
-    void forget(Block* block);
+    void give(Block* block, void* record);
     void open(Block* block);
     void close(Block* block);
 
     std::size_t recordSize_;
-    Block* open_ = nullptr;     // blocks with a free record, most recent first
-    Block* last_ = nullptr;     // the block of the last release, tried first
-    Block** blocks_ = nullptr;  // every block, by address
-    std::size_t count_ = 0;
-    std::size_t capacity_ = 0;
+    Block* open_ = nullptr;  // blocks with a free record, most recent first
 };

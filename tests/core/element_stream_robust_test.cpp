@@ -210,7 +210,7 @@ TEST_F(ElementStreamRobust, EveryFailingAllocationWhileReadingEndsCleanly) {
             EXPECT_EQ(memOutstanding(), before) << "allocation " << n;
         }
         EXPECT_TRUE(completed);
-        EXPECT_GT(n, outline ? 10 : 100);
+        EXPECT_GT(n, outline ? 10 : 40);  // nodes and short texts share pool blocks
         EXPECT_TRUE(g_outcome.readOk);
     }
     resetOutcome();
