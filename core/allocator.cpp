@@ -11,10 +11,16 @@ namespace {
 long outstanding = 0;
 long failCountdown = 0;
 
-// The page block kept after its release, with the bytes written in it.
-void* keptPages = nullptr;
-std::size_t keptSize = 0;
-std::size_t keptUsed = 0;
+// Page blocks kept after their release, with the bytes written in each:
+// enough for the pools of a segment that is paged in and out again.
+struct KeptPages {
+    void* block;
+    std::size_t size;
+    std::size_t used;
+};
+constexpr int kKeptPages = 8;
+KeptPages kept[kKeptPages];
+int keptCount = 0;
 std::size_t pageBytes = 0;
 
 // The counting and the injected failure every allocation goes through.
@@ -58,11 +64,13 @@ char* memStrDup(const char* text, long count) {
 void* memAllocPages(std::size_t size) {
     if (!mayAllocate(size)) return nullptr;
     void* block = nullptr;
-    if (keptPages && keptSize == size) {
-        block = keptPages;
-        std::memset(block, 0, keptUsed);
-        keptPages = nullptr;
-    } else {
+    for (int i = keptCount - 1; i >= 0 && !block; --i) {
+        if (kept[i].size != size) continue;
+        block = kept[i].block;
+        std::memset(block, 0, kept[i].used);
+        kept[i] = kept[--keptCount];
+    }
+    if (!block) {
         block = platform::pageAlloc(size);
         if (!block) {
             g_outcome.jobCancelled = true;
@@ -77,10 +85,8 @@ void* memAllocPages(std::size_t size) {
 void* memFreePages(void* block, std::size_t size, std::size_t used) {
     if (!block) return nullptr;
     --outstanding;
-    if (!keptPages) {
-        keptPages = block;
-        keptSize = size;
-        keptUsed = used < size ? used : size;
+    if (keptCount < kKeptPages) {
+        kept[keptCount++] = KeptPages{block, size, used < size ? used : size};
         return nullptr;
     }
     platform::pageFree(block, size);

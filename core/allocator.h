@@ -21,11 +21,11 @@ char* memStrDup(const char* text, long count = -1);
 // A zero-filled block of whole pages (platform::pageAlloc) for the record
 // pools; counted, failed and refused like memAlloc. memFreePages takes back
 // a block of the same size of which the first `used` bytes were written:
-// one freed block is kept for the next request, which saves the system
-// calls and the fresh pages when a pool empties and fills again.
+// a few freed blocks are kept for the next requests, which saves the system
+// calls and the fresh pages when pools empty and fill again.
 void* memAllocPages(std::size_t size);
 void* memFreePages(void* block, std::size_t size, std::size_t used);
-// Bytes held in page blocks, the kept one included.
+// Bytes held in page blocks, the kept ones included.
 std::size_t memPageBytes();
 // Number of blocks handed out and not yet freed.
 long memOutstanding();
