@@ -118,6 +118,7 @@ row() {
 row pascal "$(median <"$work/pascal.a")" "$(median <"$work/pascal.b")" 1.3
 row import "$(median <"$work/import.a")" "$(median <"$work/read.b")" 1.5
 row cold "$(largest <"$work/cold.a")" "$(median <"$work/read.b")" 1.25
+echo "         fresh processes (ms): $(sort -g "$work/cold.a" | tr '\n' ' ')"
 heap=$(largest <"$work/heap")
 rows=$((rows + 1))
 if awk -v h="$heap" 'BEGIN { exit !(h <= 256) }'; then verdict=met; met=$((met + 1)); else verdict=MISSED; fi
