@@ -116,7 +116,8 @@ struct FrameSettings {
     SettingsRect multiLineEdit;
     SettingsRect singleLineEdit;
     bool editUppercase;
-    bool maximized;  // WindowStyle
+    bool retainReplaceCheckbox;  // the search dialog's "&Replace with" starts as it was left
+    bool maximized;              // WindowStyle
     bool hasWindowCoordinates;
     SettingsRect windowCoordinates;
     bool ctl3d;

@@ -232,6 +232,7 @@ void loadSettings(FrameSettings& s, const char* file, const SettingsLoadOptions&
     s.multiLineEdit = readEditRect(IDS_KEY_MULTILINEEDIT, file);
     s.singleLineEdit = readEditRect(IDS_KEY_SINGLELINEEDIT, file);
     s.editUppercase = readBool(IDS_KEY_EDITUPPERCASE, file, false);
+    s.retainReplaceCheckbox = readBool(IDS_KEY_RETAINREPLACECHECKBOXSTATE, file, false);
 
     static constexpr unsigned kPlaceKeys[kToolWindowCount] = {
         IDS_KEY_OVERVIEW, IDS_KEY_LEVELLIST, IDS_KEY_PRINTGRID, IDS_KEY_RESULT, IDS_KEY_TOOLBOX};

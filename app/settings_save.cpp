@@ -167,6 +167,7 @@ int writeSettings(FrameSettings& s, const SaveSettingsRequest& request, const ch
         ok &= writeRect(IDS_KEY_MULTILINEEDIT, s.multiLineEdit, file) != 0;
         ok &= writeRect(IDS_KEY_SINGLELINEEDIT, s.singleLineEdit, file) != 0;
         ok &= writeBool(IDS_KEY_EDITUPPERCASE, s.editUppercase, file) != 0;
+        ok &= writeBool(IDS_KEY_RETAINREPLACECHECKBOXSTATE, s.retainReplaceCheckbox, file) != 0;
     }
     return ok;
 }

@@ -1,6 +1,7 @@
 #include "edit/text_edit.h"
 
 #include <cstring>
+#include <vector>
 
 #include "config/profile.h"
 #include "core/allocator.h"
@@ -254,4 +255,59 @@ std::string textFromEditorFile(std::string_view file) {
     }
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
     return text;
+}
+
+// ---------------------------------------------------------------------------
+// The check request
+
+namespace {
+
+bool cobolCharacter(unsigned char c) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) return true;
+    return c != 0 && std::strchr(" +-*/=$,;.()<>:_&", c) != nullptr;
+}
+
+}  // namespace
+
+TextCheck checkText(std::string_view text) {
+    struct Open {
+        int position, line, column;
+        char character;
+    };
+    std::vector<Open> brackets;  // the open parentheses
+    Open quote{-1, 0, 0, 0};
+    int line = 1, column = 0;
+    auto problem = [](TextProblem kind, const Open& at) {
+        return TextCheck{kind, at.position, at.line, at.column, at.character};
+    };
+    for (int i = 0; i < static_cast<int>(text.size()); ++i) {
+        const char c = text[static_cast<std::size_t>(i)];
+        ++column;
+        const Open here{i, line, column, c};
+        if (c == '\r' || c == '\n') {
+            if (quote.position >= 0) return problem(TextProblem::UnclosedQuote, quote);
+            if (c == '\n') {
+                ++line;
+                column = 0;
+            }
+            continue;
+        }
+        if (quote.position >= 0) {
+            if (c == quote.character) quote.position = -1;  // "" reopens at once
+            continue;
+        }
+        if (c == '"' || c == '\'') {
+            quote = here;
+            continue;
+        }
+        if (!cobolCharacter(static_cast<unsigned char>(c))) return problem(TextProblem::CobolCharacter, here);
+        if (c == '(') brackets.push_back(here);
+        if (c == ')') {
+            if (brackets.empty()) return problem(TextProblem::UnmatchedClose, here);
+            brackets.pop_back();
+        }
+    }
+    if (quote.position >= 0) return problem(TextProblem::UnclosedQuote, quote);
+    if (!brackets.empty()) return problem(TextProblem::UnclosedBracket, brackets.back());
+    return {};
 }

@@ -138,6 +138,33 @@ std::string pasteText(const EditControlOptions& options, std::string_view clipbo
 // NUL byte.
 std::string textFromEditorFile(std::string_view file);
 
+// ---------------------------------------------------------------------------
+// The check request ("Check text for syntax errors" and "Check text against
+// COBOL character set" ask for the same check)
+
+enum class TextProblem {
+    None,
+    CobolCharacter,   // a character outside the COBOL character set
+    UnclosedQuote,    // a literal not closed on its line
+    UnmatchedClose,   // ")" that closes nothing
+    UnclosedBracket,  // "(" not closed by the end of the text
+};
+
+struct TextCheck {
+    TextProblem problem = TextProblem::None;
+    int position = 0;  // offset of the offending character in the text
+    int line = 0;      // 1-based, lines end at LF (CR LF)
+    int column = 0;    // 1-based
+    char character = 0;
+};
+
+// The first problem of `text`, in text order; an unclosed parenthesis is
+// known only at the end. Literals in double or single quotes (a doubled quote
+// stands for itself) may hold any character; outside them the COBOL
+// character set is the letters, digits, blank and + - * / = $ , ; . ( ) < > :
+// _ & plus the quotes, and line breaks.
+TextCheck checkText(std::string_view text);
+
 // The field is edited in the multi-line form: the own text; labels are
 // single-line.
 inline bool fieldIsMultiLine(int field) {

@@ -309,7 +309,8 @@ TEST(SettingsFile, MalformedValuesTakeDefaultsAndASaveWritesAValidFile) {
                             "OpenType",
                             "MultiLineEdit",
                             "SingleLineEdit",
-                            "EditUppercase"})
+                            "EditUppercase",
+                            "RetainReplaceCheckboxState"})
         EXPECT_NE(readKey("Settings", key, saved.path()), "<absent>") << key;
     EXPECT_EQ(readKey("Settings", "MultiLineEdit", saved.path()), "0,0,0,0");
     EXPECT_EQ(readKey("Settings", "Printgrid", saved.path()), "no");

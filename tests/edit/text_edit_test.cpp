@@ -87,6 +87,32 @@ TEST(TextEdit, PasteTakesTheFirstLineOfASingleLineField) {
     EXPECT_EQ(textFromEditorFile(std::string("x\0y", 3)), "x");
 }
 
+TEST(TextEdit, CheckFindsTheFirstProblem) {
+    struct Row {
+        const char* text;
+        TextProblem problem;
+        int position, line, column;
+    };
+    const Row rows[] = {
+        {"MOVE A(1) TO B.\r\nDISPLAY 'x{}' \"y\"\"z\"", TextProblem::None, 0, 0, 0},
+        {"ADD 1 TO X\r\nSET Y # 2", TextProblem::CobolCharacter, 18, 2, 7},
+        {"A \"open\r\nB", TextProblem::UnclosedQuote, 2, 1, 3},
+        {"(A))", TextProblem::UnmatchedClose, 3, 1, 4},
+        {"((A) [", TextProblem::CobolCharacter, 5, 1, 6},
+        {"X = (A\r\n + (B)", TextProblem::UnclosedBracket, 4, 1, 5},
+        {"'it''s' \xE9", TextProblem::CobolCharacter, 8, 1, 9},
+    };
+    for (const Row& r : rows) {
+        const TextCheck c = checkText(r.text);
+        EXPECT_EQ(c.problem, r.problem) << r.text;
+        if (r.problem == TextProblem::None) continue;
+        EXPECT_EQ(c.position, r.position) << r.text;
+        EXPECT_EQ(c.line, r.line) << r.text;
+        EXPECT_EQ(c.column, r.column) << r.text;
+        EXPECT_EQ(c.character, r.text[r.position]) << r.text;
+    }
+}
+
 TEST(TextEdit, DefaultActionChooser) {
     struct Row {
         const char* node;  // Level, Call, "text", If (labels: see below)
