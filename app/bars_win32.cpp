@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/frame_win32.h"
+#include "app/text_edit_win32.h"
 #include "config/profile.h"
 #include "platform/platform.h"
 #include "print/print_win32.h"
@@ -83,6 +84,11 @@ void refreshBar(HWND bar, const Bar& table) {
         bool was = SendMessageA(bar, TB_ISBUTTONENABLED, b.command, 0) != 0;
         if (enabled != was)
             SendMessageA(bar, TB_ENABLEBUTTON, b.command, MAKELPARAM(enabled ? TRUE : FALSE, 0));
+        // A check button shows its switch, however it was changed (overwrite by the Insert key).
+        if (b.style != TBSTYLE_CHECK) continue;
+        const bool checked = commandChecked(b.command);
+        if (checked != (SendMessageA(bar, TB_ISBUTTONCHECKED, b.command, 0) != 0))
+            SendMessageA(bar, TB_CHECKBUTTON, b.command, MAKELPARAM(checked ? TRUE : FALSE, 0));
     }
 }
 
@@ -439,7 +445,7 @@ void refreshBars() {
         (GetKeyState(VK_CAPITAL) & 1) != 0,
         (GetKeyState(VK_SCROLL) & 1) != 0,
         g_frameSettings.window.statusPages && g_frameSettings.window.statusBar,
-        false,  // overwrite mode of the text editor
+        overwriteShown(),
         g_status.pageNumber != 0,
     };
     bool changed = false;
@@ -454,8 +460,13 @@ void refreshBars() {
         changed = true;
     }
     for (int i = 0; i < kPaneCount; ++i) {
-        if (g_status.panes[i].active != active[i]) changed = true;
+        if (g_status.panes[i].active == active[i]) continue;
+        changed = true;
         g_status.panes[i].active = active[i];
+        if (i == kPanePages) continue;  // its text changes with the diagram
+        char text[64];
+        paneText(i, text, sizeof text);
+        diagnosticsLine("status pane %s %s", text, active[i] ? "on" : "off");
     }
     if (changed) InvalidateRect(g_frame.statusBar, nullptr, FALSE);
 }

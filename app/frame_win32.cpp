@@ -526,6 +526,10 @@ bool commandChecked(unsigned command) {
             return toolWindowOpen(ToolWindow::Levellist);
         case CMD_OPTIONS_RESULT_FILE:
             return toolWindowOpen(ToolWindow::Result);
+        case CMD_TEXT_OVERWRITE:
+            return overwriteShown();
+        case CMD_TEXT_CAPITALIZE:
+            return g_frameSettings.editUppercase;
         default:
             return false;
     }

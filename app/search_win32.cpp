@@ -281,6 +281,10 @@ bool runSearch(SegmentWindow& start, unsigned command) {
         showMessage(IDS_SEARCH_NOT_FOUND, kBoxDefault);
         return false;
     }
+    // A match that is only shown: its characters selected in the edit
+    // field over the construct, where F3 goes on from them.
+    if (!g_request.replace && hit.node == window->selectionFirst)
+        editWithSelection(*window, hit.field, hit.match.start, hit.match.start + hit.match.length);
     if (g_request.replace) {
         diagnosticsLine("search replaced %ld", replaced);
         showMessage(IDS_SEARCH_REPLACED, kBoxOk | kIconAsterisk, replaced);
@@ -316,12 +320,14 @@ bool searchCommand(const CommandRequest& request) {
     int caretField = 0, caret = 0;
     std::string selected;
     if (directEditActive()) {
-        directEditCaret(&caretNode, &caretField, &caret, &selected);
+        directEditCaret(&caretNode, &caretField, &caret, &selected, backward);
         endDirectEdit(true);
     }
     if (request.command == CMD_EDIT_SEARCH) {
         registerEditClass(g_frame.instance);
         DialogData data{g_request, caretNode != nullptr};
+        // Unless the settings keep it, each dialog starts as a plain search.
+        if (!g_frameSettings.retainReplaceCheckbox) data.request.replace = false;
         if (!selected.empty()) data.request.searchText = selected.substr(0, kSearchTextMax);
         ++g_frame.modalDepth;
         const INT_PTR answer = DialogBoxParamA(g_frame.instance, MAKEINTRESOURCEA(IDD_SEARCH), g_frame.frame,

@@ -32,6 +32,8 @@ struct EditOptions {
 constexpr char kOptionsProperty[] = "KorrinEditOptions";
 WNDPROC g_systemEditProc = nullptr;
 bool g_classRegistered = false;
+// Overwrite mode is the program's: the next edit control starts in it.
+bool g_overwrite = false;
 
 EditOptions* optionsOf(HWND edit) {
     return static_cast<EditOptions*>(GetPropA(edit, kOptionsProperty));
@@ -42,6 +44,7 @@ EditOptions& ensureOptions(HWND edit) {
     if (!o) {
         o = new EditOptions;
         o->rules.tabScheme = 1;
+        o->rules.overwrite = g_overwrite;
         SetPropA(edit, kOptionsProperty, o);
     }
     return *o;
@@ -65,6 +68,25 @@ std::string caretLine(HWND edit, int* column, bool* hasSelection) {
 }
 
 void resizeDirectField(HWND edit);
+
+// The check request: the first problem is selected and told.
+void checkField(HWND edit) {
+    const TextCheck check = checkText(windowTextOf(edit));
+    diagnosticsLine("text check %d at %d", static_cast<int>(check.problem), check.position);
+    static constexpr unsigned kMessages[] = {IDS_CHECK_NO_ERRORS, IDS_CHECK_COBOL_CHARACTER,
+                                             IDS_CHECK_UNCLOSED_QUOTE, IDS_CHECK_UNMATCHED_CLOSE,
+                                             IDS_CHECK_UNCLOSED_BRACKET};
+    const unsigned id = kMessages[static_cast<int>(check.problem)];
+    if (check.problem == TextProblem::None) {
+        showMessage(id, kBoxOk | kIconAsterisk);
+    } else {
+        SendMessageA(edit, EM_SETSEL, static_cast<WPARAM>(check.position),
+                     static_cast<LPARAM>(check.position + 1));
+        SendMessageA(edit, EM_SCROLLCARET, 0, 0);
+        showMessage(id, kBoxDefault, check.line, check.column, check.character);
+    }
+    SetFocus(edit);
+}
 
 LRESULT CALLBACK editProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
     const FrameMessages& m = g_frame.messages;
@@ -92,7 +114,7 @@ LRESULT CALLBACK editProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam)
             if (!o) break;
             if (wParam == VK_INSERT && !(GetKeyState(VK_CONTROL) & 0x8000) &&
                 !(GetKeyState(VK_SHIFT) & 0x8000)) {
-                o->rules.overwrite = !o->rules.overwrite;
+                setEditOverwrite(edit, !o->rules.overwrite);
                 return 0;
             }
             if (o->direct) {
@@ -169,6 +191,9 @@ LRESULT CALLBACK editProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam)
             SendMessageA(GetParent(edit), kEditCaretMoved, 0, reinterpret_cast<LPARAM>(edit));
             return result;
         }
+        case kEditCheckRequest:
+            checkField(edit);
+            return 0;
         case WM_NCDESTROY:
             if (o) {
                 RemovePropA(edit, kOptionsProperty);
@@ -430,6 +455,11 @@ void endDirectEdit(bool commit) {
 
 bool directEditMessage(MSG& msg) {
     if (!g_direct.field || msg.hwnd != g_direct.field) return false;
+    // The search keys (F3, Ctrl+H) keep working: the search starts at the caret of the edited text.
+    const bool searchKey = msg.message == WM_KEYDOWN &&
+                           (msg.wParam == VK_F3 || (msg.wParam == 'H' && (GetKeyState(VK_CONTROL) & 0x8000)));
+    if (searchKey && g_frame.accelerators && TranslateAcceleratorA(g_frame.frame, g_frame.accelerators, &msg))
+        return true;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
     return true;
@@ -466,7 +496,9 @@ bool textCommand(const CommandRequest& request) {
         case CMD_TEXT_UNDO:
         case CMD_TEXT_SELECT_ALL:
         case CMD_TEXT_OVERWRITE:
-        case CMD_TEXT_CAPITALIZE: {
+        case CMD_TEXT_CAPITALIZE:
+        case CMD_TEXT_SYNTAX_CHECK:
+        case CMD_TEXT_COBOL_CHARACTERS: {
             // Applied to the edit control that is open.
             HWND edit = g_direct.field;
             if (!edit) return false;
@@ -477,7 +509,9 @@ bool textCommand(const CommandRequest& request) {
                              {CMD_TEXT_CUT, WM_CUT},
                              {CMD_TEXT_COPY, WM_COPY},
                              {CMD_TEXT_PASTE, WM_PASTE},
-                             {CMD_TEXT_UNDO, EM_UNDO}};
+                             {CMD_TEXT_UNDO, EM_UNDO},
+                             {CMD_TEXT_SYNTAX_CHECK, kEditCheckRequest},
+                             {CMD_TEXT_COBOL_CHARACTERS, kEditCheckRequest}};
             for (const auto& row : kMessages)
                 if (row.command == request.command) SendMessageA(edit, row.message, 0, 0);
             if (request.command == CMD_TEXT_SELECT_ALL) SendMessageA(edit, EM_SETSEL, 0, -1);
@@ -513,19 +547,26 @@ bool textCommand(const CommandRequest& request) {
     }
 }
 
+bool editWithSelection(SegmentWindow& window, int field, int start, int end) {
+    if (g_pendingInsertion.active() || !startDirectEdit(window, field, CMD_EDIT_TEXT, 0)) return false;
+    SendMessageA(g_direct.field, EM_SETSEL, static_cast<WPARAM>(start), static_cast<LPARAM>(end));
+    SendMessageA(g_direct.field, EM_SCROLLCARET, 0, 0);
+    return true;
+}
+
 void forgetEditWindow(SegmentWindow& window) {
     if (g_direct.window == &window) endDirectEdit(false);
     forgetSearchWindow(window);
 }
 
-bool directEditCaret(ConstructNode** node, int* field, int* caret, std::string* selected) {
+bool directEditCaret(ConstructNode** node, int* field, int* caret, std::string* selected, bool backward) {
     if (!g_direct.field) return false;
     DWORD start = 0, end = 0;
     SendMessageA(g_direct.field, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     const std::string text = windowTextOf(g_direct.field);
     *node = g_direct.node;
     *field = g_direct.fieldCode;
-    *caret = static_cast<int>(end);
+    *caret = static_cast<int>(backward ? start : end);
     if (start < end && end <= text.size()) *selected = text.substr(start, end - start);
     return true;
 }
@@ -536,7 +577,14 @@ bool editOverwrite(HWND edit) {
 }
 
 void setEditOverwrite(HWND edit, bool on) {
-    ensureOptions(edit).rules.overwrite = on;
+    ensureOptions(edit).rules.overwrite = g_overwrite = on;
+    refreshBars();
+}
+
+bool overwriteShown() {
+    if (g_direct.field) return editOverwrite(g_direct.field);
+    HWND focus = GetFocus();
+    return focus && editOverwrite(focus);
 }
 
 void directEditFollow(SegmentWindow& window) {

@@ -41,9 +41,15 @@ bool directEditActive();
 // A segment window closes: an edit in it ends, the journal forgets it.
 void forgetEditWindow(SegmentWindow& window);
 
-// While direct editing: the edited construct, its field, the caret and the
-// selected text. False when no text is being edited.
-bool directEditCaret(ConstructNode** node, int* field, int* caret, std::string* selected);
+// Opens the direct edit field on the selected construct's `field` with the
+// characters from `start` to `end` selected (a search's match). False when
+// the field cannot be edited in the diagram.
+bool editWithSelection(SegmentWindow& window, int field, int start, int end);
+
+// While direct editing: the edited construct, its field, the caret (the
+// selection's start for a backward search, else its end) and the selected
+// text. False when no text is being edited.
+bool directEditCaret(ConstructNode** node, int* field, int* caret, std::string* selected, bool backward);
 
 // The "Text" window (CMD_EDIT_WINDOW) and the external editor
 // (CMD_EDIT_EXTERNAL) on the selected construct's `field`; the "Editors"
@@ -52,9 +58,17 @@ bool editInTextWindow(SegmentWindow& window, int field);
 bool editExternally(SegmentWindow& window, int field);
 bool editorsDialog();
 
-// The overwrite mode of a program edit control.
+// The overwrite mode of a program edit control; a change holds for the
+// controls opened later too and shows at once in the status bar's "OVR"
+// pane and on the tool bar.
 bool editOverwrite(HWND edit);
 void setEditOverwrite(HWND edit, bool on);
+// The overwrite mode of the text being edited: the direct edit field, else
+// the program edit control that has the focus (the "Text" window's).
+bool overwriteShown();
+// The check request of a program edit control: its text is checked
+// (checkText), the first problem selected and told, or that there is none.
+constexpr UINT kEditCheckRequest = WM_APP + 0x22;
 // Sent by the program's edit controls to their parent when the caret or
 // the selection may have moved.
 constexpr UINT kEditCaretMoved = WM_APP + 0x21;

@@ -1,9 +1,10 @@
 // Editing construct texts and search and replace under Wine, with real
 // keys and clicks: a text typed over a selected statement and committed
-// with Enter, Esc leaving a text unchanged, Undo taking a commit back,
-// Replace all of a text that occurs five times and Undo taking the last
-// replacement back; the saved diagram's
-// transfer file shows the result.
+// with Enter, overwrite mode in the status bar, the text check, Esc
+// leaving a text unchanged, Undo taking a commit back, Replace all of a
+// text that occurs five times, a match shown selected and Undo taking the
+// last replacement back; the saved diagram's transfer file shows the
+// result.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -46,6 +47,16 @@ HWND nextDialog(const Editor& editor, HWND except) {
         Sleep(100);
     }
     return nullptr;
+}
+
+// The message box that shows next (a dialog other than `except`) holds
+// `text`; Ok closes it.
+void expectMessage(const Editor& editor, HWND except, const char* text) {
+    HWND told = nextDialog(editor, except);
+    ASSERT_NE(told, nullptr) << text;
+    EXPECT_NE(e2e::dialogText(told).find(text), std::string::npos) << e2e::dialogText(told);
+    PostMessageA(told, WM_COMMAND, IDOK, 0);
+    Sleep(300);
 }
 
 // A diagram of statements (statement i on line i + 1) opened in the
@@ -126,6 +137,12 @@ TEST(TextEditing, TypeCommitCancelUndoAndReplaceAll) {
     type(editor.frame, "hello");
     ASSERT_TRUE(editor.waitFor("direct edit " + std::to_string(CMD_EDIT_TEXT) + " field 3", 5000, from))
         << editor.log().substr(from);
+    // Insert and the Overwrite command switch the status bar's "OVR" with the mode.
+    e2e::sendKeys(editor.frame, {}, VK_INSERT);
+    EXPECT_TRUE(editor.waitFor("status pane OVR on", 5000, from)) << editor.log().substr(from);
+    from = editor.log().size();
+    editor.command(CMD_TEXT_OVERWRITE);
+    EXPECT_TRUE(editor.waitFor("status pane OVR off", 5000, from)) << editor.log().substr(from);
     e2e::sendKeys(editor.frame, {}, VK_RETURN);
     ASSERT_TRUE(editor.waitFor("direct edit committed", 5000, from)) << editor.log().substr(from);
 
@@ -139,10 +156,15 @@ TEST(TextEditing, TypeCommitCancelUndoAndReplaceAll) {
     ASSERT_TRUE(editor.waitFor("command " + std::to_string(CMD_EDIT_UNDO) + " done", 5000, from))
         << editor.log().substr(from);
 
-    // Esc leaves the text as it was.
+    // The check request selects and names an unclosed parenthesis; Esc
+    // leaves the text as it was.
     ASSERT_TRUE(session.click(2));
     from = editor.log().size();
     type(editor.frame, "q");
+    e2e::sendKeys(editor.frame, {VK_SHIFT}, '9');
+    editor.command(CMD_TEXT_COBOL_CHARACTERS);
+    ASSERT_TRUE(editor.waitFor("text check 4 at 1", 5000, from)) << editor.log().substr(from);
+    expectMessage(editor, nullptr, "Line 1, column 2: '(' is not closed.");
     e2e::sendKeys(editor.frame, {}, VK_ESCAPE);
     ASSERT_TRUE(editor.waitFor("direct edit cancelled", 5000, from)) << editor.log().substr(from);
 
@@ -186,26 +208,37 @@ TEST(TextEditing, TypeCommitCancelUndoAndReplaceAll) {
     EXPECT_FALSE(IntersectRect(&overlap, &q, &m)) << place;
     e2e::sendKeys(ask, {VK_MENU}, 'A');
     ASSERT_TRUE(editor.waitFor("search replaced 5", 5000, from)) << editor.log().substr(from);
-    HWND told = nextDialog(editor, ask);
-    ASSERT_NE(told, nullptr);
-    EXPECT_NE(e2e::dialogText(told).find("Search text was replaced 5 times."), std::string::npos)
-        << e2e::dialogText(told);
-    PostMessageA(told, WM_COMMAND, IDOK, 0);
-    Sleep(300);
+    expectMessage(editor, ask, "Search text was replaced 5 times.");
 
-    // Searching for what is no longer there.
+    // Searching for what is no longer there: the dialog starts without
+    // "Replace with" again.
     e2e::sendKeys(editor.frame, {VK_CONTROL}, 'H');
     dialog = editor.findDialog(5000);
     ASSERT_NE(dialog, nullptr);
     SetDlgItemTextA(dialog, IDC_SEARCH_TEXT, "old");
-    CheckDlgButton(dialog, IDC_SEARCH_REPLACE, BST_UNCHECKED);
+    ASSERT_EQ(IsDlgButtonChecked(dialog, IDC_SEARCH_REPLACE), BST_UNCHECKED);
     e2e::sendKeys(dialog, {}, VK_RETURN);
-    told = nextDialog(editor, dialog);
-    ASSERT_NE(told, nullptr);
-    EXPECT_NE(e2e::dialogText(told).find("Search text not found."), std::string::npos)
-        << e2e::dialogText(told);
-    PostMessageA(told, WM_COMMAND, IDOK, 0);
-    Sleep(300);
+    expectMessage(editor, dialog, "Search text not found.");
+
+    // A match is shown selected in the edit field over its construct.
+    from = editor.log().size();
+    e2e::sendKeys(editor.frame, {VK_CONTROL}, 'H');
+    dialog = editor.findDialog(5000);
+    ASSERT_NE(dialog, nullptr);
+    SetDlgItemTextA(dialog, IDC_SEARCH_TEXT, "amm");
+    e2e::sendKeys(dialog, {}, VK_RETURN);
+    ASSERT_TRUE(editor.waitFor("direct edit " + std::to_string(CMD_EDIT_TEXT) + " field 3", 5000, from))
+        << editor.log().substr(from);
+    HWND field = FindWindowExA(diagramWindow(editor), nullptr, "KorrinEdit", nullptr);
+    char shown[64] = {};
+    GetWindowTextA(field, shown, sizeof shown);
+    DWORD start = 0, end = 0;
+    SendMessageA(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    ASSERT_LE(end, std::strlen(shown)) << shown;
+    EXPECT_EQ(std::string(shown).substr(start, end - start), "amm") << shown;
+    // F3 in the field goes on from the match: there is no other.
+    e2e::sendKeys(editor.frame, {}, VK_F3);
+    expectMessage(editor, nullptr, "Search text not found.");
 
     // The replacements went into the one undo journal: Undo takes the
     // last of them back.
@@ -264,11 +297,7 @@ TEST(TextEditing, TextWindowLimitAndExternalEditor) {
     e2e::sendKeys(dialog, {VK_CONTROL}, 'V');
     e2e::sendKeys(dialog, {VK_MENU}, 'O');
     ASSERT_TRUE(editor.waitFor("text window too long", 5000, from)) << editor.log().substr(from);
-    HWND told = nextDialog(editor, dialog);
-    ASSERT_NE(told, nullptr);
-    EXPECT_NE(e2e::dialogText(told).find("Text too long."), std::string::npos) << e2e::dialogText(told);
-    PostMessageA(told, WM_COMMAND, IDOK, 0);
-    Sleep(300);
+    expectMessage(editor, dialog, "Text too long.");
     e2e::sendKeys(dialog, {}, VK_ESCAPE);
     ASSERT_TRUE(editor.waitFor("text window cancelled", 5000, from)) << editor.log().substr(from);
 
