@@ -281,10 +281,6 @@ bool runSearch(SegmentWindow& start, unsigned command) {
         showMessage(IDS_SEARCH_NOT_FOUND, kBoxDefault);
         return false;
     }
-    // A match that is only shown: its characters selected in the edit
-    // field over the construct, where F3 goes on from them.
-    if (!g_request.replace && hit.node == window->selectionFirst)
-        editWithSelection(*window, hit.field, hit.match.start, hit.match.start + hit.match.length);
     if (g_request.replace) {
         diagnosticsLine("search replaced %ld", replaced);
         showMessage(IDS_SEARCH_REPLACED, kBoxOk | kIconAsterisk, replaced);

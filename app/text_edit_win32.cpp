@@ -455,11 +455,6 @@ void endDirectEdit(bool commit) {
 
 bool directEditMessage(MSG& msg) {
     if (!g_direct.field || msg.hwnd != g_direct.field) return false;
-    // The search keys (F3, Ctrl+H) keep working: the search starts at the caret of the edited text.
-    const bool searchKey = msg.message == WM_KEYDOWN &&
-                           (msg.wParam == VK_F3 || (msg.wParam == 'H' && (GetKeyState(VK_CONTROL) & 0x8000)));
-    if (searchKey && g_frame.accelerators && TranslateAcceleratorA(g_frame.frame, g_frame.accelerators, &msg))
-        return true;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
     return true;
@@ -545,13 +540,6 @@ bool textCommand(const CommandRequest& request) {
         default:
             return false;
     }
-}
-
-bool editWithSelection(SegmentWindow& window, int field, int start, int end) {
-    if (g_pendingInsertion.active() || !startDirectEdit(window, field, CMD_EDIT_TEXT, 0)) return false;
-    SendMessageA(g_direct.field, EM_SETSEL, static_cast<WPARAM>(start), static_cast<LPARAM>(end));
-    SendMessageA(g_direct.field, EM_SCROLLCARET, 0, 0);
-    return true;
 }
 
 void forgetEditWindow(SegmentWindow& window) {

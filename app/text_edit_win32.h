@@ -41,11 +41,6 @@ bool directEditActive();
 // A segment window closes: an edit in it ends, the journal forgets it.
 void forgetEditWindow(SegmentWindow& window);
 
-// Opens the direct edit field on the selected construct's `field` with the
-// characters from `start` to `end` selected (a search's match). False when
-// the field cannot be edited in the diagram.
-bool editWithSelection(SegmentWindow& window, int field, int start, int end);
-
 // While direct editing: the edited construct, its field, the caret (the
 // selection's start for a backward search, else its end) and the selected
 // text. False when no text is being edited.
