@@ -9,6 +9,7 @@
 
 #include "app/shell_registration.h"
 #include "tests/config/temp_ini.h"
+#include "tests/support/shell_entries_expected.h"
 
 namespace {
 
@@ -79,33 +80,8 @@ TEST(ShellRegistration, EveryKeyAndValueOfBothTypes) {
     ShellRegistrationFailure failure;
     ASSERT_TRUE(writeShellEntries(registry, shellRegistrationEntries(kInput), true, &failure));
     const std::string exe = "\"C:\\Program Files\\Korrin\\korrin.exe\"";
-    struct Expected {
-        const char* key;
-        std::string value;
-    };
-    const Expected table[] = {
-        {"korrinvrd", "Korrin(VRD) Structure Diagram"},
-        {".vrd", "korrinvrd"},
-        {"korrinvrd\\shell\\print\\command", exe + " /p \"%1\""},
-        {"korrinvrd\\shell\\printto\\command", exe + " /p=\"%2\" \"%1\""},
-        {"korrinvrd\\shell\\generate", "&Generate"},
-        {"korrinvrd\\shell\\generate\\command", exe + " /g \"%1\""},
-        {"korrinvrd\\shell\\export", "E&xport"},
-        {"korrinvrd\\shell\\export\\command", exe + " /e \"%1\""},
-        {"korrinvrd\\shell\\open\\command", exe + " \"%1\""},
-        {"korrinvrd\\shell\\open\\ddeexec", "[open(\"%1\")]"},
-        {"korrinvrd\\shell\\open\\ddeexec\\application", "korrin"},
-        {"korrinvrd\\shell\\open\\ddeexec\\ifexec", "[NOP]"},
-        {"korrinvrd\\shell\\open\\ddeexec\\topic", "System"},
-        // The older edition's type: its own description and verbs; its
-        // extension opens as the current type.
-        {"korrinvq", "Korrin(VQ) Structure Diagram(old format)"},
-        {".vq", "korrinvrd"},
-        {"korrinvq\\shell\\open\\command", exe + " \"%1\""},
-        {"korrinvq\\shell\\open\\ddeexec\\application", "korrin"},
-        {"korrinvq\\shell\\generate\\command", exe + " /g \"%1\""},
-    };
-    for (const Expected& e : table) EXPECT_EQ(registry.value(e.key), e.value) << e.key;
+    for (const ExpectedShellEntry& e : expectedShellEntries(exe))
+        EXPECT_EQ(registry.value(e.key), e.value) << e.key;
     // ShellNew only for the current extension, with an empty NullFile.
     EXPECT_EQ(registry.value(".vrd\\ShellNew", "NullFile"), "");
     EXPECT_EQ(registry.value(".vrd\\ShellNew"), "<absent>");

@@ -15,6 +15,7 @@
 
 #include "tests/e2e/e2e_support.h"
 #include "tests/e2e/view_support.h"
+#include "tests/support/shell_entries_expected.h"
 
 using e2e::Editor;
 
@@ -177,39 +178,8 @@ struct FakeServers {
 TEST(Shell, InitializeRegistersBothTypesWithTheirVerbs) {
     ASSERT_EQ(runInitialize(), 0);
     const std::string exe = "\"" + e2e::korrinPath() + "\"";
-    struct Expected {
-        const char* key;
-        std::string value;
-    };
-    const Expected table[] = {
-        {"korrinvrd", "Korrin(VRD) Structure Diagram"},
-        {".vrd", "korrinvrd"},
-        {"korrinvrd\\shell\\print\\command", exe + " /p \"%1\""},
-        {"korrinvrd\\shell\\printto\\command", exe + " /p=\"%2\" \"%1\""},
-        {"korrinvrd\\shell\\generate", "&Generate"},
-        {"korrinvrd\\shell\\generate\\command", exe + " /g \"%1\""},
-        {"korrinvrd\\shell\\export", "E&xport"},
-        {"korrinvrd\\shell\\export\\command", exe + " /e \"%1\""},
-        {"korrinvrd\\shell\\open\\command", exe + " \"%1\""},
-        {"korrinvrd\\shell\\open\\ddeexec", "[open(\"%1\")]"},
-        {"korrinvrd\\shell\\open\\ddeexec\\application", "korrin"},
-        {"korrinvrd\\shell\\open\\ddeexec\\ifexec", "[NOP]"},
-        {"korrinvrd\\shell\\open\\ddeexec\\topic", "System"},
-        {"korrinvq", "Korrin(VQ) Structure Diagram(old format)"},
-        {".vq", "korrinvrd"},
-        {"korrinvq\\shell\\print\\command", exe + " /p \"%1\""},
-        {"korrinvq\\shell\\printto\\command", exe + " /p=\"%2\" \"%1\""},
-        {"korrinvq\\shell\\generate", "&Generate"},
-        {"korrinvq\\shell\\generate\\command", exe + " /g \"%1\""},
-        {"korrinvq\\shell\\export", "E&xport"},
-        {"korrinvq\\shell\\export\\command", exe + " /e \"%1\""},
-        {"korrinvq\\shell\\open\\command", exe + " \"%1\""},
-        {"korrinvq\\shell\\open\\ddeexec", "[open(\"%1\")]"},
-        {"korrinvq\\shell\\open\\ddeexec\\application", "korrin"},
-        {"korrinvq\\shell\\open\\ddeexec\\ifexec", "[NOP]"},
-        {"korrinvq\\shell\\open\\ddeexec\\topic", "System"},
-    };
-    for (const Expected& e : table) EXPECT_EQ(classesValue(e.key), e.value) << e.key;
+    for (const ExpectedShellEntry& e : expectedShellEntries(exe))
+        EXPECT_EQ(classesValue(e.key), e.value) << e.key;
     EXPECT_EQ(classesValue(".vrd\\ShellNew", "NullFile"), "");
     EXPECT_EQ(classesValue(".vq\\ShellNew", "NullFile"), "<absent>");
     char extensions[MAX_PATH] = {};
