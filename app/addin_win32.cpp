@@ -3,6 +3,7 @@
 // sends by WM_COPYDATA and the requests it answers, with the replies
 // written into the add-in's memory. The record and its checks are
 // portable (app/addin_link.h).
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -215,6 +216,25 @@ std::int32_t closeDiagram(const AddInMessage& request) {
     return findDiagramByPath(request.payload.c_str()) ? 0 : 1;
 }
 
+// The diagram's special lines (none clears them); its windows repaint.
+std::int32_t setSpecialLines(const AddInMessage& request) {
+    std::string fileName;
+    std::vector<std::uint32_t> lines;
+    OpenDiagram* diagram =
+        specialLinesOf(request, fileName, lines) ? findDiagramByPath(fileName.c_str()) : nullptr;
+    if (!diagram) return 0;
+    diagram->specialLines.clear();
+    for (std::uint32_t line : lines)
+        if (line > 0 && line <= 0x7FFFFFFF) diagram->specialLines.push_back(static_cast<std::int32_t>(line));
+    std::sort(diagram->specialLines.begin(), diagram->specialLines.end());
+    diagram->specialLines.erase(std::unique(diagram->specialLines.begin(), diagram->specialLines.end()),
+                                diagram->specialLines.end());
+    for (HWND child = GetWindow(g_frame.client, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (diagramOfWindow(child) == diagram) InvalidateRect(child, nullptr, FALSE);
+    diagnosticsLine("addin special lines %u", static_cast<unsigned>(diagram->specialLines.size()));
+    return 1;
+}
+
 std::int32_t carryOut(const AddInMessage& request) {
     switch (request.kind) {
         case kAddInClose:
@@ -244,8 +264,9 @@ std::int32_t carryOut(const AddInMessage& request) {
             return closeDiagram(request);
         case kAddInCopySelection:
             return copySelection(request);
+        case kAddInSpecialLines:
+            return setSpecialLines(request);
         default:
-            // Special lines wait for their painting.
             return 0;
     }
 }
@@ -413,6 +434,10 @@ void addInTimer() {
         sendAddInNotice(kAddInPositionChanged, 0, 0, nullptr);
     }
     if (g_link.attention && GetForegroundWindow() == g_frame.frame) g_link.attention = false;
+}
+
+const char* addInSpecialLinesLabel() {
+    return g_link.active && g_link.specialLinesLabel[0] ? g_link.specialLinesLabel : nullptr;
 }
 
 bool addInClosesEditor() {

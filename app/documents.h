@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <vector>
 
 #include "core/diagram_document.h"
 #include "generator/generator.h"
@@ -26,8 +27,9 @@ struct OpenDiagram {
     bool changedSinceExport;
     void* window;  // a front-end window showing it (null = none)
     OpenDiagram* next;
-    DisplaySettings display;          // the palette, switches and fonts it is drawn with
-    std::unique_ptr<ViewState> view;  // its layout state: metrics, generations, work memory
+    DisplaySettings display;                 // the palette, switches and fonts it is drawn with
+    std::unique_ptr<ViewState> view;         // its layout state: metrics, generations, work memory
+    std::vector<std::int32_t> specialLines;  // generated lines an add-in marked, ascending
 };
 
 // What new and opened diagrams are drawn with unless their file says

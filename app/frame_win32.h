@@ -267,6 +267,9 @@ bool addInFunctionKey(unsigned functionKey, unsigned modifiers);
 void addInGenerated();
 // Timer 11: link loss, notice 4.
 void addInTimer();
+// The name of the special lines' colour while an add-in is linked
+// ([AddIn] SpecialLines), else null.
+const char* addInSpecialLinesLabel();
 void releaseAddIn();
 // The close comes from the linked add-in's close request: the settings
 // question is answered Yes without asking.

@@ -96,9 +96,12 @@ INT_PTR CALLBACK layoutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             CheckDlgButton(dialog, IDC_LAYOUT_LEVEL_NUMBERS, s.levelNumbers ? BST_CHECKED : BST_UNCHECKED);
             CheckDlgButton(dialog, IDC_LAYOUT_LABELS,
                            s.showLeftLabels || s.showRightLabels ? BST_CHECKED : BST_UNCHECKED);
-            for (const ColourItem& item : kColourItems)
+            for (const ColourItem& item : kColourItems) {
+                // A linked add-in names the colour of its marked lines.
+                const char* label = item.index == kColourSpecialLines ? addInSpecialLinesLabel() : nullptr;
                 SendDlgItemMessageA(dialog, IDC_LAYOUT_COLOUR, CB_ADDSTRING, 0,
-                                    reinterpret_cast<LPARAM>(item.name));
+                                    reinterpret_cast<LPARAM>(label ? label : item.name));
+            }
             SendDlgItemMessageA(dialog, IDC_LAYOUT_COLOUR, CB_SETCURSEL, 0, 0);
             showSwatch(dialog, *d);
             return TRUE;

@@ -46,6 +46,7 @@ ViewContext plainContext(OpenDiagram* diagram) {
     ctx.state = diagram->view.get();
     ctx.display = &diagram->display;
     ctx.config = &g_languageConfig;
+    ctx.specialLines = &diagram->specialLines;
     return ctx;
 }
 

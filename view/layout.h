@@ -130,6 +130,10 @@ struct ViewContext {
     const DisplaySettings* display = nullptr;
     const LanguageConfig* config = nullptr;
     const TextMetrics* metrics = nullptr;  // the view's font on the view's device
+    // Generated lines marked by an add-in (ascending; null = none). On the
+    // screen, text line k of a construct numbered n is line n + k, as the
+    // generator writes it, and is drawn in the special-lines colour.
+    const std::vector<std::int32_t>* specialLines = nullptr;
 
     ViewMetrics& vm() const { return state->views[view]; }
 };

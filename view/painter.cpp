@@ -31,27 +31,38 @@ struct Painter {
         canvas.line(x0, y0, x1, y1, colour);
     }
 
+    // A generated line the add-in marked (screen only).
+    bool specialLine(std::int32_t line) const {
+        return line > 0 && c.target == OutputTarget::Screen && c.specialLines &&
+               std::binary_search(c.specialLines->begin(), c.specialLines->end(), line);
+    }
+
     // Lines of `text` in `box`: the insets, one font height apart, cut off
-    // at the box. Lines above the clip box are counted, not drawn.
-    void textLines(const char* text, int length, const Rect& box, Colour colour) {
+    // at the box. Lines above the clip box are counted, not drawn. With a
+    // `firstLine` (the construct's number) a marked line takes the special
+    // lines' colour.
+    void textLines(const char* text, int length, const Rect& box, Colour ink, std::int32_t firstLine = 0) {
         if (!drawsText) return;
         const std::int32_t left = box.left + m.textInset.width;
         std::int32_t y = box.top + m.textInset.height;
-        forEachLine(text, length, [&](const char* line, int n) {
+        std::int32_t line = firstLine;
+        forEachLine(text, length, [&](const char* chars, int n) {
             if (y >= box.bottom || y >= clip.bottom) return false;
             if (y + m.font.height <= clip.top) {
                 ++stats.skippedLines;
             } else {
-                canvas.text(left, y, line, n, colour, box);
+                canvas.text(left, y, chars, n, specialLine(line) ? colour(kColourSpecialLines) : ink, box);
                 ++stats.textLines;
             }
             y += m.font.height;
+            if (line > 0) ++line;
             return true;
         });
     }
 
     // A text that may hold line breaks, rewritten first.
-    void drawText(const char* text, const Rect& box, std::int32_t textHeight, Colour colour) {
+    void drawText(const char* text, const Rect& box, std::int32_t textHeight, Colour colour,
+                  std::int32_t firstLine = 0) {
         const void* end = std::memchr(text, 0, kTextWorkSize - 1);
         int length = end ? static_cast<int>(static_cast<const char*>(end) - text) : kTextWorkSize - 1;
         if (hasLineBreaks(text, length)) {
@@ -60,7 +71,7 @@ struct Painter {
         }
         const std::int32_t height = std::min(textHeight, box.bottom - box.top);
         const std::int32_t top = box.top + (box.bottom - box.top - height) / 2;
-        textLines(text, length, Rect{box.left, top, box.right, box.bottom}, colour);
+        textLines(text, length, Rect{box.left, top, box.right, box.bottom}, colour, firstLine);
     }
 
     // The construct's own text in `box`, vertically centred; without one
@@ -75,7 +86,8 @@ struct Painter {
         }
         if (const char* text = displayText(n)) {
             drawText(text, box, textHeight,
-                     colour(n->type == ConstructType::SpecialText ? kColourSpecialText : kColourText));
+                     colour(n->type == ConstructType::SpecialText ? kColourSpecialText : kColourText),
+                     n->lineNumber);
         } else if (const char* placeholder = placeholderText(*c.config, n)) {
             drawText(placeholder, box, m.textInset.height + m.font.height + m.font.descent,
                      colour(kColourMetaStrings));

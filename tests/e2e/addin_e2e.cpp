@@ -127,8 +127,10 @@ struct AddIn {
         std::vector<std::uint8_t> bytes = encodeAddInRecord(kNativeAddInLayout, m);
         if (spoil) spoil(bytes);
         COPYDATASTRUCT data{0, static_cast<DWORD>(bytes.size()), bytes.data()};
-        SendMessageA(frame, WM_COPYDATA, reinterpret_cast<WPARAM>(from ? from : window),
-                     reinterpret_cast<LPARAM>(&data));
+        // A request that put up a box would hold the add-in: the test fails instead.
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutA(frame, WM_COPYDATA, reinterpret_cast<WPARAM>(from ? from : window),
+                            reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, 20000, &answer);
         return result;
     }
 };
@@ -154,6 +156,76 @@ std::string settingsWithAddIn(const std::string& sourceDir) {
            ",\"Ctrl+F5\",1,\"Checks the diagram\",\"\",0,\"\",#\r\nAddInCmd2=\"&Second\"," +
            std::to_string(kSecond) + ",,2,\"Second command\",\"\",0,\"\",#\r\nAddInCmd3=\"Placeholder id\"," +
            std::to_string(CMD_ADDIN_EMPTY) + ",,1,\"\",\"\",0,\"\",#\r\n";
+}
+
+// Request 0x80000005 for `path`: the lines after the name's zero.
+AddInMessage specialLines(const std::string& path, const std::vector<std::uint32_t>& lines) {
+    AddInMessage m = kind(kAddInSpecialLines, lines.size());
+    m.payload = path + '\0';
+    for (std::uint32_t line : lines)
+        for (int i = 0; i < 4; ++i) m.payload += static_cast<char>(line >> (8 * i));
+    m.hasPayload = true;
+    return m;
+}
+
+// The open numbered diagram: line 10 ("g") marked is painted in the special
+// lines' colour, where the layout puts it and nowhere else; cleared, it
+// is painted as text again.
+void checkSpecialLines(Editor& editor, AddIn& addIn, const std::string& numbered) {
+    const std::string copy = e2e::tempPath("korrin-addin-layout", ".vrd");
+    ASSERT_TRUE(CopyFileA(numbered.c_str(), copy.c_str(), FALSE));
+    RECT box{};
+    COLORREF special = 0, text = 0;
+    {
+        e2e::TestView view(copy);
+        ASSERT_TRUE(view.ok() && view.level(1));
+        for (const CanvasCall& c : view.paint(view.level(1)).only(CanvasCall::Text))
+            if (c.text == "g")
+                box = RECT{c.at.left, c.at.top, c.at.left + view.textWidth(c.text),
+                           c.at.top + view.context().vm().font.height};
+        special = view.display().palette[kColourSpecialLines];
+        text = view.display().palette[kColourText];
+    }
+    ASSERT_GT(box.right, box.left);
+    HWND child = FindWindowExA(FindWindowExA(editor.frame, nullptr, "MDIClient", nullptr), nullptr,
+                               "kivchild", nullptr);
+    ASSERT_NE(child, nullptr);
+    SendMessageA(GetParent(child), WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(child), 0);
+    SetForegroundWindow(editor.frame);
+    // The pixels of the special colour inside the box and outside it.
+    auto paintedSpecial = [&](int* inside, int* outside, bool* ink) {
+        const std::size_t from = editor.log().size();
+        InvalidateRect(child, nullptr, TRUE);
+        ASSERT_TRUE(editor.waitFor("paint segment", 10000, from));
+        Sleep(300);
+        RECT client;
+        GetClientRect(child, &client);
+        MapWindowPoints(child, nullptr, reinterpret_cast<POINT*>(&client), 2);
+        e2e::Screenshot shot;
+        ASSERT_TRUE(e2e::captureScreen(client, shot));
+        shot.savePng(e2e::screenshotPath("addin-special-lines.png"));
+        *inside = *outside = 0;
+        *ink = false;
+        for (int y = 0; y < shot.height; ++y)
+            for (int x = 0; x < shot.width; ++x) {
+                const bool in = x >= box.left && x < box.right && y >= box.top && y < box.bottom;
+                if (shot.at(x, y) == special) ++(in ? *inside : *outside);
+                *ink = *ink || (in && shot.at(x, y) == text);
+            }
+    };
+    int inside = 0, outside = 0;
+    bool ink = false;
+    EXPECT_EQ(addIn.request(editor.frame, specialLines(numbered, {10, 99})), 1) << editor.log();
+    paintedSpecial(&inside, &outside, &ink);
+    EXPECT_GT(inside, 0) << "line 10 marked";
+    EXPECT_EQ(outside, 0);
+    EXPECT_FALSE(ink);
+    EXPECT_EQ(addIn.request(editor.frame, specialLines(numbered, {})), 1) << editor.log();
+    paintedSpecial(&inside, &outside, &ink);
+    EXPECT_EQ(inside + outside, 0) << "cleared";
+    EXPECT_TRUE(ink);
+    EXPECT_EQ(addIn.request(editor.frame, specialLines(copy, {10})), 0) << "not open";
+    DeleteFileA(copy.c_str());
 }
 
 }  // namespace
@@ -228,6 +300,7 @@ TEST(AddIn, NoticesRequestsAndTheMenu) {
     openNumbered.payload = numbered;
     openNumbered.hasPayload = true;
     ASSERT_EQ(addIn.request(editor.frame, openNumbered), 1) << editor.log();
+    checkSpecialLines(editor, addIn, numbered);
     Sleep(800);  // the position notices of the opening are in
     const std::size_t moves = addIn.count(kAddInPositionChanged);
     EXPECT_EQ(addIn.request(editor.frame, kind(kAddInGoToLine, 0, 12)), 1) << editor.log();
@@ -319,6 +392,7 @@ TEST(AddIn, CloseByRequestAndALostLink) {
     ASSERT_TRUE(editor.start("-addin=" + std::to_string(reinterpret_cast<std::uintptr_t>(addIn.window)),
                              settingsWithAddIn("C:\\")));
     ASSERT_TRUE(addIn.waitNotice(kAddInStarted)) << editor.log();
+
     addIn.close();
     EXPECT_TRUE(editor.waitFor("addin link lost", 3000)) << editor.log();
     std::string dump = editor.menuDump();

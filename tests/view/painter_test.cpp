@@ -181,6 +181,42 @@ TEST_F(PainterTest, ColoursFollowThePaletteAndPrintMono) {
                                                                         : 0u);
 }
 
+// Text line k of a construct numbered n is generated line n + k: a marked
+// line takes the special-lines colour, on the screen only.
+TEST_F(PainterTest, MarkedLinesTakeTheirColourOnTheScreenOnly) {
+    display.palette[kColourSpecialLines] = 0x00FF00;
+    ConstructNode* two = text("a\r\nb");
+    ConstructNode* one = text("c");
+    ConstructNode* unnumbered = text("d");
+    two->lineNumber = 5;
+    one->lineNumber = 7;
+    ConstructNode* level = segment(seq({two, one, unnumbered}));
+    struct Case {
+        OutputTarget target;
+        std::vector<std::int32_t> lines;
+        const char* marked;  // the texts drawn in the special colour
+    };
+    const Case cases[] = {
+        {OutputTarget::Screen, {6}, "b"},        {OutputTarget::Screen, {5, 7}, "ac"},
+        {OutputTarget::Screen, {0, 8}, ""},      {OutputTarget::Screen, {}, ""},
+        {OutputTarget::PrintJob, {5, 6, 7}, ""},
+    };
+    for (const Case& k : cases) {
+        ctx.target = k.target;
+        ctx.specialLines = &k.lines;
+        std::string marked;
+        for (const CanvasCall& c : paint(level).only(CanvasCall::Text)) {
+            if (c.colour == 0x00FF00) {
+                marked += c.text;
+            } else if (c.text.size() == 1 && c.text[0] >= 'a' && c.text[0] <= 'd') {
+                EXPECT_EQ(c.colour, display.palette[kColourText]) << c.text;
+            }
+        }
+        EXPECT_EQ(marked, k.marked) << k.lines.size() << " lines, target " << static_cast<int>(k.target);
+    }
+    ctx.specialLines = nullptr;
+}
+
 TEST_F(PainterTest, TheIfTriangleMeetsAtTheSplitPoint) {
     ConstructNode* iff = ifThen(text("c"), text("yes"), text("no"));
     ConstructNode* level = segment(iff);
