@@ -32,6 +32,7 @@ struct AddInLink {
     bool active = false;
     bool valid = false;      // the window still belongs to the linked process
     bool attention = false;  // a request came while another application was active
+    bool flashing = false;   // the frame flashes for messages that wait
     bool closeRequested = false;
     HWND window = nullptr;
     DWORD processId = 0, threadId = 0;
@@ -367,10 +368,14 @@ LRESULT addInCopyData(HWND sender, const COPYDATASTRUCT* data) {
     diagnosticsLine("addin request %08x", request.kind);
     std::int32_t result = 0;
     if (!(changesDiagram(request.kind) && editorBusy())) {
-        const bool wasInside = g_hostState.insideForeignCall;
+        // While another application is in front, no box comes up while the
+        // add-in waits: the messages wait for the editor's activation.
+        const HostState was = g_hostState;
         g_hostState.insideForeignCall = true;
+        g_hostState.deferring = was.deferring || g_link.attention;
         result = carryOut(request);
-        g_hostState.insideForeignCall = wasInside;
+        g_hostState.insideForeignCall = was.insideForeignCall;
+        g_hostState.deferring = was.deferring;
     }
     if (result != -2) reply(request, result);
     return TRUE;
@@ -413,8 +418,36 @@ void addInGenerated() {
         sendAddInNotice(kAddInGenerated, 0, 0, diagram->generateTarget.storedPath);
 }
 
+namespace {
+
+// While the attention flag is set and messages wait, the frame flashes.
+void attentionTimer() {
+    if (!g_link.attention) return;
+    if (GetForegroundWindow() == g_frame.frame) {
+        addInActivated();
+    } else if (deferredCount() > 0 && !g_hostState.deferring) {
+        if (!g_link.flashing) diagnosticsLine("addin flashing");
+        g_link.flashing = true;
+        FlashWindow(g_frame.frame, TRUE);
+    }
+}
+
+}  // namespace
+
+void addInActivated() {
+    if (!g_link.attention) return;
+    g_link.attention = false;
+    if (g_link.flashing) FlashWindow(g_frame.frame, FALSE);
+    g_link.flashing = false;
+    // Shown once the activation is through: a box inside it would hold it.
+    if (deferredCount() > 0 && !g_hostState.deferring) PostMessageA(g_frame.frame, kMsgShowDeferred, 0, 0);
+}
+
 void addInTimer() {
-    if (!g_link.active) return;
+    if (!g_link.active) {
+        attentionTimer();
+        return;
+    }
     if (!windowOfProcess(g_link.window, g_link.processId)) {
         dropLink();
         return;
@@ -433,7 +466,7 @@ void addInTimer() {
         g_link.lastSegment = shown;
         sendAddInNotice(kAddInPositionChanged, 0, 0, nullptr);
     }
-    if (g_link.attention && GetForegroundWindow() == g_frame.frame) g_link.attention = false;
+    attentionTimer();
 }
 
 const char* addInSpecialLinesLabel() {

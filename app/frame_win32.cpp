@@ -740,12 +740,16 @@ LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
             break;
         case WM_ACTIVATEAPP:
             if (wParam) {
+                addInActivated();
                 if (!IsWindowEnabled(window) || IsIconic(window))
                     g_frame.activationPending = true;
                 else if (g_frame.started)
                     PostMessageA(window, WM_COMMAND, CMD_ACTIVATION_CHECK, 0);
             }
             break;
+        case kMsgShowDeferred:
+            if (!g_hostState.deferring) flushDeferred();
+            return 0;
         case kMsgEnsureDiagramWindow:
             if (!g_frame.closing && diagramWindowCount() == 0) createUntitledWindow();
             return 0;

@@ -229,6 +229,8 @@ struct OpenDiagram;
 // Posted to the frame when its last diagram window went: a new untitled
 // one is made.
 constexpr UINT kMsgEnsureDiagramWindow = WM_APP + 1;
+// Posted to the frame when messages an add-in request left are to be shown.
+constexpr UINT kMsgShowDeferred = WM_APP + 2;
 // A window for `diagram` (which is discarded when the window cannot be
 // made); the window owns the diagram from then on.
 HWND createDiagramWindow(OpenDiagram* diagram);
@@ -267,6 +269,9 @@ bool addInFunctionKey(unsigned functionKey, unsigned modifiers);
 void addInGenerated();
 // Timer 11: link loss, notice 4.
 void addInTimer();
+// The editor was activated: the flashing stops, the messages an add-in
+// request left are shown (posted), the attention flag is cleared.
+void addInActivated();
 // The name of the special lines' colour while an add-in is linked
 // ([AddIn] SpecialLines), else null.
 const char* addInSpecialLinesLabel();

@@ -393,6 +393,26 @@ TEST(AddIn, CloseByRequestAndALostLink) {
                              settingsWithAddIn("C:\\")));
     ASSERT_TRUE(addIn.waitNotice(kAddInStarted)) << editor.log();
 
+    // Another window in front: a request's message waits, the frame
+    // flashes, and the message comes when the editor is activated.
+    HWND other = CreateWindowExA(0, "STATIC", "another application", WS_POPUP | WS_VISIBLE | WS_CAPTION, 50,
+                                 50, 300, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    SetForegroundWindow(other);
+    Sleep(300);
+    ASSERT_EQ(GetForegroundWindow(), other);
+    AddInMessage missing = kind(kAddInOpen);
+    missing.payload = e2e::tempPath("korrin-addin-missing", ".vrd");
+    missing.hasPayload = true;
+    EXPECT_EQ(addIn.request(editor.frame, missing), 0) << editor.log();
+    EXPECT_TRUE(editor.waitFor("addin flashing", 3000)) << editor.log();
+    EXPECT_EQ(editor.findDialog(500), nullptr) << "no box while another application is active";
+    SetForegroundWindow(editor.frame);
+    HWND box = editor.findDialog(5000);
+    ASSERT_NE(box, nullptr) << editor.log();
+    const std::string name = missing.payload.substr(missing.payload.find_last_of('\\') + 1);
+    EXPECT_NE(e2e::dialogText(box).find(name), std::string::npos) << e2e::dialogText(box);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    DestroyWindow(other);
     addIn.close();
     EXPECT_TRUE(editor.waitFor("addin link lost", 3000)) << editor.log();
     std::string dump = editor.menuDump();
