@@ -26,6 +26,7 @@ constexpr DWORD kNoticeTimeoutMs = 5000;  // an add-in that hangs does not hang 
 struct LinkedCommand {
     AddInCommand command;
     bool enabled = true;
+    HMODULE module = nullptr;  // the module of its tool-bar image (loaded as data)
 };
 
 struct AddInLink {
@@ -115,6 +116,7 @@ void dropLink() {
     g_link.valid = false;
     g_link.window = nullptr;
     g_link.commands.clear();
+    removeAddInButtons();
     freeModules();
     rebuildMenu();
 }
@@ -283,12 +285,41 @@ void readAddInCommands(const char* ini) {
             diagnosticsLine("addin skipped %s", key);
             continue;
         }
-        if (!command.imageModule.empty()) {
-            if (HMODULE module =
-                    LoadLibraryExA(command.imageModule.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE))
-                g_link.modules.push_back(module);
-        }
-        g_link.commands.push_back(LinkedCommand{command, true});
+        HMODULE module = nullptr;
+        if (!command.imageModule.empty() &&
+            (module = LoadLibraryExA(command.imageModule.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)))
+            g_link.modules.push_back(module);
+        g_link.commands.push_back(LinkedCommand{command, true, module});
+    }
+}
+
+BOOL CALLBACK firstBitmap(HMODULE, LPCSTR, LPSTR name, LONG_PTR found) {
+    auto* out = reinterpret_cast<std::string*>(found);
+    *out = IS_INTRESOURCE(name) ? "#" + std::to_string(reinterpret_cast<std::uintptr_t>(name)) : name;
+    return FALSE;
+}
+
+// The bitmap `name` of `module` at 16 x 16: "#12" or 12 by number, a
+// name, or without one the module's first bitmap.
+HBITMAP moduleBitmap(HMODULE module, std::string name) {
+    if (name.empty())
+        EnumResourceNamesA(module, MAKEINTRESOURCEA(2), firstBitmap, reinterpret_cast<LONG_PTR>(&name));
+    if (name.empty()) return nullptr;
+    if (name.find_first_not_of("0123456789") == std::string::npos) name = "#" + name;
+    return static_cast<HBITMAP>(LoadImageA(module, name.c_str(), IMAGE_BITMAP, 16, 16, LR_CREATEDIBSECTION));
+}
+
+// The commands with an image get their tool-bar buttons; a module or image
+// that cannot be had leaves the command in the menu only.
+void addButtons() {
+    for (const LinkedCommand& c : g_link.commands) {
+        const AddInCommand& command = c.command;
+        if (command.imageModule.empty() && command.imageNumber < 0) continue;
+        HBITMAP bitmap = c.module ? moduleBitmap(c.module, command.imageName) : nullptr;
+        const bool added = (bitmap || command.imageModule.empty()) &&
+                           addAddInButton(command.id, bitmap, command.imageNumber, c.enabled);
+        if (bitmap) DeleteObject(bitmap);
+        if (!added) diagnosticsLine("addin no button %u", command.id);
     }
 }
 
@@ -327,6 +358,7 @@ void loadAddInSettings() {
         showMessage(IDS_OUT_OF_MEMORY_SHORT, kBoxDefault);
     }
     rebuildMenu();
+    addButtons();
 }
 
 void sendAddInNotice(std::uint32_t kind, std::uint32_t param1, std::uint32_t param3, const char* payload) {

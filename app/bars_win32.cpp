@@ -3,6 +3,8 @@
 // (window class "HpmStatus") with its panes.
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
+#include <vector>
 
 #include "app/frame_win32.h"
 #include "app/text_edit_win32.h"
@@ -33,6 +35,11 @@ struct Bar {
 Bar g_toolbar;
 Bar g_toolbox;
 HWND g_toolboxBar;
+// The add-in's buttons at the end of the tool bar, and the number of the
+// bar's own images (the add-in's come after them).
+std::vector<unsigned> g_addInButtons;
+int g_ownImages = -1;
+constexpr unsigned kAddInSeparator = CMD_ADDIN_EMPTY;  // the id that finds the separator again
 
 // ---------------------------------------------------------------------------
 // Tool bars
@@ -471,12 +478,83 @@ void refreshBars() {
     if (changed) InvalidateRect(g_frame.statusBar, nullptr, FALSE);
 }
 
+namespace {
+
+// The tip of an add-in button: the command's help text.
+bool addInTip(NMHDR* header, int code, LRESULT* result) {
+    const unsigned command = static_cast<unsigned>(header->idFrom);
+    const char* text = addInHelpText(command);
+    bool found = false;
+    for (unsigned c : g_addInButtons) found = found || c == command;
+    if (!found || !text || !text[0]) return false;
+    if (code == static_cast<int>(TTN_GETDISPINFOA)) {
+        auto* info = reinterpret_cast<NMTTDISPINFOA*>(header);
+        info->hinst = nullptr;
+        info->lpszText = const_cast<char*>(text);
+    } else {
+        static wchar_t wide[256];
+        if (!MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 256)) wide[0] = 0;
+        wide[255] = 0;
+        auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
+        info->hinst = nullptr;
+        info->lpszText = wide;
+    }
+    *result = 0;
+    return true;
+}
+
+}  // namespace
+
+bool addAddInButton(unsigned command, HBITMAP bitmap, int imageNumber, bool enabled) {
+    if (!g_frame.toolbar || !g_toolbar.images) return false;
+    if (g_ownImages < 0) g_ownImages = ImageList_GetImageCount(g_toolbar.images);
+    int image = imageNumber;
+    if (bitmap)
+        image = ImageList_AddMasked(g_toolbar.images, bitmap, kTransparent);
+    else if (image >= g_ownImages)
+        image = -1;
+    if (image < 0) return false;
+    TBBUTTON buttons[2] = {};
+    int count = 0;
+    if (g_addInButtons.empty()) {
+        buttons[count].idCommand = static_cast<int>(kAddInSeparator);
+        buttons[count].fsStyle = TBSTYLE_SEP;
+        ++count;
+    }
+    buttons[count].iBitmap = image;
+    buttons[count].idCommand = static_cast<int>(command);
+    buttons[count].fsState = enabled ? TBSTATE_ENABLED : 0;
+    buttons[count].fsStyle = TBSTYLE_BUTTON;
+    buttons[count].iString = -1;
+    ++count;
+    if (!SendMessageA(g_frame.toolbar, TB_ADDBUTTONSA, static_cast<WPARAM>(count),
+                      reinterpret_cast<LPARAM>(buttons)))
+        return false;
+    g_addInButtons.push_back(command);
+    SendMessageA(g_frame.toolbar, TB_AUTOSIZE, 0, 0);
+    return true;
+}
+
+void removeAddInButtons() {
+    if (g_addInButtons.empty()) return;
+    g_addInButtons.push_back(kAddInSeparator);
+    for (unsigned command : g_addInButtons) {
+        const LRESULT index =
+            g_frame.toolbar ? SendMessageA(g_frame.toolbar, TB_COMMANDTOINDEX, command, 0) : -1;
+        if (index >= 0) SendMessageA(g_frame.toolbar, TB_DELETEBUTTON, static_cast<WPARAM>(index), 0);
+    }
+    g_addInButtons.clear();
+    if (g_toolbar.images && g_ownImages >= 0)
+        ImageList_SetImageCount(g_toolbar.images, static_cast<UINT>(g_ownImages));
+    if (g_frame.toolbar) SendMessageA(g_frame.toolbar, TB_AUTOSIZE, 0, 0);
+}
+
 bool barNotify(NMHDR* header, LRESULT* result) {
     if (!header) return false;
     int code = static_cast<int>(header->code);
     if (code == static_cast<int>(TTN_GETDISPINFOA) || code == static_cast<int>(TTN_GETDISPINFOW)) {
         unsigned tip = tipOf(static_cast<unsigned>(header->idFrom));
-        if (!tip) return false;
+        if (!tip) return addInTip(header, code, result);
         if (code == static_cast<int>(TTN_GETDISPINFOA)) {
             auto* info = reinterpret_cast<NMTTDISPINFOA*>(header);
             info->hinst = g_frame.instance;
@@ -520,6 +598,13 @@ void diagnosticsBars() {
             diagnosticsLine("button %s %u %ld %ld %ld %ld %s%s", b.name, button.command, rect.left, rect.top,
                             rect.right, rect.bottom, enabled ? "e" : "g", hidden ? "h" : "-");
         }
+    }
+    for (unsigned command : g_addInButtons) {
+        RECT rect{};
+        SendMessageA(g_frame.toolbar, TB_GETRECT, command, reinterpret_cast<LPARAM>(&rect));
+        const bool enabled = SendMessageA(g_frame.toolbar, TB_ISBUTTONENABLED, command, 0) != 0;
+        diagnosticsLine("button toolbar %u %ld %ld %ld %ld %s-", command, rect.left, rect.top, rect.right,
+                        rect.bottom, enabled ? "e" : "g");
     }
 }
 

@@ -179,6 +179,13 @@ int toolbarHeight();
 void diagnosticsBars();
 // The tool-tip string of a bar button's command (0 = no button).
 unsigned barTipOf(unsigned command);
+// A button of an add-in command at the end of the tool bar (after a
+// separator): `bitmap` (16 x 16, magenta transparent; the bar keeps a copy)
+// or, without one, image `imageNumber` of the tool bar's own bitmap. False
+// when there is no such image.
+bool addAddInButton(unsigned command, HBITMAP bitmap, int imageNumber, bool enabled);
+// The add-in's buttons and their images leave the tool bar.
+void removeAddInButtons();
 int statusBarHeight();
 
 // ---------------------------------------------------------------------------

@@ -15,6 +15,7 @@
 #include <windows.h>
 
 #include "app/addin_link.h"
+#include "resources/resource_ids.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/e2e/view_support.h"
 
@@ -91,14 +92,16 @@ struct AddIn {
     }
 
     // The first notice of `kind` (with command `command` for kind 5), waited for.
+    // With a `source`, a kind 5 notice from that source.
     bool waitNotice(std::uint32_t kind, AddInMessage* out = nullptr, std::uint64_t command = 0,
-                    DWORD timeoutMs = 10000) {
+                    DWORD timeoutMs = 10000, std::uint64_t source = 0) {
         const DWORD start = GetTickCount();
         do {
             {
                 std::lock_guard<std::mutex> lock(mutex);
                 for (const AddInMessage& m : notices)
-                    if (m.kind == kind && (!command || m.params[2] == command)) {
+                    if (m.kind == kind && (!command || m.params[2] == command) &&
+                        (!source || m.params[0] == source)) {
                         if (out) *out = m;
                         return true;
                     }
@@ -143,8 +146,11 @@ AddInMessage kind(std::uint32_t k, std::uint64_t p1 = 0, std::uint64_t p3 = 0) {
     return m;
 }
 
-// The add-in's two commands.
-constexpr unsigned kCheck = CMD_ADDIN_FIRST, kSecond = CMD_ADDIN_FIRST + 1;
+// The add-in's commands: two with images of the tool bar's own, one with
+// an image of a module (the editor's own program), one whose module does
+// not exist.
+constexpr unsigned kCheck = CMD_ADDIN_FIRST, kSecond = CMD_ADDIN_FIRST + 1,
+                   kModuleImage = CMD_ADDIN_FIRST + 2, kNoModule = CMD_ADDIN_FIRST + 3;
 
 std::string settingsWithAddIn(const std::string& sourceDir) {
     return "[Settings]\r\nConfigurationFile=" + e2e::examplePath("pascal.cfg") +
@@ -155,7 +161,10 @@ std::string settingsWithAddIn(const std::string& sourceDir) {
            std::to_string(kCheck) +
            ",\"Ctrl+F5\",1,\"Checks the diagram\",\"\",0,\"\",#\r\nAddInCmd2=\"&Second\"," +
            std::to_string(kSecond) + ",,2,\"Second command\",\"\",0,\"\",#\r\nAddInCmd3=\"Placeholder id\"," +
-           std::to_string(CMD_ADDIN_EMPTY) + ",,1,\"\",\"\",0,\"\",#\r\n";
+           std::to_string(CMD_ADDIN_EMPTY) + ",,1,\"\",\"\",0,\"\",#\r\nAddInCmd4=\"&Module image\"," +
+           std::to_string(kModuleImage) + ",,\"" + e2e::korrinPath() + "|#" + std::to_string(IDB_TOOLBAR) +
+           "\",\"\",\"\",0,\"\",#\r\nAddInCmd5=\"&No module\"," + std::to_string(kNoModule) +
+           ",,\"no-such-module.dll|1\",\"\",\"\",0,\"\",#\r\n";
 }
 
 // Request 0x80000005 for `path`: the lines after the name's zero.
@@ -265,8 +274,27 @@ TEST(AddIn, NoticesRequestsAndTheMenu) {
     ASSERT_TRUE(addIn.waitNotice(kAddInCommand, &chosen, kCheck)) << editor.log();
     EXPECT_EQ(chosen.params[0], kAddInFromKey);
 
-    // Greyed by request: the menu shows it, the command sends nothing.
+    // The tool bar: buttons after the bar's own, none for the missing
+    // module; a click on one sends notice 5 from a control.
+    RECT button{};
+    EXPECT_TRUE(editor.buttonRect("toolbar", kCheck, &button)) << editor.menuDump();
+    EXPECT_TRUE(editor.buttonRect("toolbar", kModuleImage, &button)) << editor.menuDump();
+    EXPECT_FALSE(editor.buttonRect("toolbar", kNoModule, &button));
+    EXPECT_NE(editor.menuDump().find(e2e::logLine("item", {kNoModule}, "e- &No module")), std::string::npos);
+    ASSERT_TRUE(editor.buttonRect("toolbar", kSecond, &button)) << editor.menuDump();
+    HWND toolbar = FindWindowExA(editor.frame, nullptr, "ToolbarWindow32", nullptr);
+    POINT middle{(button.left + button.right) / 2, (button.top + button.bottom) / 2};
+    ClientToScreen(toolbar, &middle);
+    SetForegroundWindow(editor.frame);
+    Sleep(200);
+    ASSERT_TRUE(e2e::leftClick(middle));
+    EXPECT_TRUE(addIn.waitNotice(kAddInCommand, nullptr, kSecond, 5000, kAddInFromControl)) << editor.log();
+
+    // Greyed by request: the menu and the button show it, the command sends nothing.
     EXPECT_EQ(addIn.request(editor.frame, kind(kAddInEnableCommand, MF_GRAYED, kCheck)), MF_ENABLED);
+    bool enabled = true;
+    EXPECT_TRUE(editor.buttonRect("toolbar", kCheck, &button, &enabled));
+    EXPECT_FALSE(enabled);
     EXPECT_EQ(addIn.request(editor.frame, kind(kAddInEnableCommand, MF_GRAYED, CMD_TOOL_FIRST)), -1);
     dump = editor.menuDump();
     EXPECT_NE(dump.find(e2e::logLine("item", {kCheck}, "g- &Check|Ctrl+F5")), std::string::npos) << dump;
@@ -419,6 +447,8 @@ TEST(AddIn, CloseByRequestAndALostLink) {
     EXPECT_NE(dump.find("popup /&Add-In"), std::string::npos) << dump;
     EXPECT_NE(dump.find(e2e::logLine("item", {CMD_ADDIN_EMPTY}, "g- <empty>")), std::string::npos) << dump;
     EXPECT_EQ(dump.find(e2e::logLine("item", {kCheck})), std::string::npos) << dump;
+    RECT button{};
+    EXPECT_FALSE(editor.buttonRect("toolbar", kCheck, &button)) << "the buttons go with the link";
     editor.post(WM_CLOSE);
     EXPECT_EQ(editor.waitExit(), 0);
 }
