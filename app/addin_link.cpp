@@ -177,33 +177,78 @@ bool specialLinesOf(const AddInMessage& request, std::string& fileName, std::vec
     return true;
 }
 
-AddInShortcut parseAddInShortcut(std::string_view text) {
-    AddInShortcut out;
-    std::string t = lower(trim(text));
+namespace {
+
+// "Ctrl+Shift+<last>": the modifier words (lower case) before the last
+// word; false for an unknown word or none at all.
+bool modifiersBefore(std::string_view text, AddInShortcut& mods, std::string& last) {
+    const std::string t = lower(trim(text));
     std::size_t start = 0;
     for (;;) {
-        std::size_t plus = t.find('+', start);
+        const std::size_t plus = t.find('+', start);
         std::string word(trim(
             std::string_view(t).substr(start, plus == std::string::npos ? std::string::npos : plus - start)));
         if (plus == std::string::npos) {
-            unsigned long key = 0;
-            if (word.size() < 2 || word[0] != 'f' || !number(std::string_view(word).substr(1), key) ||
-                key < 1 || key > 24 || !(out.shift || out.ctrl || out.alt))
-                return AddInShortcut{};
-            out.functionKey = static_cast<unsigned>(key);
-            out.valid = true;
-            return out;
+            last = word;
+            return mods.shift || mods.ctrl || mods.alt;
         }
         if (word == "ctrl")
-            out.ctrl = true;
+            mods.ctrl = true;
         else if (word == "shift")
-            out.shift = true;
+            mods.shift = true;
         else if (word == "alt")
-            out.alt = true;
+            mods.alt = true;
         else
-            return AddInShortcut{};
+            return false;
         start = plus + 1;
     }
+}
+
+}  // namespace
+
+AddInShortcut parseAddInShortcut(std::string_view text) {
+    AddInShortcut out;
+    std::string key;
+    unsigned long functionKey = 0;
+    if (!modifiersBefore(text, out, key) || key.size() < 2 || key[0] != 'f' ||
+        !number(std::string_view(key).substr(1), functionKey) || functionKey < 1 || functionKey > 24)
+        return AddInShortcut{};
+    out.functionKey = static_cast<unsigned>(functionKey);
+    out.valid = true;
+    return out;
+}
+
+bool parseAddInMouseCommand(std::string_view value, AddInMouseCommand& out) {
+    out = AddInMouseCommand{};
+    const std::vector<std::string_view> f = fields(trim(value));
+    std::string click, button;
+    unsigned long id = 0;
+    AddInShortcut mods;
+    if (f.size() != 2 || !quotedText(f[0], click) || !number(f[1], id) || id < kAddInFirstCommand ||
+        id > kAddInLastCommand || !modifiersBefore(click, mods, button))
+        return false;
+    if (button.rfind("double ", 0) == 0) {
+        out.doubleClick = true;
+        button = std::string(trim(std::string_view(button).substr(7)));
+    }
+    if (button == "left")
+        out.button = kAddInLeft;
+    else if (button == "right")
+        out.button = kAddInRight;
+    else if (button == "middle")
+        out.button = kAddInMiddle;
+    else
+        return false;
+    out.modifiers = mods.modifiers();
+    out.command = static_cast<unsigned>(id);
+    return true;
+}
+
+unsigned addInCommandForClick(const std::vector<AddInMouseCommand>& commands, AddInButton button,
+                              bool doubleClick, unsigned modifiers) {
+    for (const AddInMouseCommand& c : commands)
+        if (c.button == button && c.doubleClick == doubleClick && c.modifiers == modifiers) return c.command;
+    return 0;
 }
 
 bool parseAddInCommand(std::string_view value, AddInCommand& out) {

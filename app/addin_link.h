@@ -79,7 +79,7 @@ enum AddInKind : std::uint32_t {
 };
 
 // Sources of an add-in command (parameter 1 of kind 5).
-constexpr std::uint32_t kAddInFromMenu = 1, kAddInFromKey = 2, kAddInFromControl = 4;
+constexpr std::uint32_t kAddInFromMenu = 1, kAddInFromKey = 2, kAddInFromControl = 4, kAddInFromMouse = 8;
 
 // A record's contents, whatever the layout.
 struct AddInMessage {
@@ -171,6 +171,27 @@ std::string addInMenuTitle(std::string_view value);
 // Ctrl 2, Alt 4) calls, or 0.
 unsigned addInCommandForKey(const std::vector<AddInCommand>& commands, unsigned functionKey,
                             unsigned modifiers);
+
+// MouseCmd<n> entries: a quoted click, a comma and the id of an add-in
+// command, e.g.
+//   MouseCmd1="Ctrl+Shift+Left",9503
+//   MouseCmd2="Alt+Double Right",9504
+// The click is modifier words (Ctrl, Shift, Alt, any case; at least one)
+// joined by + before the button: Left, Right or Middle, with "Double "
+// before it for a double click. Such a click in a diagram window selects
+// what a plain click would and then sends kind 5 from the mouse for the
+// command. An entry that breaks these rules is skipped.
+enum AddInButton : std::uint8_t { kAddInLeft = 1, kAddInRight, kAddInMiddle };
+struct AddInMouseCommand {
+    unsigned modifiers = 0;  // Shift 1, Ctrl 2, Alt 4
+    AddInButton button = kAddInLeft;
+    bool doubleClick = false;
+    unsigned command = 0;
+};
+bool parseAddInMouseCommand(std::string_view value, AddInMouseCommand& out);
+// The command a click calls, or 0.
+unsigned addInCommandForClick(const std::vector<AddInMouseCommand>& commands, AddInButton button,
+                              bool doubleClick, unsigned modifiers);
 
 // ---------------------------------------------------------------------------
 // Request 0x80000007: the line of a construct related to the construct of

@@ -40,6 +40,7 @@ struct AddInLink {
     char menuTitle[128] = {};
     char specialLinesLabel[81] = {};
     std::vector<LinkedCommand> commands;
+    std::vector<AddInMouseCommand> mouseCommands;
     std::vector<HMODULE> modules;
     // The last position reported with notice 4.
     HWND lastWindow = nullptr;
@@ -116,6 +117,7 @@ void dropLink() {
     g_link.valid = false;
     g_link.window = nullptr;
     g_link.commands.clear();
+    g_link.mouseCommands.clear();
     removeAddInButtons();
     freeModules();
     rebuildMenu();
@@ -293,6 +295,22 @@ void readAddInCommands(const char* ini) {
     }
 }
 
+// MouseCmd1, 2, ...: clicks for commands of the table.
+void readMouseCommands(const char* ini) {
+    char value[256] = {};
+    for (int position = 1; position <= kMaxAddInCommands; ++position) {
+        char key[32];
+        std::snprintf(key, sizeof key, "MouseCmd%d", position);
+        if (!platform::profileGetString("AddIn", key, "", value, sizeof value, ini)) break;
+        AddInMouseCommand mouse;
+        if (!parseAddInMouseCommand(value, mouse) || !linkedCommand(mouse.command)) {
+            diagnosticsLine("addin skipped %s", key);
+            continue;
+        }
+        g_link.mouseCommands.push_back(mouse);
+    }
+}
+
 BOOL CALLBACK firstBitmap(HMODULE, LPCSTR, LPSTR name, LONG_PTR found) {
     auto* out = reinterpret_cast<std::string*>(found);
     *out = IS_INTRESOURCE(name) ? "#" + std::to_string(reinterpret_cast<std::uintptr_t>(name)) : name;
@@ -353,6 +371,7 @@ void loadAddInSettings() {
                                sizeof g_link.specialLinesLabel, ini);
     try {
         readAddInCommands(ini);
+        readMouseCommands(ini);
     } catch (const std::bad_alloc&) {
         // The commands read so far stay; the rest of the section is not read.
         showMessage(IDS_OUT_OF_MEMORY_SHORT, kBoxDefault);
@@ -442,6 +461,13 @@ bool addInFunctionKey(unsigned functionKey, unsigned modifiers) {
     if (!command || !addInCommandEnabled(command)) return false;
     sendAddInNotice(kAddInCommand, kAddInFromKey, command, nullptr);
     return true;
+}
+
+unsigned addInMouseCommand(unsigned button, bool doubleClick, unsigned modifiers) {
+    if (!g_link.active) return 0;
+    const unsigned command =
+        addInCommandForClick(g_link.mouseCommands, static_cast<AddInButton>(button), doubleClick, modifiers);
+    return command && addInCommandEnabled(command) ? command : 0;
 }
 
 void addInGenerated() {

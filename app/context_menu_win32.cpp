@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/frame_win32.h"
+#include "app/view_win32.h"
 #include "platform/platform.h"
 
 namespace {
@@ -52,11 +53,19 @@ unsigned contextMenuFor(HWND window) {
     return 0;
 }
 
+// A right click in a diagram window that an add-in's mouse command takes.
+bool addInRightClick(HWND window) {
+    const unsigned modifiers = ((GetKeyState(VK_SHIFT) & 0x8000) ? 1u : 0u) |
+                               ((GetKeyState(VK_CONTROL) & 0x8000) ? 2u : 0u) |
+                               ((GetKeyState(VK_MENU) & 0x8000) ? 4u : 0u);
+    return modifiers && segmentWindowOf(window) && addInMouseCommand(2, false, modifiers);
+}
+
 LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && wParam == WM_RBUTTONDOWN && !(GetKeyState(VK_LBUTTON) & 0x8000) &&
         !g_contextPending && g_frame.frame && IsWindowEnabled(g_frame.frame)) {
         const auto* mouse = reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam);
-        if (mouse->wHitTestCode == HTCLIENT) {
+        if (mouse->wHitTestCode == HTCLIENT && !addInRightClick(mouse->hwnd)) {
             if (unsigned menu = contextMenuFor(mouse->hwnd)) {
                 SetFocus(mouse->hwnd);
                 g_press = Press{mouse->pt, static_cast<DWORD>(GetMessageTime()), mouse->hwnd, true};

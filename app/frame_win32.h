@@ -272,6 +272,9 @@ const char* addInHelpText(unsigned command);
 // Function key F<functionKey> with `modifiers` (Shift 1, Ctrl 2, Alt 4):
 // notice 5 when it calls an add-in command; true then.
 bool addInFunctionKey(unsigned functionKey, unsigned modifiers);
+// The enabled add-in command of a click in a diagram window (button 1 left,
+// 2 right, 3 middle; modifiers Shift 1, Ctrl 2, Alt 4), or 0.
+unsigned addInMouseCommand(unsigned button, bool doubleClick, unsigned modifiers);
 // After Generate and Generate as: notice 6 with the generated file.
 void addInGenerated();
 // Timer 11: link loss, notice 4.

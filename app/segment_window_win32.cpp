@@ -14,6 +14,7 @@
 #include <cstring>
 #include <new>
 
+#include "app/addin_link.h"
 #include "app/edit_win32.h"
 #include "app/text_edit_win32.h"
 #include "app/view_win32.h"
@@ -227,6 +228,27 @@ void onClick(SegmentWindow& window, LPARAM at, bool extend) {
         selectionChanged(window, before);
 }
 
+// A click with the modifiers of an add-in's mouse command: it selects what
+// a plain click would, then the add-in is told instead of the click's
+// usual meaning. False for any other click.
+bool addInClick(SegmentWindow& window, UINT message, WPARAM wParam, LPARAM lParam) {
+    const unsigned button = message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK   ? 1
+                            : message == WM_RBUTTONDOWN || message == WM_RBUTTONDBLCLK ? 2
+                                                                                       : 3;
+    const bool doubleClick =
+        message == WM_LBUTTONDBLCLK || message == WM_RBUTTONDBLCLK || message == WM_MBUTTONDBLCLK;
+    const unsigned modifiers = ((wParam & MK_SHIFT) ? 1u : 0u) | ((wParam & MK_CONTROL) ? 2u : 0u) |
+                               ((GetKeyState(VK_MENU) & 0x8000) ? 4u : 0u);
+    if (!modifiers) return false;
+    const unsigned command = addInMouseCommand(button, doubleClick, modifiers);
+    if (!command) return false;
+    if (directEditActive()) endDirectEdit(true);
+    SetFocus(hwndOf(window));
+    onClick(window, lParam, false);
+    sendAddInNotice(kAddInCommand, kAddInFromMouse, command);
+    return true;
+}
+
 // A window asked to be closed: the last window of a diagram asks to save
 // it; the empty untitled window is the last to stay.
 bool mayClose(SegmentWindow* window) {
@@ -415,6 +437,7 @@ LRESULT CALLBACK KivMDIChildWndProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
             return 0;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
+            if (window && addInClick(*window, message, wParam, lParam)) return 0;
             if (directEditActive()) endDirectEdit(true);
             SetFocus(hwnd);
             if (!window) return 0;
@@ -444,13 +467,19 @@ LRESULT CALLBACK KivMDIChildWndProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
         case WM_CAPTURECHANGED:
             if (window && reinterpret_cast<HWND>(lParam) != hwnd) editCaptureLost(*window);
             break;
+        case WM_MBUTTONDOWN:
+        case WM_MBUTTONDBLCLK:
+            if (window && addInClick(*window, message, wParam, lParam)) return 0;
+            break;
         case WM_RBUTTONDOWN:
+            if (window && addInClick(*window, message, wParam, lParam)) return 0;
             if (GetFocus() != hwnd) {
                 SendMessageA(g_frame.client, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(hwnd), 0);
                 SetFocus(hwnd);
             }
             return 0;
         case WM_RBUTTONDBLCLK:
+            if (window) addInClick(*window, message, wParam, lParam);
             return 0;
         case WM_CHAR:
             if (window && typedIntoSegmentWindow(*window, wParam)) return 0;

@@ -1,6 +1,7 @@
 // The add-in link: any bytes received as a request are checked in both
 // layouts without reading past them, and what passes is read as a request
-// would be; the same bytes as an AddInCmd entry of the settings.
+// would be; the same bytes as an AddInCmd and a MouseCmd entry of the
+// settings.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -30,7 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             (void)encodeAddInRecord(layout, message);
         }
     }
+    const std::string text(reinterpret_cast<const char*>(data), size);
     AddInCommand command;
-    (void)parseAddInCommand(std::string(reinterpret_cast<const char*>(data), size), command);
+    (void)parseAddInCommand(text, command);
+    AddInMouseCommand mouse;
+    (void)parseAddInMouseCommand(text, mouse);
     return 0;
 }

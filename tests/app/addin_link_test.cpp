@@ -186,3 +186,49 @@ TEST(AddInCommands, EntriesOfTheSettings) {
     EXPECT_EQ(addInCommandForKey(table, 1, 2), first + 1);
     EXPECT_EQ(addInMenuTitle(" \"My &Tools\" "), "My &Tools");
 }
+
+TEST(AddInCommands, MouseCommandsOfTheSettings) {
+    const unsigned first = CMD_ADDIN_FIRST;
+    struct Case {
+        const char* value;
+        bool valid;
+        unsigned modifiers = 0;
+        AddInButton button = kAddInLeft;
+        bool doubleClick = false;
+    };
+    const std::string id = std::to_string(first);
+    const Case cases[] = {
+        {"\"Ctrl+Shift+Left\",ID", true, 3, kAddInLeft, false},
+        {" \"alt + double right\" , ID ", true, 4, kAddInRight, true},
+        {"\"Shift+Ctrl+Alt+Middle\",ID", true, 7, kAddInMiddle, false},
+        {"\"Left\",ID", false},             // no modifier
+        {"\"Double Left\",ID", false},      // no modifier either
+        {"\"Ctrl+Double\",ID", false},      // no button
+        {"\"Ctrl+Meta+Left\",ID", false},   // an unknown modifier
+        {"\"Ctrl+Left+Shift\",ID", false},  // the button not last
+        {"Ctrl+Left,ID", false},            // unquoted
+        {"\"Ctrl+Left\",x", false},         // no id
+        {"\"Ctrl+Left\"", false},           // nothing after the click
+    };
+    for (const Case& k : cases) {
+        std::string value = k.value;
+        if (const std::size_t at = value.find("ID"); at != std::string::npos) value.replace(at, 2, id);
+        AddInMouseCommand m;
+        ASSERT_EQ(parseAddInMouseCommand(value, m), k.valid) << value;
+        if (!k.valid) continue;
+        EXPECT_EQ(m.modifiers, k.modifiers) << value;
+        EXPECT_EQ(m.button, k.button) << value;
+        EXPECT_EQ(m.doubleClick, k.doubleClick) << value;
+        EXPECT_EQ(m.command, first) << value;
+    }
+    AddInMouseCommand m;
+    for (unsigned outside : {CMD_ADDIN_NAME, CMD_ADDIN_EMPTY})
+        EXPECT_FALSE(parseAddInMouseCommand("\"Ctrl+Left\"," + std::to_string(outside), m));
+    std::vector<AddInMouseCommand> table(2);
+    ASSERT_TRUE(parseAddInMouseCommand("\"Ctrl+Left\"," + id, table[0]));
+    ASSERT_TRUE(parseAddInMouseCommand("\"Ctrl+Double Left\"," + std::to_string(first + 1), table[1]));
+    EXPECT_EQ(addInCommandForClick(table, kAddInLeft, false, 2), first);
+    EXPECT_EQ(addInCommandForClick(table, kAddInLeft, true, 2), first + 1);
+    EXPECT_EQ(addInCommandForClick(table, kAddInLeft, false, 3), 0u) << "modifiers match exactly";
+    EXPECT_EQ(addInCommandForClick(table, kAddInRight, false, 2), 0u);
+}

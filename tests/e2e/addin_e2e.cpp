@@ -164,7 +164,8 @@ std::string settingsWithAddIn(const std::string& sourceDir) {
            std::to_string(CMD_ADDIN_EMPTY) + ",,1,\"\",\"\",0,\"\",#\r\nAddInCmd4=\"&Module image\"," +
            std::to_string(kModuleImage) + ",,\"" + e2e::korrinPath() + "|#" + std::to_string(IDB_TOOLBAR) +
            "\",\"\",\"\",0,\"\",#\r\nAddInCmd5=\"&No module\"," + std::to_string(kNoModule) +
-           ",,\"no-such-module.dll|1\",\"\",\"\",0,\"\",#\r\n";
+           ",,\"no-such-module.dll|1\",\"\",\"\",0,\"\",#\r\nMouseCmd1=\"Left\"," + std::to_string(kCheck) +
+           "\r\nMouseCmd2=\"Ctrl+Left\"," + std::to_string(kSecond) + "\r\n";
 }
 
 // Request 0x80000005 for `path`: the lines after the name's zero.
@@ -180,10 +181,9 @@ AddInMessage specialLines(const std::string& path, const std::vector<std::uint32
 // The open numbered diagram: line 10 ("g") marked is painted in the special
 // lines' colour, where the layout puts it and nowhere else; cleared, it
 // is painted as text again.
-void checkSpecialLines(Editor& editor, AddIn& addIn, const std::string& numbered) {
+void checkSpecialLines(Editor& editor, AddIn& addIn, const std::string& numbered, RECT& box) {
     const std::string copy = e2e::tempPath("korrin-addin-layout", ".vrd");
     ASSERT_TRUE(CopyFileA(numbered.c_str(), copy.c_str(), FALSE));
-    RECT box{};
     COLORREF special = 0, text = 0;
     {
         e2e::TestView view(copy);
@@ -261,6 +261,7 @@ TEST(AddIn, NoticesRequestsAndTheMenu) {
     EXPECT_NE(dump.find(e2e::logLine("item", {kCheck}, "e- &Check|Ctrl+F5")), std::string::npos) << dump;
     EXPECT_NE(dump.find(e2e::logLine("item", {kSecond}, "e- &Second")), std::string::npos) << dump;
     EXPECT_EQ(dump.find(e2e::logLine("item", {CMD_ADDIN_EMPTY})), std::string::npos) << dump;
+    EXPECT_NE(editor.log().find("addin skipped MouseCmd1"), std::string::npos) << "a click without modifier";
 
     // The menu command and its function key: notice 5 from menu and key.
     editor.command(kSecond);
@@ -328,7 +329,20 @@ TEST(AddIn, NoticesRequestsAndTheMenu) {
     openNumbered.payload = numbered;
     openNumbered.hasPayload = true;
     ASSERT_EQ(addIn.request(editor.frame, openNumbered), 1) << editor.log();
-    checkSpecialLines(editor, addIn, numbered);
+    RECT g{};
+    checkSpecialLines(editor, addIn, numbered, g);
+    ASSERT_FALSE(HasFatalFailure());
+    // A Ctrl+click on "g": it is selected as by a plain click, and the
+    // add-in's mouse command goes to the add-in instead. (Under Wine the
+    // Ctrl of SendInput does not reach the mouse messages: the click is
+    // posted with MK_CONTROL at the point the layout gives.)
+    child = FindWindowExA(FindWindowExA(editor.frame, nullptr, "MDIClient", nullptr), nullptr, "kivchild",
+                          nullptr);
+    const LPARAM at = MAKELPARAM((g.left + g.right) / 2, (g.top + g.bottom) / 2);
+    PostMessageA(child, WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, at);
+    PostMessageA(child, WM_LBUTTONUP, MK_CONTROL, at);
+    EXPECT_TRUE(addIn.waitNotice(kAddInCommand, nullptr, kSecond, 5000, kAddInFromMouse)) << editor.log();
+    EXPECT_EQ(addIn.request(editor.frame, kind(kAddInSelectedLine)), 10);
     Sleep(800);  // the position notices of the opening are in
     const std::size_t moves = addIn.count(kAddInPositionChanged);
     EXPECT_EQ(addIn.request(editor.frame, kind(kAddInGoToLine, 0, 12)), 1) << editor.log();
