@@ -173,9 +173,9 @@ unsigned addInCommandForKey(const std::vector<AddInCommand>& commands, unsigned 
                             unsigned modifiers);
 
 // MouseCmd<n> entries: a quoted click, a comma and the id of an add-in
-// command, e.g.
-//   MouseCmd1="Ctrl+Shift+Left",9503
-//   MouseCmd2="Alt+Double Right",9504
+// command (CMD_ADDIN_FIRST..CMD_ADDIN_LAST), e.g.
+//   MouseCmd1="Ctrl+Shift+Left",<id>
+//   MouseCmd2="Alt+Double Right",<id>
 // The click is modifier words (Ctrl, Shift, Alt, any case; at least one)
 // joined by + before the button: Left, Right or Middle, with "Double "
 // before it for a double click. Such a click in a diagram window selects
