@@ -15,6 +15,7 @@
 #include <windows.h>
 
 #include "app/addin_link.h"
+#include "resources/dialog_ids.h"
 #include "resources/resource_ids.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/e2e/view_support.h"
@@ -165,7 +166,7 @@ std::string settingsWithAddIn(const std::string& sourceDir) {
            std::to_string(kModuleImage) + ",,\"" + e2e::korrinPath() + "|#" + std::to_string(IDB_TOOLBAR) +
            "\",\"\",\"\",0,\"\",#\r\nAddInCmd5=\"&No module\"," + std::to_string(kNoModule) +
            ",,\"no-such-module.dll|1\",\"\",\"\",0,\"\",#\r\nMouseCmd1=\"Left\"," + std::to_string(kCheck) +
-           "\r\nMouseCmd2=\"Ctrl+Left\"," + std::to_string(kSecond) + "\r\n";
+           "\r\nMouseCmd2=\"Ctrl+Left\"," + std::to_string(kSecond) + "\r\nSpecialLines=Checked lines\r\n";
 }
 
 // Request 0x80000005 for `path`: the lines after the name's zero.
@@ -262,6 +263,24 @@ TEST(AddIn, NoticesRequestsAndTheMenu) {
     EXPECT_NE(dump.find(e2e::logLine("item", {kSecond}, "e- &Second")), std::string::npos) << dump;
     EXPECT_EQ(dump.find(e2e::logLine("item", {CMD_ADDIN_EMPTY})), std::string::npos) << dump;
     EXPECT_NE(editor.log().find("addin skipped MouseCmd1"), std::string::npos) << "a click without modifier";
+
+    // The Layout dialog lists the marked lines' colour under the add-in's name.
+    editor.command(CMD_FILE_LAYOUT);
+    HWND layout = editor.findDialog();
+    ASSERT_NE(layout, nullptr);
+    HWND colours = GetDlgItem(layout, IDC_LAYOUT_COLOUR);
+    std::string names;
+    for (LRESULT i = 0, n = SendMessageW(colours, CB_GETCOUNT, 0, 0); i < n; ++i) {
+        wchar_t wide[128] = {};
+        char name[128] = {};
+        if (SendMessageW(colours, CB_GETLBTEXTLEN, i, 0) < 128)
+            SendMessageW(colours, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(wide));
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, name, sizeof name, nullptr, nullptr);
+        names += std::string(name) + "|";
+    }
+    EXPECT_NE(names.find("|Checked lines|"), std::string::npos) << names;
+    PostMessageA(layout, WM_COMMAND, IDCANCEL, 0);
+    for (int i = 0; i < 50 && IsWindow(layout); ++i) Sleep(100);
 
     // The menu command and its function key: notice 5 from menu and key.
     editor.command(kSecond);
