@@ -181,12 +181,15 @@ bool writePicture(OpenDiagram* diagram, ConstructNode* segment, const std::strin
         return false;
     }
     ScreenView view(diagram);
+    // A picture shows the diagram, not the lines an add-in marked on the screen.
+    ViewContext ctx = view.context();
+    ctx.specialLines = nullptr;
     bool written = false;
     if (endsWith(path, ".emf")) {
-        written = writeSegmentEmf(view.context(), segment, work);
+        written = writeSegmentEmf(ctx, segment, work);
     } else {
         std::string svg;
-        if (!writeSegmentSvg(view.context(), segment, svg)) return false;
+        if (!writeSegmentSvg(ctx, segment, svg)) return false;
         std::FILE* f = std::fopen(work, "wb");
         if (!f) {
             showMessage(IDS_UNABLE_TO_CREATE, kBoxDefault, path.c_str());

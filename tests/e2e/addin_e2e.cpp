@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <mutex>
@@ -230,6 +231,16 @@ void checkSpecialLines(Editor& editor, AddIn& addIn, const std::string& numbered
     EXPECT_GT(inside, 0) << "line 10 marked";
     EXPECT_EQ(outside, 0);
     EXPECT_FALSE(ink);
+    // A picture shows the diagram without the marks.
+    const std::string svg = e2e::tempPath("korrin-addin-picture", ".svg");
+    ASSERT_TRUE(e2e::exportPicture(editor, svg)) << editor.log();
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "#%02x%02x%02x", GetRValue(special), GetGValue(special),
+                  GetBValue(special));
+    const std::string picture = e2e::readFile(svg);
+    EXPECT_NE(picture.find(">g<"), std::string::npos) << picture;
+    EXPECT_EQ(picture.find(hex), std::string::npos) << picture;
+    DeleteFileA(svg.c_str());
     EXPECT_EQ(addIn.request(editor.frame, specialLines(numbered, {})), 1) << editor.log();
     paintedSpecial(&inside, &outside, &ink);
     EXPECT_EQ(inside + outside, 0) << "cleared";

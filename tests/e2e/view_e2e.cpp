@@ -136,16 +136,6 @@ double emfInk(const std::string& path) {
 }
 
 // Saves the picture through "Export picture..." and its file dialog.
-bool exportPicture(Editor& editor, const std::string& path) {
-    const std::size_t from = editor.log().size();
-    editor.command(CMD_FILE_EXPORT_PICTURE);
-    HWND dialog = editor.findDialog(10000);
-    if (!dialog) return false;
-    SetDlgItemTextA(dialog, 0x480, path.c_str());
-    SetDlgItemTextA(dialog, 0x47c, path.c_str());
-    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    return editor.waitFor("picture written", 10000, from);
-}
 
 }  // namespace
 
@@ -251,11 +241,11 @@ TEST(View, TheScreenShowsTheLayout) {
     // Pictures: SVG with every text of the segment, EMF with ink.
     const std::string svg = e2e::tempPath("korrin-picture", ".svg");
     const std::string emf = e2e::tempPath("korrin-picture", ".emf");
-    ASSERT_TRUE(exportPicture(editor, svg)) << editor.log().substr(from);
+    ASSERT_TRUE(e2e::exportPicture(editor, svg)) << editor.log().substr(from);
     const std::string picture = e2e::readFile(svg);
     EXPECT_TRUE(wellFormed(picture));
     for (const std::string& text : textsOf(drawing)) EXPECT_NE(picture.find(text), std::string::npos) << text;
-    ASSERT_TRUE(exportPicture(editor, emf));
+    ASSERT_TRUE(e2e::exportPicture(editor, emf));
     EXPECT_GT(emfInk(emf), 0.01);
     closeEditor(editor);
     DeleteFileA(svg.c_str());

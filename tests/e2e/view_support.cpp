@@ -1,5 +1,7 @@
 #include "tests/e2e/view_support.h"
 
+#include "tests/e2e/e2e_support.h"
+
 #include "core/allocator.h"
 #include "core/buffered_file.h"
 #include "core/construct_node.h"
@@ -127,6 +129,17 @@ std::string lastLogValue(const std::string& log, const std::string& prefix, std:
         value = log.substr(start, end == std::string::npos ? std::string::npos : end - start);
     }
     return value;
+}
+
+bool exportPicture(Editor& editor, const std::string& path) {
+    const std::size_t from = editor.log().size();
+    editor.command(CMD_FILE_EXPORT_PICTURE);
+    HWND dialog = editor.findDialog(10000);
+    if (!dialog) return false;
+    SetDlgItemTextA(dialog, 0x480, path.c_str());
+    SetDlgItemTextA(dialog, 0x47c, path.c_str());
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    return editor.waitFor("picture written", 10000, from);
 }
 
 }  // namespace e2e

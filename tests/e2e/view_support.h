@@ -62,6 +62,11 @@ private:
     bool ok_ = false;
 };
 
+struct Editor;
+// Export picture of the active window into `path` (its type from the
+// extension), through the editor's save dialog; true once it is written.
+bool exportPicture(Editor& editor, const std::string& path);
+
 // The last value of `prefix` in the log after `from` (the text up to the
 // line's end), or "" when none.
 std::string lastLogValue(const std::string& log, const std::string& prefix, std::size_t from = 0);
