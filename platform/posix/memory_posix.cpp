@@ -92,8 +92,9 @@ MemHandle memBlockReAlloc(MemHandle handle, std::uint32_t size) {
         }
         // Bytes beyond the old size in the last page may hold what a
         // shrink left behind.
-        if (size > block->size) std::memset(static_cast<char*>(block->data) + block->size, 0,
-                                            std::min<std::size_t>(size, mappingLength(block->size)) - block->size);
+        if (size > block->size)
+            std::memset(static_cast<char*>(block->data) + block->size, 0,
+                        std::min<std::size_t>(size, mappingLength(block->size)) - block->size);
         block->size = size;
         return block;
     }
