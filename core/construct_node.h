@@ -61,11 +61,12 @@ static_assert(sizeof(ViewGeometry) == 40);
 
 constexpr int kViewCount = 4;
 
+// The line number sits beside the type, where it costs no padding.
 struct ConstructNode {
     ConstructType type;       // int32, set first by the creator
+    std::int32_t lineNumber;  // 0 = none
     ConstructNode* next;      // successor in the same sequence (slot 1)
     ConstructNode* up;        // predecessor, or the owner for a sequence head; null at a root
-    std::int32_t lineNumber;  // 0 = none
     char* leftLabel;          // null = none
     char* rightLabel;         // null = none
     std::uintptr_t part[4];   // `part0`..`part3`: type-dependent (catalogue)
@@ -73,9 +74,9 @@ struct ConstructNode {
 };
 static_assert(sizeof(std::uintptr_t) == sizeof(void*));
 static_assert(offsetof(ConstructNode, type) == 0);
-static_assert(offsetof(ConstructNode, next) == sizeof(void*));
-static_assert(offsetof(ConstructNode, part) == 6 * sizeof(void*));
-static_assert(sizeof(ConstructNode) == 10 * sizeof(void*) + kViewCount * sizeof(ViewGeometry));
+static_assert(offsetof(ConstructNode, next) == 8);
+static_assert(offsetof(ConstructNode, part) == 8 + 4 * sizeof(void*));
+static_assert(sizeof(ConstructNode) == 8 + 8 * sizeof(void*) + kViewCount * sizeof(ViewGeometry));
 
 // Segment flags (part2 of a Level, one byte).
 enum SegmentFlag : std::uint8_t {

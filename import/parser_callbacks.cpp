@@ -132,6 +132,19 @@ SequenceContext currentSequence(const ImportState* st) {
     return {typeCode(ConstructType::Level), kEdgeBody};
 }
 
+// A construct as the stream writer needs it: the fields a record holds.
+// The layout results, two thirds of a node, are never written and are left
+// unset: clearing them for every element cost more than writing it.
+ConstructNode elementNode(ConstructType type, std::int32_t line) {
+    ConstructNode node;
+    node.type = type;
+    node.lineNumber = line;
+    node.next = node.up = nullptr;
+    node.leftLabel = node.rightLabel = nullptr;
+    for (std::uintptr_t& part : node.part) part = 0;
+    return node;
+}
+
 int writeRecord(ImportState* st, const ConstructNode& node) {
     return treeResult(st, writeElement(st->tree, &node));
 }
@@ -167,8 +180,7 @@ int writeTextRecords(ImportState* st, ConstructNode& node, const char* text, std
 }
 
 int writeDummy(ImportState* st, std::int32_t ownerType, std::int32_t slot) {
-    ConstructNode node{};
-    node.type = ConstructType::Dummy;
+    ConstructNode node = elementNode(ConstructType::Dummy, 0);
     setPartInt(&node, 0, ownerType);
     setPartInt(&node, 1, slot);
     return writeRecord(st, node);
@@ -250,9 +262,7 @@ std::int32_t KORRIN_STDCALL write_element_v2(void* tree, std::int32_t line, std:
     }
     st->replacedType = 0;
 
-    ConstructNode node{};
-    node.type = static_cast<ConstructType>(type);
-    node.lineNumber = line;
+    ConstructNode node = elementNode(static_cast<ConstructType>(type), line);
     node.leftLabel = const_cast<char*>(storable(st, split.left, 0));
     node.rightLabel = const_cast<char*>(storable(st, split.right, 1));
     switch (node.type) {
@@ -307,9 +317,7 @@ std::int32_t KORRIN_STDCALL write_level_start_v2(void* tree, std::int32_t line, 
         bool ok = writeElement(st->tree, &level) && writeLevelStart(st->tree, &level);
         // The head: the level comment as a text, or an empty construct.
         if (ok && commentText && *commentText) {
-            ConstructNode head{};
-            head.type = ConstructType::Text;
-            head.lineNumber = commentLine;
+            ConstructNode head = elementNode(ConstructType::Text, commentLine);
             ok = writeTextRecords(st, head, commentText, commentLine) == 0;
         } else if (ok) {
             ok = writeDummy(st, typeCode(ConstructType::Level), kEdgeHead) == 0;

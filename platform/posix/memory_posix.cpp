@@ -2,6 +2,7 @@
 // data, so the handle stays the same when the data moves.
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -15,13 +16,57 @@ struct Block {
     void* data;
     std::uint32_t size;
     int locks;
+    std::size_t mapped;  // length of the block's own mapping; 0 = from malloc
 };
+
+// A large block (a tree file in memory, a clipboard diagram) is a mapping
+// of its own that takes large pages where the system has them: written once
+// from end to end, it would otherwise fault in 4 KiB at a time. It grows in
+// place or moves without copying (mremap), and new pages come zero-filled.
+constexpr std::size_t kLargeBlock = std::size_t{4} << 20;
+
+std::size_t mappingLength(std::size_t size) {
+    const std::size_t page = 4096;
+    return (size + page - 1) / page * page;
+}
+
+void* mapLarge(std::size_t length) {
+    void* data = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (data == MAP_FAILED) return nullptr;
+#if defined(MADV_HUGEPAGE)
+    madvise(data, length, MADV_HUGEPAGE);
+#endif
+    return data;
+}
+
+// Grows or shrinks the mapping of `block` to `length`; false when there is
+// no room (the block is unchanged).
+bool remapLarge(Block* block, std::size_t length) {
+#if defined(MREMAP_MAYMOVE)
+    void* data = mremap(block->data, block->mapped, length, MREMAP_MAYMOVE);
+    if (data == MAP_FAILED) return false;
+    block->data = data;
+#else
+    void* data = mapLarge(length);
+    if (!data) return false;
+    std::memcpy(data, block->data, block->size);
+    munmap(block->data, block->mapped);
+    block->data = data;
+#endif
+    block->mapped = length;
+    return true;
+}
 }  // namespace
 
 MemHandle memBlockAlloc(std::uint32_t size) {
     auto* block = static_cast<Block*>(std::calloc(1, sizeof(Block)));
     if (!block) return nullptr;
-    block->data = std::calloc(1, size ? size : 1);
+    if (size >= kLargeBlock) {
+        block->mapped = mappingLength(size);
+        block->data = mapLarge(block->mapped);
+    } else {
+        block->data = std::calloc(1, size ? size : 1);
+    }
     if (!block->data) {
         std::free(block);
         return nullptr;
@@ -33,6 +78,26 @@ MemHandle memBlockAlloc(std::uint32_t size) {
 MemHandle memBlockReAlloc(MemHandle handle, std::uint32_t size) {
     auto* block = static_cast<Block*>(handle);
     if (!block) return nullptr;
+    if (block->mapped || size >= kLargeBlock) {
+        const std::size_t length = mappingLength(size ? size : 1);
+        if (block->mapped) {
+            if (length != block->mapped && !remapLarge(block, length)) return nullptr;
+        } else {
+            void* data = mapLarge(length);
+            if (!data) return nullptr;
+            std::memcpy(data, block->data, block->size);
+            std::free(block->data);
+            block->data = data;
+            block->mapped = length;
+        }
+        // Bytes beyond the old size in the last page may hold what a
+        // shrink left behind.
+        if (size > block->size)
+            std::memset(static_cast<char*>(block->data) + block->size, 0,
+                        std::min<std::size_t>(size, mappingLength(block->size)) - block->size);
+        block->size = size;
+        return block;
+    }
     void* data = std::realloc(block->data, size ? size : 1);
     if (!data) return nullptr;
     if (size > block->size) std::memset(static_cast<char*>(data) + block->size, 0, size - block->size);
@@ -61,7 +126,10 @@ std::uint32_t memBlockSize(MemHandle handle) {
 MemHandle memBlockFree(MemHandle handle) {
     auto* block = static_cast<Block*>(handle);
     if (block) {
-        std::free(block->data);
+        if (block->mapped)
+            munmap(block->data, block->mapped);
+        else
+            std::free(block->data);
         std::free(block);
     }
     return nullptr;

@@ -255,6 +255,25 @@ void fill(Reader& r) {
         r.inEnd = n > kInputSize ? kInputSize : n;
 }
 
+// The first CR, LF or Ctrl-Z in [p, end), or end. Eight bytes are tested
+// at a time: a byte equal to c makes (x - ones) & ~x & highs non-zero for
+// x = word ^ (c in every byte), and no other byte does.
+const char* lineEnd(const char* p, const char* end) {
+    constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
+    const auto holds = [](std::uint64_t word, unsigned char c) {
+        const std::uint64_t x = word ^ (ones * c);
+        return (x - ones) & ~x & highs;
+    };
+    while (end - p >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        if (holds(word, '\r') | holds(word, '\n') | holds(word, 0x1A)) break;
+        p += 8;
+    }
+    while (p < end && *p != '\r' && *p != '\n' && *p != 0x1A) ++p;
+    return p;
+}
+
 // The next line of the file (without its line end) into the line buffer.
 // False at the end of the file. Lines end at CR LF, CR or LF; Ctrl-Z ends
 // the file.
@@ -277,8 +296,7 @@ bool readLine(Reader& r, int* length) {
         }
         const char* start = r.w->input + r.inPos;
         const char* end = r.w->input + r.inEnd;
-        const char* p = start;
-        while (p < end && *p != '\r' && *p != '\n' && *p != 0x1A) ++p;
+        const char* p = lineEnd(start, end);
         const int run = static_cast<int>(p - start);
         const int room = kLineSize - 1 - n;
         const int take = run < room ? run : room;

@@ -158,22 +158,32 @@ TEST(PlatformFile, TempNamesAreUniqueAndCarryThePrefix) {
 }
 
 TEST(PlatformMemory, BlocksGrowKeepContentsAndZeroFill) {
-    MemHandle block = memBlockAlloc(16);
+    // Small and large blocks (large ones are mappings of their own): every
+    // step keeps the bytes below both sizes and zero-fills what it adds,
+    // also after a shrink left old bytes in the last page.
+    const std::uint32_t sizes[] = {16,       70000, 5u << 20, 9u << 20, (4u << 20) + 100,
+                                   6u << 20, 1000,  12u << 20};
+    MemHandle block = memBlockAlloc(sizes[0]);
     ASSERT_NE(block, nullptr);
-    EXPECT_GE(memBlockSize(block), 16u);
-    auto* p = static_cast<unsigned char*>(memBlockLock(block));
-    ASSERT_NE(p, nullptr);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(p[i], 0);
-    std::memcpy(p, "0123456789abcdef", 16);
-    memBlockUnlock(block);
-    MemHandle grown = memBlockReAlloc(block, 70000);
-    ASSERT_NE(grown, nullptr);
-    EXPECT_GE(memBlockSize(grown), 70000u);
-    p = static_cast<unsigned char*>(memBlockLock(grown));
-    EXPECT_EQ(std::memcmp(p, "0123456789abcdef", 16), 0);
-    EXPECT_EQ(p[69999], 0);
-    memBlockUnlock(grown);
-    EXPECT_EQ(memBlockFree(grown), nullptr);
+    std::uint32_t previous = 0;
+    for (std::uint32_t size : sizes) {
+        if (previous) block = memBlockReAlloc(block, size);
+        ASSERT_NE(block, nullptr) << size;
+        EXPECT_GE(memBlockSize(block), size);
+        auto* p = static_cast<unsigned char*>(memBlockLock(block));
+        ASSERT_NE(p, nullptr);
+        const std::uint32_t kept = previous < size ? previous : size;
+        for (std::uint32_t i = 0; i < kept; i += 997)
+            ASSERT_EQ(p[i], static_cast<unsigned char>(i * 7 + 1)) << size;
+        for (std::uint32_t i = (kept + 996) / 997 * 997; i < size; i += 997)
+            ASSERT_EQ(p[i], 0) << size << " at " << i;
+        EXPECT_EQ(p[size - 1], 0) << size;
+        for (std::uint32_t i = 0; i < size; i += 997) p[i] = static_cast<unsigned char>(i * 7 + 1);
+        p[size - 1] = 0;
+        memBlockUnlock(block);
+        previous = size;
+    }
+    EXPECT_EQ(memBlockFree(block), nullptr);
 }
 
 TEST(PlatformCodePage, OemAndAnsiConvertTheWorkstationCharacters) {
