@@ -8,9 +8,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/construct_node.h"
 #include "core/diagram_file.h"
@@ -77,13 +80,26 @@ ConstructNode* withText(e2e::TestView& view, const char* text) {
     });
 }
 
-// The screen point of a construct: its middle across, `down` of its height.
-POINT pointOf(e2e::TestView& view, HWND child, const ConstructNode* node, double down) {
+// The screen point of a construct: its middle across, `down` of its height
+// (the window scrolled down by `scrollY`).
+POINT pointOf(e2e::TestView& view, HWND child, const ConstructNode* node, double down, int scrollY = 0) {
     Rect box{};
     EXPECT_TRUE(constructBox(view.context(), view.document().root, node, &box));
     const RECT client = screenClient(child);
     return POINT{client.left + (box.left + box.right) / 2,
-                 client.top + box.top + static_cast<LONG>((box.bottom - box.top) * down)};
+                 client.top - scrollY + box.top + static_cast<LONG>((box.bottom - box.top) * down)};
+}
+
+// The vertical scroll position of the editor's diagram window. Wine lets
+// no other process read a window's scroll bar: there it is the position
+// the editor reports for its last painting.
+int scrollTop(const Editor& editor, HWND child) {
+    SCROLLINFO info{sizeof info, SIF_POS, 0, 0, 0, 0, 0};
+    if (GetScrollInfo(child, SB_VERT, &info)) return info.nPos;
+    const std::string log = editor.log();
+    const std::size_t line = log.rfind("paint segment ");
+    const std::size_t comma = line == std::string::npos ? line : log.find(',', line);
+    return comma == std::string::npos ? -1 : std::atoi(log.c_str() + comma + 1);
 }
 
 void mouse(DWORD flags, POINT at = {}) {
@@ -99,13 +115,40 @@ void mouse(DWORD flags, POINT at = {}) {
     Sleep(40);
 }
 
-// Press at `from`, move in steps to `to`, release.
-void drag(POINT from, POINT to) {
+void key(WORD vk, DWORD flags) {
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
+    in.ki.dwFlags = flags;
+    SendInput(1, &in, sizeof in);
+    Sleep(40);
+}
+
+// Press at `from` and move in steps to `to`, the button held.
+void dragTo(POINT from, POINT to) {
     mouse(MOUSEEVENTF_MOVE, from);
     mouse(MOUSEEVENTF_LEFTDOWN);
     for (int i = 1; i <= 8; ++i)
         mouse(MOUSEEVENTF_MOVE, POINT{from.x + (to.x - from.x) * i / 8, from.y + (to.y - from.y) * i / 8});
+}
+
+// Press at `from`, move in steps to `to`, release.
+void drag(POINT from, POINT to) {
+    dragTo(from, to);
     mouse(MOUSEEVENTF_LEFTUP);
+}
+
+// The same drag as mouse messages posted to `window` with `keys` held.
+void postDrag(HWND window, POINT from, POINT to, WPARAM keys) {
+    SetCursorPos(to.x, to.y);
+    ScreenToClient(window, &from);
+    ScreenToClient(window, &to);
+    PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON | keys, MAKELPARAM(from.x, from.y));
+    for (int i = 1; i <= 8; ++i, Sleep(40))
+        PostMessageA(window, WM_MOUSEMOVE, MK_LBUTTON | keys,
+                     MAKELPARAM(from.x + (to.x - from.x) * i / 8, from.y + (to.y - from.y) * i / 8));
+    PostMessageA(window, WM_LBUTTONUP, keys, MAKELPARAM(to.x, to.y));
 }
 
 bool save(Editor& editor) {
@@ -129,19 +172,38 @@ std::string savedTransfer(Editor& editor, const std::string& path) {
     return withoutTime(e2e::readFile(etf));
 }
 
+using Body = std::function<ConstructNode*(DiagramDocument&)>;
+
+// A diagram file whose top segment "edit" holds `body`.
+bool writeEdit(const std::string& path, const Body& body) {
+    DiagramDocument doc{};
+    g_currentDocument = &doc;
+    return e2e::writeDiagram(doc, e2e::segment(doc, "edit", body(doc)), path);
+}
+
 // The transfer file of a tree (the top segment "edit" with `body`) as this
 // process writes it.
-std::string expectedTransfer(const std::function<ConstructNode*(DiagramDocument&)>& body) {
+std::string expectedTransfer(const Body& body) {
     const std::string vrd = e2e::tempPath("korrin-edit-expected", ".vrd");
     const std::string etf = e2e::tempPath("korrin-edit-expected", ".etf");
-    {
-        DiagramDocument doc{};
-        g_currentDocument = &doc;
-        if (!e2e::writeDiagram(doc, e2e::segment(doc, "edit", body(doc)), vrd)) return "";
-    }
+    if (!writeEdit(vrd, body)) return "";
     e2e::TestView view(vrd);
     if (!view.ok() || exportTransferFile(&view.document(), etf.c_str(), false) != 1) return "";
     return withoutTime(e2e::readFile(etf));
+}
+
+// Statements with the texts as one sequence.
+ConstructNode* statements(const std::vector<std::string>& texts) {
+    ConstructNode* head = nullptr;
+    for (auto text = texts.rbegin(); text != texts.rend(); ++text) {
+        ConstructNode* node = e2e::statement(text->c_str());
+        if (head) {
+            node->next = head;
+            head->up = node;
+        }
+        head = node;
+    }
+    return head;
 }
 
 ConstructNode* ifWithThen(DiagramDocument& doc, ConstructNode* then) {
@@ -200,13 +262,10 @@ void closeEditor(Editor& editor) {
 // is the expected tree's.
 TEST(Edit, MouseKeysEncloseAndUndo) {
     const std::string work = e2e::tempPath("korrin-edit", ".vrd");
-    {
-        DiagramDocument doc{};
-        g_currentDocument = &doc;
-        ConstructNode* body = e2e::sequence({e2e::statement("a"), e2e::statement("b"),
-                                             newConstruct(&doc, CMD_INSERT_IF), e2e::statement("d")});
-        ASSERT_TRUE(e2e::writeDiagram(doc, e2e::segment(doc, "edit", body), work));
-    }
+    ASSERT_TRUE(writeEdit(work, [](DiagramDocument& doc) {
+        return e2e::sequence({e2e::statement("a"), e2e::statement("b"), newConstruct(&doc, CMD_INSERT_IF),
+                              e2e::statement("d")});
+    }));
     Editor editor;
     ASSERT_TRUE(editor.start("\"" + work + "\""));
     HWND child = showEditor(editor);
@@ -394,4 +453,94 @@ TEST(Edit, ClipboardBetweenTwoEditors) {
     EXPECT_STREQ(textOf(z->next->next), "z");
     closeEditor(second);
     closeEditor(first);
+}
+
+// In a diagram taller than the window: Ctrl+drag places a copy and keeps
+// the source, one Undo takes the copy back; a drag held below the window's
+// lower edge scrolls it, the drop lands below the first screen, and the
+// scrolling stops with the release.
+TEST(Edit, DragCopyAndAutoScroll) {
+    std::vector<std::string> names;
+    for (int i = 1; i <= 80; ++i) names.push_back("s" + std::to_string(i));
+    const auto tree = [](const std::vector<std::string>& texts) {
+        return expectedTransfer([&](DiagramDocument&) { return statements(texts); });
+    };
+    const std::string work = e2e::tempPath("korrin-drag", ".vrd");
+    ASSERT_TRUE(writeEdit(work, [&](DiagramDocument&) { return statements(names); }));
+    Editor editor;
+    ASSERT_TRUE(editor.start("\"" + work + "\""));
+    HWND child = showEditor(editor);
+    ASSERT_NE(child, nullptr);
+    auto layout = layoutOf(work);
+    ASSERT_TRUE(layout);
+    auto select = [&](const char* text) {
+        const std::size_t from = editor.log().size();
+        e2e::leftClick(pointOf(*layout, child, withText(*layout, text), 0.5));
+        return editor.waitFor("select segment", 5000, from);
+    };
+
+    // "s1" dragged with Ctrl held onto the lower half of "s2".
+    ASSERT_TRUE(select("s1"));
+    const POINT source = pointOf(*layout, child, withText(*layout, "s1"), 0.5);
+    const POINT target = pointOf(*layout, child, withText(*layout, "s2"), 0.8);
+    std::size_t from = editor.log().size();
+    key(VK_CONTROL, 0);
+    drag(source, target);
+    editor.waitFor(" placed", 5000, from);
+    key(VK_CONTROL, KEYEVENTF_KEYUP);
+    if (editor.log().find(e2e::logLine("drag", {CMD_EDIT_COPY}), from) == std::string::npos) {
+        // Under Wine a Ctrl key sent as input is not down for the mouse
+        // messages (neither in their key flags nor for GetKeyState): the
+        // drag moved. Undone, the same drag is posted as messages with
+        // MK_CONTROL (Undo selects "s1" again).
+        if (editor.log().find(e2e::logLine("insert", {CMD_EDIT_MOVE}, "placed"), from) != std::string::npos) {
+            ASSERT_TRUE(e2e::sendKeys(editor.frame, {VK_MENU}, VK_BACK));
+            ASSERT_TRUE(editor.waitFor(e2e::logLine("edit", {CMD_EDIT_UNDO}, "done"), 5000, from));
+        }
+        from = editor.log().size();
+        postDrag(child, source, target, MK_CONTROL);
+    }
+    ASSERT_TRUE(editor.waitFor(e2e::logLine("insert", {CMD_EDIT_COPY}, "placed"), 5000, from))
+        << editor.log().substr(from);
+    std::vector<std::string> copied = names;
+    copied.insert(copied.begin() + 2, "s1");
+    EXPECT_EQ(savedTransfer(editor, work), tree(copied));
+    from = editor.log().size();
+    ASSERT_TRUE(e2e::sendKeys(editor.frame, {VK_MENU}, VK_BACK));
+    ASSERT_TRUE(editor.waitFor(e2e::logLine("edit", {CMD_EDIT_UNDO}, "done"), 5000, from));
+    EXPECT_EQ(savedTransfer(editor, work), tree(names));
+
+    // "s3" dragged below the window: it scrolls until the first statement
+    // below the first screen shows whole; the drop after it.
+    const RECT client = screenClient(child);
+    const int height = client.bottom - client.top;
+    ConstructNode* below = withText(*layout, "s1");
+    Rect box{};
+    while (below && constructBox(layout->context(), layout->document().root, below, &box) && box.top < height)
+        below = below->next;
+    ASSERT_TRUE(below && below->next) << "the diagram fits into the window";
+    const std::string belowText = textOf(below);
+    ASSERT_EQ(scrollTop(editor, child), 0);
+    ASSERT_TRUE(select("s3"));
+    from = editor.log().size();
+    dragTo(pointOf(*layout, child, withText(*layout, "s3"), 0.5), POINT{source.x, client.bottom + 2});
+    for (int i = 0; i < 100 && scrollTop(editor, child) < box.bottom - height + 4; ++i) Sleep(50);
+    int scrolled = scrollTop(editor, child);
+    EXPECT_GE(scrolled, box.bottom - height + 4) << editor.log().substr(from);
+    // Back inside the scrolling stops (a last step may come first: the
+    // pointer is set once more).
+    mouse(MOUSEEVENTF_MOVE, pointOf(*layout, child, below, 0.8, scrolled));
+    Sleep(200);
+    scrolled = scrollTop(editor, child);
+    mouse(MOUSEEVENTF_MOVE, pointOf(*layout, child, below, 0.7, scrolled));
+    mouse(MOUSEEVENTF_LEFTUP);
+    ASSERT_TRUE(editor.waitFor(e2e::logLine("insert", {CMD_EDIT_MOVE}, "placed"), 5000, from))
+        << editor.log().substr(from);
+    Sleep(500);
+    EXPECT_EQ(scrollTop(editor, child), scrolled);
+    std::vector<std::string> moved = names;
+    moved.erase(moved.begin() + 2);
+    moved.insert(std::find(moved.begin(), moved.end(), belowText) + 1, "s3");
+    EXPECT_EQ(savedTransfer(editor, work), tree(moved));
+    closeEditor(editor);
 }
