@@ -527,11 +527,14 @@ TEST(Edit, DragCopyAndAutoScroll) {
     for (int i = 0; i < 100 && scrollTop(editor, child) < box.bottom - height + 4; ++i) Sleep(50);
     int scrolled = scrollTop(editor, child);
     EXPECT_GE(scrolled, box.bottom - height + 4) << editor.log().substr(from);
-    // Back inside the scrolling stops (a last step may come first: the
-    // pointer is set once more).
+    // Back inside the scrolling stops; a step taken meanwhile shifts the
+    // statement, so the pointer is set once more where it shows.
     mouse(MOUSEEVENTF_MOVE, pointOf(*layout, child, below, 0.8, scrolled));
-    Sleep(200);
-    scrolled = scrollTop(editor, child);
+    for (int last = -1; last != scrolled;) {
+        last = scrolled;
+        Sleep(200);
+        scrolled = scrollTop(editor, child);
+    }
     mouse(MOUSEEVENTF_MOVE, pointOf(*layout, child, below, 0.7, scrolled));
     mouse(MOUSEEVENTF_LEFTUP);
     ASSERT_TRUE(editor.waitFor(e2e::logLine("insert", {CMD_EDIT_MOVE}, "placed"), 5000, from))
