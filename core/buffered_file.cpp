@@ -82,6 +82,18 @@ void resetBuffer(BufferedFile* f) {
     f->pendingSpaces = 0;
 }
 
+// Gives back the bytes read ahead: the buffer is emptied and the handle goes
+// back to the logical position. False, with the file marked failed, when
+// the handle cannot be put there.
+bool dropReadAhead(BufferedFile* f) {
+    const std::int64_t at = rawPos(f) - unread(f);
+    resetBuffer(f);
+    if (setRawPos(f, at)) return true;
+    resyncFilePos(f);
+    setError(f);
+    return false;
+}
+
 // ---------------------------------------------------------------------------
 // Memory blocks
 
@@ -744,14 +756,8 @@ int enlargeBuffer(BufferedFile* file, std::uint32_t size) {
     // Pending bytes go out first; bytes read ahead are read again.
     if (writing(f)) {
         if (flush(f, true) < 0) return -1;
-    } else if (f->filled != 0) {
-        const std::int64_t at = rawPos(f) - unread(f);
-        resetBuffer(f);
-        if (!setRawPos(f, at)) {
-            resyncFilePos(f);
-            setError(f);
-            return -1;
-        }
+    } else if (f->filled != 0 && !dropReadAhead(f)) {
+        return -1;
     }
     auto* block = static_cast<unsigned char*>(memAlloc(size));
     if (!block) return -1;
@@ -779,14 +785,7 @@ int copy(BufferedFile* from, BufferedFile* to, std::uint32_t count) {
     }
     // Handle to handle: the source's handle goes back to its logical
     // position, the destination's pending bytes go out first.
-    if (startReading(from) < 0 || (from->state & kStateError)) return -1;
-    const std::int64_t at = rawPos(from) - unread(from);
-    resetBuffer(from);
-    if (!setRawPos(from, at)) {
-        resyncFilePos(from);
-        setError(from);
-        return -1;
-    }
+    if (startReading(from) < 0 || (from->state & kStateError) || !dropReadAhead(from)) return -1;
     if (startWriting(to) < 0 || flush(to, true) < 0) return -1;
     const std::int64_t copied = platform::copyFileData(from->handle, to->handle, count);
     if (copied != static_cast<std::int64_t>(count)) {
