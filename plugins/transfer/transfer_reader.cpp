@@ -8,6 +8,7 @@
 // sequences is being read and what the sequence has seen so far.
 #include "plugins/transfer/transfer_reader.h"
 
+#include <bit>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -24,7 +25,8 @@ constexpr int kLineSize = kTransferLineLimit + 1;
 constexpr int kValueSize = kTransferValueLimit + 1;
 constexpr int kKeywordSize = kTransferKeywordMaxLength + 1;
 constexpr int kMessageSize = 1024;
-constexpr int kSearchDepth = 64;  // enclosing constructs looked at for a closing keyword
+constexpr int kSearchDepth = 64;         // enclosing constructs looked at for a closing keyword
+constexpr int kKeywordTableSize = 1024;  // a power of two, well above the keyword count
 
 // ---------------------------------------------------------------------------
 // Editions. Each keyword carries the editions that may import it; this
@@ -105,11 +107,13 @@ struct WorkArea {
     char entryName[kValueSize];
     char labels[2 * kValueSize + 2];
     char keywords[kTransferKeywordCount][kKeywordSize];
-    std::int16_t order[kTransferKeywordCount];  // keywords with text, sorted
-    int keywordCount;
-    // The keyword last found for a word length and first letter, plus one
-    // (0: none): the lines of a file repeat a few keywords.
-    std::int16_t recent[64];
+    // The keywords with text by their words (index + 1; 0: free), open
+    // addressing; each keyword's length (0: none) and its first eight
+    // characters as one word, zero-padded, so that a probe mostly takes one
+    // comparison.
+    std::int16_t table[kKeywordTableSize];
+    std::uint8_t lengths[kTransferKeywordCount];
+    std::uint64_t heads[kTransferKeywordCount];
 };
 
 struct Reader {
@@ -256,8 +260,10 @@ void fill(Reader& r) {
 }
 
 // The first CR, LF or Ctrl-Z in [p, end), or end. Eight bytes are tested
-// at a time: a byte equal to c makes (x - ones) & ~x & highs non-zero for
-// x = word ^ (c in every byte), and no other byte does.
+// at a time: for x = word ^ (c in every byte), (x - ones) & ~x & highs has
+// the high bit of the first byte equal to c set, and none below it (bits
+// above it may be set by the borrow, so only the lowest one counts).
+static_assert(std::endian::native == std::endian::little, "bytes are counted from the low end");
 const char* lineEnd(const char* p, const char* end) {
     constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
     const auto holds = [](std::uint64_t word, unsigned char c) {
@@ -267,7 +273,8 @@ const char* lineEnd(const char* p, const char* end) {
     while (end - p >= 8) {
         std::uint64_t word;
         std::memcpy(&word, p, sizeof word);
-        if (holds(word, '\r') | holds(word, '\n') | holds(word, 0x1A)) break;
+        const std::uint64_t found = holds(word, '\r') | holds(word, '\n') | holds(word, 0x1A);
+        if (found) return p + std::countr_zero(found) / 8;
         p += 8;
     }
     while (p < end && *p != '\r' && *p != '\n' && *p != 0x1A) ++p;
@@ -321,35 +328,48 @@ bool readLine(Reader& r, int* length) {
     return any;
 }
 
+struct CharacterTable {
+    bool word[256];
+};
+
+constexpr CharacterTable buildWordCharacters() {
+    CharacterTable t{};
+    for (int c = 0; c < 256; ++c)
+        t.word[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    return t;
+}
+constexpr CharacterTable kCharacters = buildWordCharacters();
+
 bool isWordCharacter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    return kCharacters.word[static_cast<unsigned char>(c)];
 }
 
-int lookUp(const Reader& r, const char* word, int length) {
-    std::int16_t& recent =
-        r.w->recent[(static_cast<unsigned>(length) * 31u + static_cast<unsigned char>(word[0])) & 63u];
-    if (recent > 0) {
-        const char* text = r.w->keywords[recent - 1];
-        if (std::memcmp(text, word, static_cast<std::size_t>(length)) == 0 && text[length] == 0)
-            return recent - 1;
+// The first eight characters of a word, zero-padded, as one number.
+std::uint64_t wordHead(const char* word, int length) {
+    std::uint64_t head = 0;
+    for (int i = 0; i < length && i < 8; ++i)
+        head |= std::uint64_t{static_cast<unsigned char>(word[i])} << (8 * i);
+    return head;
+}
+
+bool keywordIs(const Reader& r, int index, const char* word, int length, std::uint64_t head) {
+    return r.w->lengths[index] == length && r.w->heads[index] == head &&
+           (length <= 8 ||
+            std::memcmp(r.w->keywords[index] + 8, word + 8, static_cast<std::size_t>(length - 8)) == 0);
+}
+
+unsigned keywordSlot(std::uint64_t head, int length) {
+    const std::uint64_t mixed = (head ^ static_cast<std::uint64_t>(length)) * 0x9E3779B97F4A7C15u;
+    return static_cast<unsigned>(mixed >> 40) & (kKeywordTableSize - 1);
+}
+
+// The index of the keyword `word` is (its head: wordHead), or -1.
+int lookUp(const Reader& r, const char* word, int length, std::uint64_t head) {
+    for (unsigned slot = keywordSlot(head, length);; slot = (slot + 1) & (kKeywordTableSize - 1)) {
+        const int index = r.w->table[slot] - 1;
+        if (index < 0) return -1;
+        if (keywordIs(r, index, word, length, head)) return index;
     }
-    int low = 0, high = r.w->keywordCount - 1;
-    while (low <= high) {
-        const int mid = (low + high) / 2;
-        const int index = r.w->order[mid];
-        const char* text = r.w->keywords[index];
-        int c = std::strncmp(text, word, static_cast<std::size_t>(length));
-        if (c == 0 && text[length] != 0) c = 1;
-        if (c == 0) {
-            recent = static_cast<std::int16_t>(index + 1);
-            return index;
-        }
-        if (c < 0)
-            low = mid + 1;
-        else
-            high = mid - 1;
-    }
-    return -1;
 }
 
 std::int32_t readDecimal(const char* p, const char* end) {
@@ -387,13 +407,17 @@ void next(Reader& r, Entry& e) {
         const char* p = line;
         while (p < end && (*p == ' ' || *p == '\t')) ++p;
         if (p == end) continue;  // an empty line
+        // The keyword's first eight characters are gathered on the way (the
+        // line ends in a NUL, which is no word character).
         const char* word = p;
-        while (p < end && isWordCharacter(*p)) ++p;
+        std::uint64_t head = 0;
+        for (; isWordCharacter(*p); ++p)
+            if (p - word < 8) head |= std::uint64_t{static_cast<unsigned char>(*p)} << (8 * (p - word));
         const int wordLength = static_cast<int>(p - word);
         const char form = p < end ? *p : 0;
         const int index = wordLength > 0 && wordLength <= kTransferKeywordMaxLength &&
                                   (form == ':' || form == ';' || form == '=')
-                              ? lookUp(r, word, wordLength)
+                              ? lookUp(r, word, wordLength, head)
                               : -1;
         if (index < 0) {
             error(r, r.lineNumber, kMsgInvalidKeyword);
@@ -865,23 +889,27 @@ void readTree(Reader& r) {
 
 void loadKeywords(Reader& r) {
     WorkArea& w = *r.w;
-    w.keywordCount = 0;
+    std::memset(w.table, 0, sizeof w.table);
     for (int i = 0; i < kTransferKeywordCount; ++i) {
         w.keywords[i][0] = 0;
+        w.lengths[i] = 0;
+        w.heads[i] = 0;
         const int n = r.env->keyword(r.env->context, i, w.keywords[i], kKeywordSize);
         if (n <= 0 || n > kTransferKeywordMaxLength) {
             w.keywords[i][0] = 0;
             continue;
         }
         w.keywords[i][n] = 0;
-        // Insertion into the sorted order; a text met twice keeps the first.
-        int at = w.keywordCount;
-        while (at > 0 && std::strcmp(w.keywords[w.order[at - 1]], w.keywords[i]) > 0) --at;
-        if (at > 0 && std::strcmp(w.keywords[w.order[at - 1]], w.keywords[i]) == 0) continue;
-        std::memmove(w.order + at + 1, w.order + at,
-                     sizeof w.order[0] * static_cast<std::size_t>(w.keywordCount - at));
-        w.order[at] = static_cast<std::int16_t>(i);
-        ++w.keywordCount;
+        const int length = static_cast<int>(std::strlen(w.keywords[i]));
+        if (length == 0) continue;
+        const std::uint64_t head = wordHead(w.keywords[i], length);
+        // A text met twice keeps its first keyword.
+        if (lookUp(r, w.keywords[i], length, head) >= 0) continue;
+        w.lengths[i] = static_cast<std::uint8_t>(length);
+        w.heads[i] = head;
+        unsigned slot = keywordSlot(head, length);
+        while (w.table[slot]) slot = (slot + 1) & (kKeywordTableSize - 1);
+        w.table[slot] = static_cast<std::int16_t>(i + 1);
     }
 }
 
@@ -904,7 +932,6 @@ std::uint32_t run(ParserBlock* block, const TransferEnvironment& env) {
     r.env = &env;
     r.w = static_cast<WorkArea*>(allocate(r, sizeof(WorkArea)));
     if (!r.w) return kParseFatal;
-    std::memset(r.w->recent, 0, sizeof r.w->recent);
     r.text = Joined{r.w->text, 0, 0, false};
     r.left = Joined{r.w->left, 0, 0, false};
     r.right = Joined{r.w->right, 0, 0, false};
