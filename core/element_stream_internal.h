@@ -1,6 +1,7 @@
 // Shared by the element stream writer and reader.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -21,11 +22,19 @@ inline bool isOlderEdition(const char* code) {
 }
 
 inline void putLe(unsigned char* out, std::uint32_t value, int width) {
+    if (std::endian::native == std::endian::little && width == 4) {
+        std::memcpy(out, &value, 4);  // the common width in one store
+        return;
+    }
     for (int i = 0; i < width; ++i) out[i] = static_cast<unsigned char>(value >> (8 * i));
 }
 
 inline std::uint32_t getLe(const unsigned char* in, int width) {
     std::uint32_t value = 0;
+    if (std::endian::native == std::endian::little && width == 4) {
+        std::memcpy(&value, in, 4);
+        return value;
+    }
     for (int i = 0; i < width; ++i) value |= std::uint32_t{in[i]} << (8 * i);
     return value;
 }

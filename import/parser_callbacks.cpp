@@ -335,10 +335,11 @@ std::int32_t KORRIN_STDCALL write_level_start_v2(void* tree, std::int32_t line, 
         }
         st->replacedType = 0;
     }
-    traceLine(
-        st,
-        ">>> write_level_start line=%5d, levelID=%lu, \r\n%-5d                 posOfLevel receives %ld\r\n",
-        line, static_cast<unsigned long>(levelID), st->levelCounter, static_cast<long>(position));
+    if (st->trace)
+        traceLine(st,
+                  ">>> write_level_start line=%5d, levelID=%lu, \r\n%-5d                 posOfLevel receives "
+                  "%ld\r\n",
+                  line, static_cast<unsigned long>(levelID), st->levelCounter, static_cast<long>(position));
     ++st->levelCounter;
     if (st->trace) {
         char cut[kShownLength + 1];
@@ -398,7 +399,8 @@ std::int32_t KORRIN_STDCALL write_level_end(void* tree, std::int32_t posOfLevel,
 std::int32_t KORRIN_STDCALL write_tree_start(void* tree, std::int32_t predTyp, std::int32_t edge) {
     ImportState* st = stateOf(tree);
     if (!st) return -1;
-    traceLine(st, "+++ write_tree_start predTyp=%d edge=%d\r\n%-5d\r\n", predTyp, edge, st->treeCounter);
+    if (st->trace)
+        traceLine(st, "+++ write_tree_start predTyp=%d edge=%d\r\n%-5d\r\n", predTyp, edge, st->treeCounter);
     ++st->treeCounter;
     if (st->writeError) return -1;
     if (st->muted > 0) {
@@ -418,7 +420,7 @@ std::int32_t KORRIN_STDCALL write_tree_end(void* tree) {
     ImportState* st = stateOf(tree);
     if (!st) return -1;
     --st->treeCounter;
-    traceLine(st, "+++ write_tree_end\r\n%-5d\r\n", st->treeCounter);
+    if (st->trace) traceLine(st, "+++ write_tree_end\r\n%-5d\r\n", st->treeCounter);
     if (st->writeError) return -1;
     if (st->muted > 0) {
         --st->muted;
