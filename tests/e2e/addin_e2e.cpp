@@ -167,7 +167,10 @@ std::string settingsWithAddIn(const std::string& sourceDir) {
            std::to_string(kModuleImage) + ",,\"" + e2e::korrinPath() + "|#" + std::to_string(IDB_TOOLBAR) +
            "\",\"\",\"\",0,\"\",#\r\nAddInCmd5=\"&No module\"," + std::to_string(kNoModule) +
            ",,\"no-such-module.dll|1\",\"\",\"\",0,\"\",#\r\nMouseCmd1=\"Left\"," + std::to_string(kCheck) +
-           "\r\nMouseCmd2=\"Ctrl+Left\"," + std::to_string(kSecond) + "\r\nSpecialLines=Checked lines\r\n";
+           "\r\nMouseCmd2=\"Ctrl+Left\"," + std::to_string(kSecond) + "\r\nMouseCmd3=\"Shift+Right\"," +
+           std::to_string(kCheck) + "\r\nMouseCmd4=\"Ctrl+Shift+Middle\"," + std::to_string(kNoModule) +
+           "\r\nMouseCmd5=\"Ctrl+Double Left\"," + std::to_string(kModuleImage) +
+           "\r\nSpecialLines=Checked lines\r\n";
 }
 
 // Request 0x80000005 for `path`: the lines after the name's zero.
@@ -372,6 +375,30 @@ TEST(AddIn, NoticesRequestsAndTheMenu) {
     PostMessageA(child, WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, at);
     PostMessageA(child, WM_LBUTTONUP, MK_CONTROL, at);
     EXPECT_TRUE(addIn.waitNotice(kAddInCommand, nullptr, kSecond, 5000, kAddInFromMouse)) << editor.log();
+    // The other buttons and a double click, each to its own command: one
+    // notice per click, none for a command the add-in greyed (kCheck), and
+    // the Ctrl+click's command is not sent again.
+    struct Click {
+        UINT down, up;
+        WPARAM keys;
+        unsigned command;
+        bool sent;
+    };
+    const Click clicks[] = {
+        {WM_RBUTTONDOWN, WM_RBUTTONUP, MK_RBUTTON | MK_SHIFT, kCheck, false},
+        {WM_MBUTTONDOWN, WM_MBUTTONUP, MK_MBUTTON | MK_SHIFT | MK_CONTROL, kNoModule, true},
+        {WM_LBUTTONDBLCLK, WM_LBUTTONUP, MK_LBUTTON | MK_CONTROL, kModuleImage, true},
+    };
+    for (const Click& c : clicks) {
+        const std::size_t before = addIn.count(kAddInCommand);
+        PostMessageA(child, c.down, c.keys, at);
+        PostMessageA(child, c.up, c.keys & (MK_SHIFT | MK_CONTROL), at);
+        EXPECT_EQ(addIn.waitNotice(kAddInCommand, nullptr, c.command, c.sent ? 5000 : 800, kAddInFromMouse),
+                  c.sent)
+            << c.down << " " << editor.log();
+        Sleep(300);
+        EXPECT_EQ(addIn.count(kAddInCommand), before + (c.sent ? 1 : 0)) << c.down;
+    }
     EXPECT_EQ(addIn.request(editor.frame, kind(kAddInSelectedLine)), 10);
     Sleep(800);  // the position notices of the opening are in
     const std::size_t moves = addIn.count(kAddInPositionChanged);
