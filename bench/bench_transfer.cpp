@@ -7,6 +7,8 @@
 //   ImportMemory                korrin-imp's reader over the bytes, through
 //                               the editor's callbacks into a tree stream in
 //                               memory, which is then loaded from it
+//   TransferIntoSink            korrin-imp's reader alone, into callbacks
+//                               that keep nothing
 //   ImportFile                  the editor's whole import of the file:
 //                               korrin-imp (in process) reading the file's
 //                               handle, the tree file, loading, clean-up
@@ -202,9 +204,63 @@ void BM_ImportFile(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
 }
 
+// korrin-imp's reader alone: the same bytes into callbacks that keep
+// nothing, the share of the import that is the reader's own.
+std::int32_t KORRIN_STDCALL sinkElement(void*, std::int32_t, std::int32_t, const char*, std::int32_t,
+                                        const void*, const char*, const void*, const void*, const char*,
+                                        std::int32_t, std::int32_t, std::int32_t, std::int32_t) {
+    return 0;
+}
+std::int32_t KORRIN_STDCALL sinkLevelStart(void*, std::int32_t, const char*, std::int32_t, const void*,
+                                           std::int32_t* pos, std::uint32_t, const char*, std::int32_t,
+                                           std::int32_t, const char*, const void*, const void*) {
+    *pos = 0;
+    return 0;
+}
+std::int32_t KORRIN_STDCALL sinkLevelEnd(void*, std::int32_t, std::int32_t, std::int32_t, std::int32_t) {
+    return 0;
+}
+std::int32_t KORRIN_STDCALL sinkTreeStart(void*, std::int32_t, std::int32_t) {
+    return 0;
+}
+std::int32_t KORRIN_STDCALL sinkTreeEnd(void*) {
+    return 0;
+}
+
+void BM_TransferIntoSink(benchmark::State& state) {
+    const std::string& bytes = transferBytes();
+    for (auto _ : state) {
+        DiagramDocument target{};
+        setCurrentStreamFormat(&target);
+        CurrentDocumentScope scope(&target);
+        resetOutcome();
+        // The session gives the block its keyword texts and messages; the
+        // tree callbacks are then replaced.
+        constexpr std::uint32_t kRoom = 1u << 20;
+        BufferedFile* tree = bfile::openMemory(platform::memBlockAlloc(kRoom), kRoom, 0, 0);
+        ParserBlock block{};
+        if (!beginCallbackSession(&target, 0, tree, nullptr, &block)) state.SkipWithError("no session");
+        block.writeElement = sinkElement;
+        block.writeLevelStart = sinkLevelStart;
+        block.writeLevelEnd = sinkLevelEnd;
+        block.writeTreeStart = sinkTreeStart;
+        block.writeTreeEnd = sinkTreeEnd;
+        TransferMemoryInput input{bytes.data(), bytes.size(), 0, false};
+        const std::uint32_t result = transferParse(&block, transferMemoryEnvironment(&input));
+        endCallbackSession(false);
+        platform::MemHandle treeBlock = tree->memBlock;
+        bfile::close(tree);
+        platform::memBlockFree(treeBlock);
+        forgetDocumentInfo(&target);
+        if (result != kParseOk) state.SkipWithError("the transfer file did not parse");
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
+}
+
 }  // namespace
 
 BENCHMARK(BM_ExportMemory)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExportFile)->Arg(0)->Arg(1)->ArgName("oem")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TransferIntoSink)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ImportMemory)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ImportFile)->Unit(benchmark::kMillisecond);

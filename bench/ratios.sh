@@ -13,7 +13,8 @@
 #   pascal    the Pascal corpus through the editor's callbacks to a tree
 #             file, against the parser alone into a sink
 #   import    the transfer-file import of the 1 M-construct diagram, against
-#             reading the same tree from its element stream
+#             reading the same tree from its element stream; its second
+#             line is the part of A that is korrin-imp's reader alone
 #   cold      the first read of that element stream in a fresh process (the
 #             worst of 2 * rounds processes), against the warm median; its
 #             second line is the heap the tree takes per construct
@@ -70,7 +71,7 @@ median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] 
 largest() { sort -g | tail -n 1; }
 now_ms() { echo $(($(date +%s%N) / 1000)) | awk '{ printf "%.3f\n", $1 / 1000 }'; }
 
-: >"$work/pascal.a" >"$work/pascal.b" >"$work/import.a" >"$work/read.b" >"$work/cold.a" >"$work/heap"
+: >"$work/pascal.a" >"$work/pascal.b" >"$work/import.a" >"$work/import.sink" >"$work/read.b" >"$work/cold.a" >"$work/heap"
 : >"$work/open.a" >"$work/copy.b"
 for ((r = 1; r <= rounds; ++r)); do
   echo "round $r of $rounds" >&2
@@ -80,8 +81,9 @@ for ((r = 1; r <= rounds; ++r)); do
 
   # Both warm: enough iterations that the first one in the process (the
   # cold row below) does not decide the figure.
-  run import bench_transfer '^BM_ImportMemory$' --benchmark_min_time=2
+  run import bench_transfer '^BM_(ImportMemory|TransferIntoSink)$' --benchmark_min_time=2
   field import BM_ImportMemory real_time >>"$work/import.a"
+  field import BM_TransferIntoSink real_time >>"$work/import.sink"
   run read bench_element_stream '^BM_ReadMemory$' --benchmark_min_time=2
   field read BM_ReadMemory real_time >>"$work/read.b"
 
@@ -117,6 +119,7 @@ row() {
 
 row pascal "$(median <"$work/pascal.a")" "$(median <"$work/pascal.b")" 1.3
 row import "$(median <"$work/import.a")" "$(median <"$work/read.b")" 1.5
+echo "         of A, korrin-imp's reader alone (into a sink): $(median <"$work/import.sink") ms"
 row cold "$(largest <"$work/cold.a")" "$(median <"$work/read.b")" 1.25
 echo "         fresh processes (ms): $(sort -g "$work/cold.a" | tr '\n' ' ')"
 heap=$(largest <"$work/heap")
