@@ -152,7 +152,8 @@ AddInMessage kind(std::uint32_t k, std::uint64_t p1 = 0, std::uint64_t p3 = 0) {
 // an image of a module (the editor's own program), one whose module does
 // not exist.
 constexpr unsigned kCheck = CMD_ADDIN_FIRST, kSecond = CMD_ADDIN_FIRST + 1,
-                   kModuleImage = CMD_ADDIN_FIRST + 2, kNoModule = CMD_ADDIN_FIRST + 3;
+                   kModuleImage = CMD_ADDIN_FIRST + 2, kNoModule = CMD_ADDIN_FIRST + 3,
+                   kNoImage = CMD_ADDIN_FIRST + 4;
 
 std::string settingsWithAddIn(const std::string& sourceDir) {
     return "[Settings]\r\nConfigurationFile=" + e2e::examplePath("pascal.cfg") +
@@ -166,7 +167,9 @@ std::string settingsWithAddIn(const std::string& sourceDir) {
            std::to_string(CMD_ADDIN_EMPTY) + ",,1,\"\",\"\",0,\"\",#\r\nAddInCmd4=\"&Module image\"," +
            std::to_string(kModuleImage) + ",,\"" + e2e::korrinPath() + "|#" + std::to_string(IDB_TOOLBAR) +
            "\",\"\",\"\",0,\"\",#\r\nAddInCmd5=\"&No module\"," + std::to_string(kNoModule) +
-           ",,\"no-such-module.dll|1\",\"\",\"\",0,\"\",#\r\nMouseCmd1=\"Left\"," + std::to_string(kCheck) +
+           ",,\"no-such-module.dll|1\",\"\",\"\",0,\"\",#\r\nAddInCmd6=\"No &image\"," +
+           std::to_string(kNoImage) + ",,\"" + e2e::korrinPath() +
+           "|#59999\",\"\",\"\",0,\"\",#\r\nMouseCmd1=\"Left\"," + std::to_string(kCheck) +
            "\r\nMouseCmd2=\"Ctrl+Left\"," + std::to_string(kSecond) + "\r\nMouseCmd3=\"Shift+Right\"," +
            std::to_string(kCheck) + "\r\nMouseCmd4=\"Ctrl+Shift+Middle\"," + std::to_string(kNoModule) +
            "\r\nMouseCmd5=\"Ctrl+Double Left\"," + std::to_string(kModuleImage) +
@@ -309,12 +312,16 @@ TEST(AddIn, NoticesRequestsAndTheMenu) {
     EXPECT_EQ(chosen.params[0], kAddInFromKey);
 
     // The tool bar: buttons after the bar's own, none for the missing
-    // module; a click on one sends notice 5 from a control.
+    // module nor for an image its module does not hold (both stay in the
+    // menu); a click on one sends notice 5 from a control.
     RECT button{};
     EXPECT_TRUE(editor.buttonRect("toolbar", kCheck, &button)) << editor.menuDump();
     EXPECT_TRUE(editor.buttonRect("toolbar", kModuleImage, &button)) << editor.menuDump();
-    EXPECT_FALSE(editor.buttonRect("toolbar", kNoModule, &button));
-    EXPECT_NE(editor.menuDump().find(e2e::logLine("item", {kNoModule}, "e- &No module")), std::string::npos);
+    for (const auto& [id, item] :
+         {std::pair{kNoModule, "e- &No module"}, std::pair{kNoImage, "e- No &image"}}) {
+        EXPECT_FALSE(editor.buttonRect("toolbar", id, &button)) << item;
+        EXPECT_NE(editor.menuDump().find(e2e::logLine("item", {id}, item)), std::string::npos) << item;
+    }
     ASSERT_TRUE(editor.buttonRect("toolbar", kSecond, &button)) << editor.menuDump();
     HWND toolbar = FindWindowExA(editor.frame, nullptr, "ToolbarWindow32", nullptr);
     POINT middle{(button.left + button.right) / 2, (button.top + button.bottom) / 2};
