@@ -168,12 +168,14 @@ bool listed(const ProgramList& list, const char* name) {
     return false;
 }
 
-// What a name keeps: blanks around it would be lost in the settings file.
+// What a name keeps: blanks, tabs and line-end characters at its ends
+// would be lost in the settings file.
 std::string trimmed(const char* name) {
+    constexpr const char* kEnds = " \t\n\v\f\r\x1a";
     std::string text = name ? name : "";
-    const std::size_t first = text.find_first_not_of(" \t");
+    const std::size_t first = text.find_first_not_of(kEnds);
     if (first == std::string::npos) return std::string();
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+    return text.substr(first, text.find_last_not_of(kEnds) - first + 1);
 }
 
 }  // namespace

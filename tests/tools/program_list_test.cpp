@@ -61,6 +61,14 @@ TEST(ProgramList, DefaultsLimitsAndRepeatedNames) {
     loadProgramList(list, repeated.path());
     ASSERT_EQ(list.entries.size(), 2u);
     EXPECT_EQ(std::strlen(list.entries[1].name), static_cast<std::size_t>(kProgramNameSize - 1));
+
+    // A name cut just after a run of carriage returns keeps none of them:
+    // the settings file would lose them at the line's end, and the saved
+    // list would read back with another name.
+    TempIni returns("[Programs]\nProgram1=nn" + std::string(40, '\r') + "x\n");
+    loadProgramList(list, returns.path());
+    ASSERT_EQ(list.entries.size(), 1u);
+    EXPECT_STREQ(list.entries[0].name, "nn");
 }
 
 TEST(ProgramList, SavingWritesEveryKeyAndPrunesRemovedPrograms) {
