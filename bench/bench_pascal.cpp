@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "bench/bench_sink.h"
 #include "core/buffered_file.h"
 #include "core/diagram_file.h"
 #include "core/diagram_writer.h"
@@ -68,33 +69,6 @@ void countedFree(void* p) {
     std::free(block);
 }
 
-std::int64_t g_elements = 0;
-std::int32_t KORRIN_STDCALL sinkElement(void*, std::int32_t, std::int32_t, const char*, std::int32_t,
-                                        const void*, const char*, const void*, const void*, const char*,
-                                        std::int32_t, std::int32_t, std::int32_t, std::int32_t) {
-    ++g_elements;
-    return 0;
-}
-std::int32_t KORRIN_STDCALL sinkLevelStart(void*, std::int32_t, const char*, std::int32_t, const void*,
-                                           std::int32_t* pos, std::uint32_t, const char*, std::int32_t,
-                                           std::int32_t, const char*, const void*, const void*) {
-    *pos = 0;
-    ++g_elements;
-    return 0;
-}
-std::int32_t KORRIN_STDCALL sinkLevelEnd(void*, std::int32_t, std::int32_t, std::int32_t, std::int32_t) {
-    return 0;
-}
-std::int32_t KORRIN_STDCALL sinkTreeStart(void*, std::int32_t, std::int32_t) {
-    return 0;
-}
-std::int32_t KORRIN_STDCALL sinkTreeEnd(void*) {
-    return 0;
-}
-std::int32_t KORRIN_STDCALL sinkError(std::int32_t, const char*, std::int32_t) {
-    return 0;
-}
-
 void BM_PascalIntoSink(benchmark::State& state) {
     const std::string& text = source();
     setPascalNativeAllocator(countedAlloc, countedFree);
@@ -102,21 +76,16 @@ void BM_PascalIntoSink(benchmark::State& state) {
     for (auto _ : state) {
         ParserBlock block{};
         block.interfaceVersion = kParserInterfaceVersion;
-        block.writeElement = sinkElement;
-        block.writeLevelStart = sinkLevelStart;
-        block.writeLevelEnd = sinkLevelEnd;
-        block.writeTreeStart = sinkTreeStart;
-        block.writeTreeEnd = sinkTreeEnd;
-        block.parseError = sinkError;
+        bench_sink::install(block);
         block.errorCounter = &errors;
         PascalMemoryInput input{text.data(), text.size(), 0, nullptr};
-        g_elements = 0;
+        bench_sink::g_elements = 0;
         const std::uint32_t result = pascalParse(&block, pascalMemoryEnvironment(&input));
         if (result != kParseOk) state.SkipWithError("the corpus did not parse");
     }
     setPascalNativeAllocator(nullptr, nullptr);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
-    state.counters["elements"] = static_cast<double>(g_elements);
+    state.counters["elements"] = static_cast<double>(bench_sink::g_elements);
     state.counters["parser_peak_KB"] = static_cast<double>(g_peak) / 1024.0;
 }
 BENCHMARK(BM_PascalIntoSink)->Unit(benchmark::kMillisecond);

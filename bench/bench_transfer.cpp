@@ -19,6 +19,7 @@
 #include <cstring>
 #include <string>
 
+#include "bench/bench_sink.h"
 #include "bench/bench_trees.h"
 #include "core/allocator.h"
 #include "core/buffered_file.h"
@@ -206,27 +207,6 @@ void BM_ImportFile(benchmark::State& state) {
 
 // korrin-imp's reader alone: the same bytes into callbacks that keep
 // nothing, the share of the import that is the reader's own.
-std::int32_t KORRIN_STDCALL sinkElement(void*, std::int32_t, std::int32_t, const char*, std::int32_t,
-                                        const void*, const char*, const void*, const void*, const char*,
-                                        std::int32_t, std::int32_t, std::int32_t, std::int32_t) {
-    return 0;
-}
-std::int32_t KORRIN_STDCALL sinkLevelStart(void*, std::int32_t, const char*, std::int32_t, const void*,
-                                           std::int32_t* pos, std::uint32_t, const char*, std::int32_t,
-                                           std::int32_t, const char*, const void*, const void*) {
-    *pos = 0;
-    return 0;
-}
-std::int32_t KORRIN_STDCALL sinkLevelEnd(void*, std::int32_t, std::int32_t, std::int32_t, std::int32_t) {
-    return 0;
-}
-std::int32_t KORRIN_STDCALL sinkTreeStart(void*, std::int32_t, std::int32_t) {
-    return 0;
-}
-std::int32_t KORRIN_STDCALL sinkTreeEnd(void*) {
-    return 0;
-}
-
 void BM_TransferIntoSink(benchmark::State& state) {
     const std::string& bytes = transferBytes();
     for (auto _ : state) {
@@ -235,16 +215,12 @@ void BM_TransferIntoSink(benchmark::State& state) {
         CurrentDocumentScope scope(&target);
         resetOutcome();
         // The session gives the block its keyword texts and messages; the
-        // tree callbacks are then replaced.
+        // callbacks are then replaced by the sink.
         constexpr std::uint32_t kRoom = 1u << 20;
         BufferedFile* tree = bfile::openMemory(platform::memBlockAlloc(kRoom), kRoom, 0, 0);
         ParserBlock block{};
         if (!beginCallbackSession(&target, 0, tree, nullptr, &block)) state.SkipWithError("no session");
-        block.writeElement = sinkElement;
-        block.writeLevelStart = sinkLevelStart;
-        block.writeLevelEnd = sinkLevelEnd;
-        block.writeTreeStart = sinkTreeStart;
-        block.writeTreeEnd = sinkTreeEnd;
+        bench_sink::install(block);
         TransferMemoryInput input{bytes.data(), bytes.size(), 0, false};
         const std::uint32_t result = transferParse(&block, transferMemoryEnvironment(&input));
         endCallbackSession(false);
