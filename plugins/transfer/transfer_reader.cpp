@@ -407,17 +407,13 @@ void next(Reader& r, Entry& e) {
         const char* p = line;
         while (p < end && (*p == ' ' || *p == '\t')) ++p;
         if (p == end) continue;  // an empty line
-        // The keyword's first eight characters are gathered on the way (the
-        // line ends in a NUL, which is no word character).
         const char* word = p;
-        std::uint64_t head = 0;
-        for (; isWordCharacter(*p); ++p)
-            if (p - word < 8) head |= std::uint64_t{static_cast<unsigned char>(*p)} << (8 * (p - word));
+        while (p < end && isWordCharacter(*p)) ++p;
         const int wordLength = static_cast<int>(p - word);
         const char form = p < end ? *p : 0;
         const int index = wordLength > 0 && wordLength <= kTransferKeywordMaxLength &&
                                   (form == ':' || form == ';' || form == '=')
-                              ? lookUp(r, word, wordLength, head)
+                              ? lookUp(r, word, wordLength, wordHead(word, wordLength))
                               : -1;
         if (index < 0) {
             error(r, r.lineNumber, kMsgInvalidKeyword);
