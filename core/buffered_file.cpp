@@ -20,7 +20,7 @@ char g_closeDrive = ' ';
 
 namespace {
 
-constexpr std::uint16_t kDirWrite = 1;
+constexpr std::uint16_t kDirWrite = kStateWriting;
 constexpr std::uint16_t kWriteOptions = kOptOem | kOptCompressTabs | kOptRemoveCr;
 constexpr std::uint16_t kByteReadOptions = kOptExpandTabs | kOptNormaliseLineEnds;
 constexpr std::int32_t kDefaultTabWidth = 8;
@@ -800,9 +800,6 @@ int copy(BufferedFile* from, BufferedFile* to, std::uint32_t count) {
     return 0;
 }
 
-bool hasError(const BufferedFile* file) {
-    return !file || (file->state & kStateError);
-}
 bool atEnd(const BufferedFile* file) {
     return !file || (file->state & kStateEnd);
 }

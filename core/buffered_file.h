@@ -18,10 +18,11 @@ enum BufferedFileOption : std::uint16_t {
 
 // State bits.
 enum BufferedFileState : std::uint16_t {
-    kStateDirectionMask = 0x07,  // 1 = the buffer holds bytes to be written
-    kStateNotOwned = 0x08,       // closing does not close the handle
-    kStateError = 0x10,          // set by any failure, never cleared
-    kStateEnd = 0x20,            // the last buffer fill delivered nothing
+    kStateDirectionMask = 0x07,
+    kStateWriting = 0x01,   // the direction whose buffer holds bytes to be written
+    kStateNotOwned = 0x08,  // closing does not close the handle
+    kStateError = 0x10,     // set by any failure, never cleared
+    kStateEnd = 0x20,       // the last buffer fill delivered nothing
     kStateMemory = 0x40,
     kStateNoHeader = 0x80,  // memory block without size header
 };
@@ -87,6 +88,18 @@ int close(BufferedFile* file);
 int truncate(BufferedFile* file, std::int32_t length);
 // count < 0: a NUL-terminated string; null bytes: nothing. 0 or -1.
 int write(BufferedFile* file, const void* bytes, std::int32_t count);
+// write() of a small piece that fits the buffer, inline: `count` bytes at
+// the end of a file being written, for the caller to fill at once; null when
+// the file is not writing, has failed, or the buffer lacks the room (then
+// write() takes the bytes). The bytes take every path write()'s would.
+inline unsigned char* claim(BufferedFile* file, std::uint32_t count) {
+    if (!file || (file->state & (kStateDirectionMask | kStateError)) != kStateWriting ||
+        static_cast<std::uint32_t>(file->bufferStart + file->capacity - file->cursor) <= count)
+        return nullptr;
+    unsigned char* room = file->cursor;
+    file->cursor += count;
+    return room;
+}
 int writeUnsigned(BufferedFile* file, std::uint32_t value, int width);
 int writeSigned(BufferedFile* file, std::int32_t value, int width);
 // Bytes delivered, or -1 when the error bit is set at the end.
@@ -122,7 +135,9 @@ int enlargeBuffer(BufferedFile* file, std::uint32_t size);
 // pieces or by the system's own copy. 0, or -1 (the error bit of `to` set
 // when writing failed).
 int copy(BufferedFile* from, BufferedFile* to, std::uint32_t count);
-bool hasError(const BufferedFile* file);
+inline bool hasError(const BufferedFile* file) {
+    return !file || (file->state & kStateError);
+}
 bool atEnd(const BufferedFile* file);
 int lock(BufferedFile* file, bool on);
 

@@ -29,6 +29,10 @@ bool putBytes(BufferedFile* f, const void* bytes, std::int32_t count) {
 }
 
 bool putByte(BufferedFile* f, std::uint8_t value) {
+    if (unsigned char* room = bfile::claim(f, 1)) {
+        *room = value;
+        return true;
+    }
     return putBytes(f, &value, 1);
 }
 
@@ -203,49 +207,59 @@ int writeFailed() {
     return 0;
 }
 
-// The records of most elements (no payload, a text or a placeholder, short
-// strings) are put together here and written in one piece.
-class ShortRecord {
-public:
-    explicit ShortRecord(int width) : width_(width) { bytes_[0] = kMarkElement; }
-    bool number(std::int32_t value) {
-        if (used_ + 4 > sizeof bytes_) return false;
-        putLe(bytes_ + used_, static_cast<std::uint32_t>(value), width_);
-        used_ += static_cast<std::size_t>(width_);
-        return true;
-    }
-    bool string(const char* text) {
-        if (!text) return number(0);
-        const std::size_t count = std::strlen(text);
-        if (used_ + 4 + count > sizeof bytes_ || !number(static_cast<std::int32_t>(count + 1))) return false;
-        std::memcpy(bytes_ + used_, text, count);
-        used_ += count;
-        return true;
-    }
-    bool writeTo(BufferedFile* f) const { return putBytes(f, bytes_, static_cast<std::int32_t>(used_)); }
-
-private:
-    unsigned char bytes_[512];
-    std::size_t used_ = 1;  // after the element marker
-    int width_;
-};
-
-// Whether the record of `node` could be put together in `record`.
-bool shortRecord(ShortRecord& record, const ConstructNode* node, PayloadKind kind) {
-    if (!record.number(typeCode(node->type)) || !record.number(node->lineNumber) ||
-        !record.string(node->leftLabel) || !record.string(node->rightLabel))
-        return false;
+// The records of most elements (no payload, a text or a placeholder) are
+// put together straight in the file's buffer when it has the room.
+bool directRecord(BufferedFile* f, const ElementFields& e, PayloadKind kind, int width) {
+    const std::size_t left = e.leftLabel ? std::strlen(e.leftLabel) : 0;
+    const std::size_t right = e.rightLabel ? std::strlen(e.rightLabel) : 0;
+    std::size_t size = 1 + 4 * static_cast<std::size_t>(width) + left + right;
     switch (kind) {
         case PayloadKind::None:
         case PayloadKind::Segment:
-            return true;
+            break;
         case PayloadKind::Placeholder:
-            return record.number(partInt(node, 0)) && record.number(partInt(node, 1));
+            size += 2 * static_cast<std::size_t>(width);
+            break;
         case PayloadKind::Text:
-            return record.string(partPtr<char>(node, 0));
+            size += static_cast<std::size_t>(width) + e.textLength;
+            break;
         default:
             return false;
     }
+    constexpr auto kLongest = static_cast<std::size_t>(kMaxStringLength) - 1;
+    if (left > kLongest || right > kLongest || e.textLength > kLongest) return false;
+    unsigned char* out = bfile::claim(f, static_cast<std::uint32_t>(size));
+    if (!out) return false;
+    const auto number = [&out, width](std::int32_t value) {
+        putLe(out, static_cast<std::uint32_t>(value), width);
+        out += width;
+    };
+    const auto string = [&out, &number](const char* text, std::size_t length) {
+        if (!text) return number(0);
+        number(static_cast<std::int32_t>(length + 1));
+        std::memcpy(out, text, length);
+        out += length;
+    };
+    *out++ = kMarkElement;
+    number(typeCode(e.type));
+    number(e.lineNumber);
+    string(e.leftLabel, left);
+    string(e.rightLabel, right);
+    if (kind == PayloadKind::Placeholder) {
+        number(e.placeholder[0]);
+        number(e.placeholder[1]);
+    } else if (kind == PayloadKind::Text) {
+        string(e.text, e.textLength);
+    }
+    return true;
+}
+
+// The record field by field, for a payload record or a record the buffer
+// has no room for.
+bool fieldRecord(BufferedFile* f, const ConstructNode* node, PayloadKind kind, int width) {
+    return putByte(f, kMarkElement) && putInt(f, width, typeCode(node->type)) &&
+           putInt(f, width, node->lineNumber) && putString(f, width, node->leftLabel) &&
+           putString(f, width, node->rightLabel) && putPayload(f, width, node, kind);
 }
 
 bool elementRecord(BufferedFile* f, const ConstructNode* node, int width) {
@@ -255,12 +269,16 @@ bool elementRecord(BufferedFile* f, const ConstructNode* node, int width) {
         internalStructureError(kErrUnwrittenType);
         return false;
     }
-    const ConstructInfo* info = constructInfo(node->type);
-    ShortRecord record(width);
-    if (shortRecord(record, node, info->payload)) return record.writeTo(f);
-    return putByte(f, kMarkElement) && putInt(f, width, typeCode(node->type)) &&
-           putInt(f, width, node->lineNumber) && putString(f, width, node->leftLabel) &&
-           putString(f, width, node->rightLabel) && putPayload(f, width, node, info->payload);
+    const PayloadKind kind = constructInfo(node->type)->payload;
+    ElementFields e{node->type, node->lineNumber, node->leftLabel, node->rightLabel, nullptr, 0, {}};
+    if (kind == PayloadKind::Text) {
+        e.text = partPtr<char>(node, 0);
+        e.textLength = e.text ? std::strlen(e.text) : 0;
+    } else if (kind == PayloadKind::Placeholder) {
+        e.placeholder[0] = partInt(node, 0);
+        e.placeholder[1] = partInt(node, 1);
+    }
+    return directRecord(f, e, kind, width) || fieldRecord(f, node, kind, width);
 }
 
 // ---------------------------------------------------------------------------
@@ -470,8 +488,39 @@ int writeSequence(DiagramDocument* document, ConstructNode* head, const Construc
 }
 
 int writeElement(BufferedFile* stream, const ConstructNode* node, int intWidth) {
+    if (!node && stream) return putByte(stream, kMarkEnd) ? 1 : writeFailed();  // the end of a sequence
     if ((intWidth != 2 && intWidth != 4) || !elementRecord(stream, node, intWidth)) return writeFailed();
     return 1;
+}
+
+int writeElementFields(BufferedFile* stream, const ElementFields& fields, int intWidth) {
+    if (!stream || (intWidth != 2 && intWidth != 4)) return writeFailed();
+    if (!isWrittenType(fields.type)) {
+        internalStructureError(kErrUnwrittenType);
+        return writeFailed();
+    }
+    const PayloadKind kind = constructInfo(fields.type)->payload;
+    if (directRecord(stream, fields, kind, intWidth)) return 1;
+    ConstructNode node{};
+    node.type = fields.type;
+    node.lineNumber = fields.lineNumber;
+    node.leftLabel = const_cast<char*>(fields.leftLabel);
+    node.rightLabel = const_cast<char*>(fields.rightLabel);
+    switch (kind) {
+        case PayloadKind::None:
+        case PayloadKind::Segment:
+            break;
+        case PayloadKind::Placeholder:
+            setPartInt(&node, 0, fields.placeholder[0]);
+            setPartInt(&node, 1, fields.placeholder[1]);
+            break;
+        case PayloadKind::Text:
+            setPartPtr(&node, 0, const_cast<char*>(fields.text));
+            break;
+        default:
+            return writeFailed();  // a payload record has no fields here
+    }
+    return fieldRecord(stream, &node, kind, intWidth) ? 1 : writeFailed();
 }
 
 int writeNumberedElement(BufferedFile* stream, ConstructNode* node, std::int32_t lineNumber, int intWidth) {

@@ -29,7 +29,10 @@
 //   when given null.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+#include "core/construct_catalogue.h"
 
 struct BufferedFile;
 struct ConstructNode;
@@ -72,6 +75,21 @@ int writeSequence(DiagramDocument* document, ConstructNode* head, const Construc
 // host-command kind other than 1 or 2 another (102); a string longer than
 // 29988 characters cannot be stored and fails the write.
 int writeElement(BufferedFile* stream, const ConstructNode* node, int intWidth = 4);
+// The fields of an element record whose payload is nothing, a text or the
+// two numbers of a placeholder: what writeElementFields writes without a
+// construct (the import's callbacks have only these).
+struct ElementFields {
+    ConstructType type;
+    std::int32_t lineNumber;
+    const char* leftLabel;  // null: none
+    const char* rightLabel;
+    const char* text;  // the statement text of the text types, null: none
+    std::size_t textLength;
+    std::int32_t placeholder[2];  // a Dummy's owner type and slot
+};
+// writeElement of the construct these fields describe; a type with any
+// other payload fails the write.
+int writeElementFields(BufferedFile* stream, const ElementFields& fields, int intWidth = 4);
 // Stores `lineNumber` in the node, then writeElement.
 int writeNumberedElement(BufferedFile* stream, ConstructNode* node, std::int32_t lineNumber,
                          int intWidth = 4);

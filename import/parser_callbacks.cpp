@@ -132,33 +132,27 @@ SequenceContext currentSequence(const ImportState* st) {
     return {typeCode(ConstructType::Level), kEdgeBody};
 }
 
-// A construct as the stream writer needs it: the fields a record holds.
-// The layout results, two thirds of a node, are never written and are left
-// unset: clearing them for every element cost more than writing it.
-ConstructNode elementNode(ConstructType type, std::int32_t line) {
-    ConstructNode node;
-    node.type = type;
-    node.lineNumber = line;
-    node.next = node.up = nullptr;
-    node.leftLabel = node.rightLabel = nullptr;
-    for (std::uintptr_t& part : node.part) part = 0;
-    return node;
+// An element record's fields: nothing of a construct is built here.
+ElementFields elementFields(ConstructType type, std::int32_t line) {
+    return ElementFields{type, line, nullptr, nullptr, nullptr, 0, {0, 0}};
 }
 
-int writeRecord(ImportState* st, const ConstructNode& node) {
-    return treeResult(st, writeElement(st->tree, &node));
+int writeRecord(ImportState* st, const ElementFields& element) {
+    return treeResult(st, writeElementFields(st->tree, element));
 }
 
-// Writes `node` with `text` as its statement text (part0; empty: none).
+// Writes `element` with `text` as its statement text (empty: none).
 // A text longer than the element stream stores becomes consecutive
 // constructs of the same kind, the labels only on the first, and a warning
 // naming `line`: nothing of it is lost.
-int writeTextRecords(ImportState* st, ConstructNode& node, const char* text, std::int32_t line) {
+int writeTextRecords(ImportState* st, ElementFields& element, const char* text, std::int32_t line) {
     std::size_t rest = text ? std::strlen(text) : 0;
     if (rest <= kTextLimit) {
-        if (rest > 0 || node.type == ConstructType::FreeFormat)
-            node.part[0] = reinterpret_cast<std::uintptr_t>(text);
-        return writeRecord(st, node);
+        if (rest > 0 || element.type == ConstructType::FreeFormat) {
+            element.text = text;
+            element.textLength = rest;
+        }
+        return writeRecord(st, element);
     }
     int pieces = 0;
     bool emptyLine = false;  // the last line end found ends the text: an empty line follows
@@ -168,9 +162,10 @@ int writeTextRecords(ImportState* st, ConstructNode& node, const char* text, std
         emptyLine = skip == rest && length < rest;
         std::memcpy(st->scratch[2], text, length);
         st->scratch[2][length] = 0;
-        node.part[0] = length ? reinterpret_cast<std::uintptr_t>(st->scratch[2]) : 0;
-        if (writeRecord(st, node) != 0) return -1;
-        node.leftLabel = node.rightLabel = nullptr;
+        element.text = length ? st->scratch[2] : nullptr;
+        element.textLength = length;
+        if (writeRecord(st, element) != 0) return -1;
+        element.leftLabel = element.rightLabel = nullptr;
         text += skip;
         rest -= skip;
         ++pieces;
@@ -180,10 +175,10 @@ int writeTextRecords(ImportState* st, ConstructNode& node, const char* text, std
 }
 
 int writeDummy(ImportState* st, std::int32_t ownerType, std::int32_t slot) {
-    ConstructNode node = elementNode(ConstructType::Dummy, 0);
-    setPartInt(&node, 0, ownerType);
-    setPartInt(&node, 1, slot);
-    return writeRecord(st, node);
+    ElementFields dummy = elementFields(ConstructType::Dummy, 0);
+    dummy.placeholder[0] = ownerType;
+    dummy.placeholder[1] = slot;
+    return writeRecord(st, dummy);
 }
 
 }  // namespace
@@ -262,23 +257,23 @@ std::int32_t KORRIN_STDCALL write_element_v2(void* tree, std::int32_t line, std:
     }
     st->replacedType = 0;
 
-    ConstructNode node = elementNode(static_cast<ConstructType>(type), line);
-    node.leftLabel = const_cast<char*>(storable(st, split.left, 0));
-    node.rightLabel = const_cast<char*>(storable(st, split.right, 1));
-    switch (node.type) {
+    ElementFields element = elementFields(static_cast<ConstructType>(type), line);
+    element.leftLabel = storable(st, split.left, 0);
+    element.rightLabel = storable(st, split.right, 1);
+    switch (element.type) {
         case ConstructType::Dummy:
-            node.lineNumber = 0;
-            setPartInt(&node, 0, par1);
-            setPartInt(&node, 1, par2);
+            element.lineNumber = 0;
+            element.placeholder[0] = par1;
+            element.placeholder[1] = par2;
             break;
         case ConstructType::Text:
         case ConstructType::SpecialText:
         case ConstructType::FreeFormat:
-            return writeTextRecords(st, node, string1, line);
+            return writeTextRecords(st, element, string1, line);
         default:
             break;
     }
-    return writeRecord(st, node);
+    return writeRecord(st, element);
 }
 
 std::int32_t KORRIN_STDCALL write_level_start_v2(void* tree, std::int32_t line, const char* commentText,
@@ -317,7 +312,7 @@ std::int32_t KORRIN_STDCALL write_level_start_v2(void* tree, std::int32_t line, 
         bool ok = writeElement(st->tree, &level) && writeLevelStart(st->tree, &level);
         // The head: the level comment as a text, or an empty construct.
         if (ok && commentText && *commentText) {
-            ConstructNode head = elementNode(ConstructType::Text, commentLine);
+            ElementFields head = elementFields(ConstructType::Text, commentLine);
             ok = writeTextRecords(st, head, commentText, commentLine) == 0;
         } else if (ok) {
             ok = writeDummy(st, typeCode(ConstructType::Level), kEdgeHead) == 0;

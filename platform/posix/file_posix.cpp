@@ -157,8 +157,9 @@ FileHandle openFile(const char* path, OpenInfo* info, std::uint16_t mode) {
         g_lastError = info->errorCode;
         return kInvalidFile;
     }
-    struct stat st;
-    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    struct stat st {};
+    const bool stated = fstat(fd, &st) == 0;
+    if (stated && S_ISDIR(st.st_mode)) {
         ::close(fd);
         info->errorCode = g_lastError = kErrAccessDenied;
         return kInvalidFile;
@@ -176,8 +177,10 @@ FileHandle openFile(const char* path, OpenInfo* info, std::uint16_t mode) {
         flock(fd, LOCK_UN);
     else if (probe != held)
         flock(fd, held | LOCK_NB);
-    // Creating truncates only once the share check has passed.
-    if ((mode & kOpenCreate) && ftruncate(fd, 0) != 0) {
+    // Creating truncates only once the share check has passed, and only a
+    // file that has data: truncating an empty one (a temporary file just
+    // made) has some file systems write the whole file out when it is closed.
+    if ((mode & kOpenCreate) && (!stated || st.st_size != 0) && ftruncate(fd, 0) != 0) {
         info->errorCode = fromErrno(errno);
         g_lastError = info->errorCode;
         ::close(fd);

@@ -91,12 +91,22 @@ FileHandle openFile(const char* path, OpenInfo* info, std::uint16_t mode) {
         default:
             break;
     }
-    DWORD disposition = (mode & kOpenCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
+    // Creating empties only a file that has data: truncating an empty one (a
+    // temporary file just made) has some file systems write the whole file
+    // out when it is closed.
+    DWORD disposition = (mode & kOpenCreate) ? OPEN_ALWAYS : OPEN_EXISTING;
     HANDLE h =
         CreateFileA(info->pathName, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         fail();
         info->errorCode = g_lastError;
+        return kInvalidFile;
+    }
+    LARGE_INTEGER size{};
+    if ((mode & kOpenCreate) && (!GetFileSizeEx(h, &size) || size.QuadPart != 0) && !SetEndOfFile(h)) {
+        fail();
+        info->errorCode = g_lastError;
+        CloseHandle(h);
         return kInvalidFile;
     }
     return reinterpret_cast<FileHandle>(h);

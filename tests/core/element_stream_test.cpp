@@ -177,6 +177,55 @@ TEST_F(ElementStream, RecordByRecordLikeTheParserInterface) {
     freeSequence(stmt);
 }
 
+TEST_F(ElementStream, RecordsFromFieldsAreTheConstructsRecords) {
+    // The parser callbacks write records from their fields, straight into the
+    // buffer or, where it ends or a text is longer than it, piece by piece.
+    const std::string longText(6000, 't');
+    struct Case {
+        ConstructType type;
+        const char* left;
+        const char* right;
+        const char* text;
+        std::int32_t owner, slot;
+    };
+    const Case cases[] = {
+        {ConstructType::Text, nullptr, nullptr, "a := 1", 0, 0},
+        {ConstructType::Text, "L", "R", nullptr, 0, 0},
+        {ConstructType::FreeFormat, nullptr, nullptr, "", 0, 0},
+        {ConstructType::Dummy, "left", nullptr, nullptr, 3, 8},
+        {ConstructType::While, nullptr, "right", nullptr, 0, 0},
+        {ConstructType::SpecialText, nullptr, nullptr, longText.c_str(), 0, 0},
+    };
+    WriteStream fromFields, fromNodes;
+    for (std::int32_t round = 0; round < 300; ++round) {  // past many ends of the buffer
+        for (const Case& c : cases) {
+            const ElementFields fields{
+                c.type, round, c.left, c.right, c.text, c.text ? std::strlen(c.text) : 0, {c.owner, c.slot}};
+            ASSERT_EQ(writeElementFields(fromFields.file(), fields), 1);
+            ConstructNode* node = c.text ? makeText(c.text) : makeNode(c.type);
+            node->type = c.type;
+            node->lineNumber = round;
+            node->leftLabel = c.left ? memStrDup(c.left) : nullptr;
+            node->rightLabel = c.right ? memStrDup(c.right) : nullptr;
+            if (c.type == ConstructType::Dummy) {
+                setPartInt(node, 0, c.owner);
+                setPartInt(node, 1, c.slot);
+            }
+            ASSERT_EQ(writeElement(fromNodes.file(), node), 1);
+            freeSequence(node);
+        }
+    }
+    EXPECT_EQ(fromFields.bytes(), fromNodes.bytes());
+
+    // A type with a payload record of its own has no fields to be written from.
+    g_outcome.writeOk = true;
+    EXPECT_EQ(
+        writeElementFields(fromFields.file(),
+                           ElementFields{ConstructType::KdlCommand, 0, nullptr, nullptr, nullptr, 0, {0, 0}}),
+        0);
+    EXPECT_FALSE(g_outcome.writeOk);
+}
+
 TEST_F(ElementStream, PatchBlockLengthRefusesAnOffsetAhead) {
     WriteStream out;
     EXPECT_EQ(patchBlockLength(out.file(), 0), 0);  // not even a header behind
