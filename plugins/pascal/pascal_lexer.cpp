@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "plugins/pascal/pascal_internal.h"
 
@@ -538,9 +539,14 @@ struct Expression {
         blanks();
         if (i < n && (isDigit(s[i]) || s[i] == '$')) {
             const bool hex = s[i] == '$';
+            const int base = hex ? 16 : 10;
+            constexpr std::int64_t kLargest = std::numeric_limits<std::int64_t>::max();
             std::int64_t v = 0;
-            for (i += hex ? 1 : 0; i < n && (hex ? isHex(s[i]) : isDigit(s[i])); ++i)
-                v = v * (hex ? 16 : 10) + (isDigit(s[i]) ? s[i] - '0' : (upper(s[i]) - 'A' + 10));
+            // A number too large for 64 bits counts as the largest.
+            for (i += hex ? 1 : 0; i < n && (hex ? isHex(s[i]) : isDigit(s[i])); ++i) {
+                const int digit = isDigit(s[i]) ? s[i] - '0' : upper(s[i]) - 'A' + 10;
+                v = v > (kLargest - digit) / base ? kLargest : v * base + digit;
+            }
             return v;
         }
         const char* at;

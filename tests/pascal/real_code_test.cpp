@@ -69,6 +69,9 @@ TEST_F(RealCode, ConditionalAlternativesAroundStructureWordsStayAsText) {
         {"", "{$setc V := 3}(*$IF V > 2*) a; (*$ELSE*) b; (*$ENDIF*) {$undef X}{$ifdef X} c; {$endif}",
          "\"{$setc V := 3}(*$IF V > 2*) a;\" \"(*$ELSE*) b; (*$ENDIF*) {$undef X}{$ifdef X} c; {$endif}\"",
          ""},
+        // A number too large for 64 bits is the largest there is.
+        {"", "{$setc V := 99999999999999999999}(*$IF V > 2*) a; (*$ELSE*) b; (*$ENDIF*)",
+         "\"{$setc V := 99999999999999999999}(*$IF V > 2*) a;\" \"(*$ELSE*) b; (*$ENDIF*)\"", ""},
         // Text only another compiler reads.
         {"Defines=FPC;WINDOWS\r\n", "{$ifndef FPC}\r\n  this is no Pascal at all begin\r\n{$endif}\r\nx;",
          "\"{$ifndef FPC}|  this is no Pascal at all begin|{$endif}|x;\"", ""},
