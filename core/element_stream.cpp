@@ -262,9 +262,10 @@ bool fieldRecord(BufferedFile* f, const ConstructNode* node, PayloadKind kind, i
            putString(f, width, node->rightLabel) && putPayload(f, width, node, kind);
 }
 
+// The record of a construct (not null: writeElement writes the end of a
+// sequence itself).
 bool elementRecord(BufferedFile* f, const ConstructNode* node, int width) {
     if (!f) return false;
-    if (!node) return putByte(f, kMarkEnd);
     if (!isWrittenType(node->type)) {
         internalStructureError(kErrUnwrittenType);
         return false;
@@ -488,7 +489,7 @@ int writeSequence(DiagramDocument* document, ConstructNode* head, const Construc
 }
 
 int writeElement(BufferedFile* stream, const ConstructNode* node, int intWidth) {
-    if (!node && stream) return putByte(stream, kMarkEnd) ? 1 : writeFailed();  // the end of a sequence
+    if (!node) return stream && putByte(stream, kMarkEnd) ? 1 : writeFailed();  // the end of a sequence
     if ((intWidth != 2 && intWidth != 4) || !elementRecord(stream, node, intWidth)) return writeFailed();
     return 1;
 }
