@@ -127,11 +127,26 @@ constexpr const TransferConstruct* transferConstructOfType(std::int32_t type) {
     return nullptr;
 }
 
+namespace transfer_detail {
+// For each keyword, the row it opens (its index + 1), or 0.
+struct OpenedBy {
+    std::uint8_t row[kTransferKeywordCount];
+};
+constexpr OpenedBy buildOpenedBy() {
+    OpenedBy t{};
+    for (int i = 0; i < kTransferConstructCount; ++i)
+        t.row[keywordIndex(kTransferConstructs[i].open)] = static_cast<std::uint8_t>(i + 1);
+    return t;
+}
+inline constexpr OpenedBy kOpenedBy = buildOpenedBy();
+}  // namespace transfer_detail
+
 // The row whose opening keyword is `k`, or null.
 constexpr const TransferConstruct* transferConstructOpenedBy(TransferKeyword k) {
-    for (const TransferConstruct& c : kTransferConstructs)
-        if (c.open == k) return &c;
-    return nullptr;
+    const int index = keywordIndex(k);
+    if (index < 0 || index >= kTransferKeywordCount) return nullptr;
+    const int row = transfer_detail::kOpenedBy.row[index];
+    return row ? &kTransferConstructs[row - 1] : nullptr;
 }
 
 namespace transfer_detail {

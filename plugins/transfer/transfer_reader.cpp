@@ -13,6 +13,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "import/transfer_keywords.h"
 
@@ -27,6 +30,9 @@ constexpr int kKeywordSize = kTransferKeywordMaxLength + 1;
 constexpr int kMessageSize = 1024;
 constexpr int kSearchDepth = 64;         // enclosing constructs looked at for a closing keyword
 constexpr int kKeywordTableSize = 1024;  // a power of two, well above the keyword count
+// Bytes after the input and line buffers that scans may read in whole
+// blocks; what they read there is masked off.
+constexpr int kSlack = 16;
 
 // ---------------------------------------------------------------------------
 // Editions. Each keyword carries the editions that may import it; this
@@ -99,8 +105,8 @@ struct Frame {
 };
 
 struct WorkArea {
-    char input[kInputSize];
-    char line[kLineSize];
+    char input[kInputSize + kSlack];
+    char line[kLineSize + kSlack];
     char text[kValueSize];
     char left[kValueSize];
     char right[kValueSize];
@@ -259,35 +265,70 @@ void fill(Reader& r) {
         r.inEnd = n > kInputSize ? kInputSize : n;
 }
 
-// The first CR, LF or Ctrl-Z in [p, end), or end. Eight bytes are tested
-// at a time: for x = word ^ (c in every byte), (x - ones) & ~x & highs has
-// the high bit of the first byte equal to c set, and none below it (bits
-// above it may be set by the borrow, so only the lowest one counts).
-static_assert(std::endian::native == std::endian::little, "bytes are counted from the low end");
+// The first CR, LF or Ctrl-Z in [p, end), or end. Whole blocks of 16
+// bytes are tested; `end` is followed by kSlack readable bytes.
 const char* lineEnd(const char* p, const char* end) {
-    constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
-    const auto holds = [](std::uint64_t word, unsigned char c) {
-        const std::uint64_t x = word ^ (ones * c);
-        return (x - ones) & ~x & highs;
-    };
-    while (end - p >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p, sizeof word);
-        const std::uint64_t found = holds(word, '\r') | holds(word, '\n') | holds(word, 0x1A);
-        if (found) return p + std::countr_zero(found) / 8;
-        p += 8;
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), eof = _mm_set1_epi8(0x1A);
+    for (; p < end; p += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i hit =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)), _mm_cmpeq_epi8(v, eof));
+        if (const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit))) {
+            const char* found = p + std::countr_zero(mask);
+            return found < end ? found : end;
+        }
     }
+    return end;
+#else
     while (p < end && *p != '\r' && *p != '\n' && *p != 0x1A) ++p;
     return p;
+#endif
 }
 
-// The next line of the file (without its line end) into the line buffer.
-// False at the end of the file. Lines end at CR LF, CR or LF; Ctrl-Z ends
-// the file.
-bool readLine(Reader& r, int* length) {
+// The line's end has been found at `p` (CR, LF or Ctrl-Z): steps over it.
+// False when it was a Ctrl-Z at the start of a line: the file has ended.
+bool passLineEnd(Reader& r, const char* p, bool any) {
+    r.inPos = static_cast<int>(p - r.w->input) + 1;
+    if (*p == 0x1A) {
+        r.inputEnded = true;
+        r.inPos = r.inEnd;
+        return any;
+    }
+    if (*p == '\r') {
+        // A LF right after it belongs to it; at the buffer's end the next
+        // line read looks.
+        if (r.inPos < r.inEnd)
+            r.inPos += r.w->input[r.inPos] == '\n';
+        else
+            r.skipLf = true;
+    }
+    return true;
+}
+
+// The next line of the file (without its line end): *text is the line in
+// the input buffer when it lies there whole, else in the line buffer; it
+// stays valid until the next call. False at the end of the file. Lines end
+// at CR LF, CR or LF; Ctrl-Z ends the file.
+bool readLine(Reader& r, const char** text, int* length) {
+    r.lineCut = false;
+    if (r.skipLf && r.inPos < r.inEnd) {
+        r.skipLf = false;
+        if (r.w->input[r.inPos] == '\n') ++r.inPos;
+    }
+    if (!r.skipLf && r.inPos < r.inEnd) {
+        const char* start = r.w->input + r.inPos;
+        const char* p = lineEnd(start, r.w->input + r.inEnd);
+        if (p < r.w->input + r.inEnd) {
+            *text = start;
+            *length = static_cast<int>(p - start);
+            return passLineEnd(r, p, p > start);
+        }
+    }
+    // The line runs on past the buffer: it is put together in the line
+    // buffer, cut at its size.
     int n = 0;
     bool any = false;
-    r.lineCut = false;
     for (;;) {
         if (r.inPos == r.inEnd) {
             if (r.inputEnded) break;
@@ -313,43 +354,53 @@ bool readLine(Reader& r, int* length) {
         any = true;
         r.inPos += run;
         if (p == end) continue;
-        ++r.inPos;
-        if (*p == 0x1A) {
-            r.inputEnded = true;
-            r.inPos = r.inEnd;
-            if (n == 0) any = false;
-        } else if (*p == '\r') {
-            r.skipLf = true;
-        }
+        any = passLineEnd(r, p, n > 0);
         break;
     }
-    r.w->line[n] = 0;
+    *text = r.w->line;
     *length = n;
     return any;
 }
 
-struct CharacterTable {
-    bool word[256];
-};
-
-constexpr CharacterTable buildWordCharacters() {
-    CharacterTable t{};
-    for (int c = 0; c < 256; ++c)
-        t.word[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-    return t;
+// The number of letters and digits at the start of [p, end). Whole blocks
+// of 16 bytes are tested; `end` is followed by kSlack readable bytes.
+int wordLength(const char* p, const char* end) {
+    const char* q = p;
+#if defined(__SSE2__)
+    // Bytes of 0x80 and above compare as negative and so fall outside
+    // every range; setting 0x20 folds capitals onto small letters.
+    const __m128i belowDigits = _mm_set1_epi8('0' - 1), aboveDigits = _mm_set1_epi8('9' + 1);
+    const __m128i belowLetters = _mm_set1_epi8('a' - 1), aboveLetters = _mm_set1_epi8('z' + 1);
+    const __m128i fold = _mm_set1_epi8(0x20);
+    for (; q < end; q += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+        const __m128i small = _mm_or_si128(v, fold);
+        const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(v, belowDigits), _mm_cmplt_epi8(v, aboveDigits));
+        const __m128i letter =
+            _mm_and_si128(_mm_cmpgt_epi8(small, belowLetters), _mm_cmplt_epi8(small, aboveLetters));
+        const unsigned word = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(digit, letter)));
+        if (word != 0xFFFFu) {
+            q += std::countr_one(word);
+            break;
+        }
+    }
+    if (q > end) q = end;
+#else
+    const auto isWord = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    };
+    while (q < end && isWord(*q)) ++q;
+#endif
+    return static_cast<int>(q - p);
 }
-constexpr CharacterTable kCharacters = buildWordCharacters();
 
-bool isWordCharacter(char c) {
-    return kCharacters.word[static_cast<unsigned char>(c)];
-}
-
-// The first eight characters of a word, zero-padded, as one number.
+// The first eight characters of a word, zero-padded, as one number; the
+// eight bytes at `word` must be readable.
+static_assert(std::endian::native == std::endian::little, "characters are counted from the low end");
 std::uint64_t wordHead(const char* word, int length) {
-    std::uint64_t head = 0;
-    for (int i = 0; i < length && i < 8; ++i)
-        head |= std::uint64_t{static_cast<unsigned char>(word[i])} << (8 * i);
-    return head;
+    std::uint64_t head;
+    std::memcpy(&head, word, sizeof head);
+    return length >= 8 ? head : head & ((std::uint64_t{1} << (8 * length)) - 1);
 }
 
 bool keywordIs(const Reader& r, int index, const char* word, int length, std::uint64_t head) {
@@ -374,11 +425,12 @@ int lookUp(const Reader& r, const char* word, int length, std::uint64_t head) {
 
 std::int32_t readDecimal(const char* p, const char* end) {
     while (p < end && (*p == ' ' || *p == '\t')) ++p;
-    std::int64_t value = 0;
-    while (p < end && *p >= '0' && *p <= '9') {
-        value = value * 10 + (*p - '0');
-        if (value > 0x7FFFFFFF) value = 0x7FFFFFFF;
-        ++p;
+    std::uint64_t value = 0;
+    for (; p < end; ++p) {
+        const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
+        if (digit > 9) break;
+        value = value * 10 + digit;
+        if (value > 0x7FFFFFFF) value = 0x7FFFFFFF;  // larger numbers count as the largest
     }
     return static_cast<std::int32_t>(value);
 }
@@ -396,25 +448,25 @@ void next(Reader& r, Entry& e) {
         return;
     }
     for (;;) {
+        const char* line = nullptr;
         int length = 0;
-        if (!readLine(r, &length)) {
+        if (!readLine(r, &line, &length)) {
             e = Entry{-1, ';', 0, "", 0, r.lineNumber, false};
             return;
         }
         ++r.lineNumber;
-        const char* line = r.w->line;
         const char* end = line + length;
         const char* p = line;
         while (p < end && (*p == ' ' || *p == '\t')) ++p;
         if (p == end) continue;  // an empty line
         const char* word = p;
-        while (p < end && isWordCharacter(*p)) ++p;
-        const int wordLength = static_cast<int>(p - word);
+        const int size = wordLength(word, end);
+        p += size;
         const char form = p < end ? *p : 0;
-        const int index = wordLength > 0 && wordLength <= kTransferKeywordMaxLength &&
-                                  (form == ':' || form == ';' || form == '=')
-                              ? lookUp(r, word, wordLength, wordHead(word, wordLength))
-                              : -1;
+        const int index =
+            size > 0 && size <= kTransferKeywordMaxLength && (form == ':' || form == ';' || form == '=')
+                ? lookUp(r, word, size, wordHead(word, size))
+                : -1;
         if (index < 0) {
             error(r, r.lineNumber, kMsgInvalidKeyword);
             continue;
@@ -928,6 +980,7 @@ std::uint32_t run(ParserBlock* block, const TransferEnvironment& env) {
     r.env = &env;
     r.w = static_cast<WorkArea*>(allocate(r, sizeof(WorkArea)));
     if (!r.w) return kParseFatal;
+    std::memset(r.w, 0, sizeof(WorkArea));  // scans read whole blocks, into the buffers' slack too
     r.text = Joined{r.w->text, 0, 0, false};
     r.left = Joined{r.w->left, 0, 0, false};
     r.right = Joined{r.w->right, 0, 0, false};

@@ -269,6 +269,61 @@ TEST_F(Results, EveryTreeIsWellFormedForTheEditor) {
     }
 }
 
+// A file read in pieces of any size gives the same tree as one read whole:
+// lines, line ends and over-long lines across the reader's buffer.
+std::int32_t g_readCap = 0;
+std::int32_t cappedRead(void* context, char* buffer, std::int32_t size) {
+    return transferReadMemory(context, buffer, size < g_readCap ? size : g_readCap);
+}
+std::string g_reported;
+std::int32_t KORRIN_STDCALL recordError(std::int32_t, const char* text, std::int32_t) {
+    g_reported += std::string(text) + "\n";
+    return 0;
+}
+
+TEST_F(Results, ReadsGiveTheSameTreeWhereverTheyEnd) {
+    std::string entries;
+    const char* const ends[] = {"\r\n", "\r", "\n"};
+    for (int i = 0; i < 600; ++i) {
+        entries += std::string(i % 5, ' ') + "Text:" + std::to_string(i * 7919) + ends[i % 3];
+        entries += "Line=" + std::string(static_cast<std::size_t>(i % 37), 'a' + i % 26) + ends[(i + 1) % 3];
+        if (i % 3 == 0) entries += std::string(ends[i % 2]);  // an empty line
+        entries += "EndText;" + std::string(ends[(i + 2) % 3]);
+    }
+    // Lines longer than the reader's buffer; the second is cut with an
+    // error. The line counted last is named in a message.
+    for (std::size_t length : {20000u, 40000u})
+        entries += "Text;\r\nLine=" + std::string(length, 'x') + "\r\nEndText;\r\n";
+    entries += "Nonsense\r\n";
+    const std::string file = inTop(entries) + "\x1a";
+
+    auto treeOf = [&](std::int32_t cap, std::uint32_t* result) {
+        ParserBlock block{};
+        WriteStream tree;
+        EXPECT_TRUE(beginCallbackSession(&doc, 0, tree.file(), nullptr, &block));
+        TransferMemoryInput input{file.data(), file.size(), 0, false};
+        TransferEnvironment env = transferMemoryEnvironment(&input);
+        g_readCap = cap;
+        if (cap) env.read = cappedRead;
+        block.parseError = recordError;
+        g_reported.clear();
+        *result = transferParse(&block, env);
+        endCallbackSession(false);
+        return tree.bytes() + g_reported;
+    };
+    std::uint32_t whole = 0;
+    const std::string expected = treeOf(0, &whole);
+    EXPECT_EQ(whole, kParseErrors);
+    EXPECT_NE(
+        expected.find("Line 2013: Error: Entry exceeds maximum length.\nLine 2015: Error: Invalid keyword."),
+        std::string::npos);
+    for (std::int32_t cap : {1, 2, 3, 7, 16, 17, 4099, 16383}) {
+        std::uint32_t result = 0;
+        EXPECT_TRUE(treeOf(cap, &result) == expected) << cap;
+        EXPECT_EQ(result, whole) << cap;
+    }
+}
+
 TEST_F(Reader, OemFilesAreConverted) {
     const int oem = 1;
     g_importEnvironment.etfFileFormat = &oem;
