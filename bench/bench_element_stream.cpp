@@ -151,6 +151,28 @@ void BM_ReadMemory(benchmark::State& state) {
     reportTree(state, heap, size);
 }
 
+// Freeing the tree BM_ReadMemory reads (closing the diagram); its floor is
+// that read.
+void BM_FreeTree(benchmark::State& state) {
+    Diagram& d = diagram();
+    const std::string& bytes = streamBytes();
+    const auto size = static_cast<std::uint32_t>(bytes.size());
+    platform::MemHandle block = platform::memBlockAlloc(size);
+    std::memcpy(platform::memBlockLock(block), bytes.data(), size);
+    platform::memBlockUnlock(block);
+    for (auto _ : state) {
+        state.PauseTiming();
+        BufferedFile* f = memoryStream(block, size);
+        resetOutcome();
+        ConstructNode* tree = readSequence(&d.doc, f, kReadAllBodies | kReadKeepLineNumbers);
+        bfile::close(f);
+        if (!g_outcome.readOk) state.SkipWithError("read failed");
+        state.ResumeTiming();
+        freeSequence(tree);
+    }
+    platform::memBlockFree(block);
+}
+
 void writeFile() {
     Diagram& d = diagram();
     BufferedFile* f = bfile::openFile(d.path, nullptr, platform::kOpenWrite | platform::kOpenCreate, 0);
@@ -228,6 +250,7 @@ void BM_ReadFileTopSegment(benchmark::State& state) {
 
 BENCHMARK(BM_WriteMemory)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadMemory)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FreeTree)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WriteFile)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadFile)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadFileTopSegment)->Unit(benchmark::kMillisecond);

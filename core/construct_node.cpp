@@ -302,30 +302,42 @@ void freePayload(ConstructNode* node) {
 }
 
 void freeSequence(ConstructNode* head) {
-    // Child sequences are spliced in front of the nodes still to be freed,
-    // so the whole tree is released in one loop without recursion.
-    ConstructNode* pending = head;
-    while (pending) {
-        ConstructNode* node = pending;
-        pending = node->next;
-        if (const ConstructInfo* info = constructInfo(node->type)) {
-            for (const SlotWord& sw : childSlots(*info)) {
-                if (!visibleChild(node, sw)) continue;  // a body on disk is not in memory
-                ConstructNode* child = readWord(node, sw.word);
-                if (!child) continue;
-                lastOf(child)->next = pending;
-                pending = child;
+    // The sequences still to be freed form a stack linked through their
+    // heads' `up` words, which freeing needs no more: the whole tree goes in
+    // one loop, without recursion, allocation or walks to a sequence's end.
+    // A node's child sequences are freed before its successor, in the order
+    // the nodes were read and so lie in memory.
+    if (head) head->up = nullptr;
+    ConstructNode* stack = head;
+    while (stack) {
+        ConstructNode* node = stack;
+        stack = node->up;
+        while (node) {
+            ConstructNode* following = node->next;
+            if (const ConstructInfo* info = constructInfo(node->type)) {
+                const std::span<const SlotWord> slots = childSlots(*info);
+                for (auto sw = slots.rbegin(); sw != slots.rend(); ++sw) {
+                    if (!visibleChild(node, *sw)) continue;  // a body on disk is not in memory
+                    ConstructNode* child = readWord(node, sw->word);
+                    if (!child) continue;
+                    if (following) {
+                        following->up = stack;
+                        stack = following;
+                    }
+                    following = child;
+                }
             }
+            memFree(node->leftLabel);
+            memFree(node->rightLabel);
+            freePayload(node);
+            if (LevelInfo* li = levelInfoOf(node)) {
+                memFree(li->extra);
+                memFree(li);
+            }
+            // A pooled record is cleared when it is handed out again.
+            if (!g_nodes.release(node)) memFree(node);
+            node = following;
         }
-        memFree(node->leftLabel);
-        memFree(node->rightLabel);
-        freePayload(node);
-        if (LevelInfo* li = levelInfoOf(node)) {
-            memFree(li->extra);
-            memFree(li);
-        }
-        std::memset(static_cast<void*>(node), 0, sizeof(ConstructNode));
-        if (!g_nodes.release(node)) memFree(node);
     }
 }
 

@@ -312,10 +312,8 @@ bool passLineEnd(Reader& r, const char* p, bool any) {
 // at CR LF, CR or LF; Ctrl-Z ends the file.
 bool readLine(Reader& r, const char** text, int* length) {
     r.lineCut = false;
-    if (r.skipLf && r.inPos < r.inEnd) {
-        r.skipLf = false;
-        if (r.w->input[r.inPos] == '\n') ++r.inPos;
-    }
+    // A CR that ended the last buffer leaves the LF after it to the loop
+    // below, which looks after the next fill.
     if (!r.skipLf && r.inPos < r.inEnd) {
         const char* start = r.w->input + r.inPos;
         const char* p = lineEnd(start, r.w->input + r.inEnd);
