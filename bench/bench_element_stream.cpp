@@ -127,13 +127,19 @@ void reportTree(benchmark::State& state, std::size_t heapBytes, std::size_t size
     state.counters["stream_per_construct"] = static_cast<double>(size) / static_cast<double>(d.constructs);
 }
 
+// The diagram's element stream in a memory block of its own.
+platform::MemHandle streamBlock() {
+    const std::string& bytes = streamBytes();
+    platform::MemHandle block = platform::memBlockAlloc(static_cast<std::uint32_t>(bytes.size()));
+    std::memcpy(platform::memBlockLock(block), bytes.data(), bytes.size());
+    platform::memBlockUnlock(block);
+    return block;
+}
+
 void BM_ReadMemory(benchmark::State& state) {
     Diagram& d = diagram();
-    const std::string& bytes = streamBytes();
-    const auto size = static_cast<std::uint32_t>(bytes.size());
-    platform::MemHandle block = platform::memBlockAlloc(size);
-    std::memcpy(platform::memBlockLock(block), bytes.data(), size);
-    platform::memBlockUnlock(block);
+    const auto size = static_cast<std::uint32_t>(streamBytes().size());
+    platform::MemHandle block = streamBlock();
     std::size_t heap = 0;
     for (auto _ : state) {
         BufferedFile* f = memoryStream(block, size);
@@ -155,11 +161,8 @@ void BM_ReadMemory(benchmark::State& state) {
 // that read.
 void BM_FreeTree(benchmark::State& state) {
     Diagram& d = diagram();
-    const std::string& bytes = streamBytes();
-    const auto size = static_cast<std::uint32_t>(bytes.size());
-    platform::MemHandle block = platform::memBlockAlloc(size);
-    std::memcpy(platform::memBlockLock(block), bytes.data(), size);
-    platform::memBlockUnlock(block);
+    const auto size = static_cast<std::uint32_t>(streamBytes().size());
+    platform::MemHandle block = streamBlock();
     for (auto _ : state) {
         state.PauseTiming();
         BufferedFile* f = memoryStream(block, size);

@@ -128,14 +128,15 @@ constexpr const TransferConstruct* transferConstructOfType(std::int32_t type) {
 }
 
 namespace transfer_detail {
-// For each keyword, the row it opens (its index + 1), or 0.
+// For each keyword, the first row it opens (its index + 1), or 0.
 struct OpenedBy {
     std::uint8_t row[kTransferKeywordCount];
 };
 constexpr OpenedBy buildOpenedBy() {
     OpenedBy t{};
     for (int i = 0; i < kTransferConstructCount; ++i)
-        t.row[keywordIndex(kTransferConstructs[i].open)] = static_cast<std::uint8_t>(i + 1);
+        if (std::uint8_t& row = t.row[keywordIndex(kTransferConstructs[i].open)]; row == 0)
+            row = static_cast<std::uint8_t>(i + 1);
     return t;
 }
 inline constexpr OpenedBy kOpenedBy = buildOpenedBy();
