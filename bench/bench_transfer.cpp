@@ -6,12 +6,13 @@
 //                               (the file also in the OEM character set)
 //   ImportMemory                korrin-imp's reader over the bytes, through
 //                               the editor's callbacks into a tree stream in
-//                               memory, which is then loaded from it
+//                               memory, which is then opened as the import
+//                               opens its tree file (segment bodies left in it)
 //   TransferIntoSink            korrin-imp's reader alone, into callbacks
 //                               that keep nothing
 //   ImportFile                  the editor's whole import of the file:
 //                               korrin-imp (in process) reading the file's
-//                               handle, the tree file, loading, clean-up
+//                               handle, the tree file, opening it
 // Bytes/s count the transfer file.
 #include <benchmark/benchmark.h>
 
@@ -28,6 +29,7 @@
 #include "core/diagram_file.h"
 #include "core/diagram_writer.h"
 #include "core/outcome.h"
+#include "core/segment_paging.h"
 #include "import/parser_import.h"
 #include "import/transfer_export.h"
 #include "plugins/transfer/transfer_native.h"
@@ -150,18 +152,19 @@ void BM_ImportMemory(benchmark::State& state) {
         TransferMemoryInput input{bytes.data(), bytes.size(), 0, false};
         const std::uint32_t result = transferParse(&block, transferMemoryEnvironment(&input));
         endChunk(tree, chunk);
+        const CallbackSessionResult session = endCallbackSession(true);
         // The tree is read back from the stream it was written to, as the
-        // editor reads its tree file.
+        // editor opens its tree file: the top level, the segment bodies
+        // left in the file.
         FileDescriptor source{};
         source.file = tree;
         ConstructNode* root = nullptr;
-        const int ok = bfile::seek(tree, 0) == 0 &&
-                       readDiagramTree(&target, &source, kReadKeepLineNumbers | kReadAllBodies, &root);
+        const int ok =
+            bfile::seek(tree, 0) == 0 && readDiagramTree(&target, &source, kReadKeepLineNumbers, &root);
         platform::MemHandle treeBlock = tree->memBlock;
         bfile::close(tree);
         platform::memBlockFree(treeBlock);
-        endCallbackSession(true);
-        if (result != kParseOk || !ok) state.SkipWithError("import failed");
+        if (result != kParseOk || !ok || !session.soundTree) state.SkipWithError("import failed");
         state.PauseTiming();
         freeSequence(root);
         forgetDocumentInfo(&target);
@@ -198,6 +201,7 @@ void BM_ImportFile(benchmark::State& state) {
         state.PauseTiming();
         freeSequence(root);
         forgetDocumentInfo(&target);
+        releaseTemporaryFile(&target);  // the tree file, which the document kept
         state.ResumeTiming();
     }
     setParserResolver(nullptr);

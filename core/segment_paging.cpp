@@ -469,7 +469,13 @@ int adoptWorkingCopy(DiagramDocument* document, const char* path) {
         if (path) platform::deleteFile(path);
         return 0;
     }
-    installTemporaryFile(doc, info.pathName[0] ? info.pathName : path, file);
-    commitSegmentOffsets(doc, doc->root);
+    adoptTemporaryFile(doc, doc->root, info.pathName[0] ? info.pathName : path, file);
     return 1;
+}
+
+void adoptTemporaryFile(DiagramDocument* document, ConstructNode* root, const char* path,
+                        BufferedFile* file) {
+    DiagramDocument* doc = document ? document : currentDocument();
+    installTemporaryFile(doc, path, file);
+    commitSegmentOffsets(doc, root);
 }

@@ -129,6 +129,13 @@ int temporaryFileStep(DiagramDocument* document, FileDescriptor* source, Constru
 // failure the offsets are rolled back and `path` is deleted. 1 on success.
 int adoptWorkingCopy(DiagramDocument* document, const char* path);
 
+// Makes `file`, open for reading on the complete native diagram at `path`
+// that the tree from `root` was just read from with its bodies left on
+// disk (an imported tree file), the document's temporary segment file: the
+// previous one is deleted and the offsets are committed. The document owns
+// the file from then on and deletes it when it gives it up.
+void adoptTemporaryFile(DiagramDocument* document, ConstructNode* root, const char* path, BufferedFile* file);
+
 // Gives up the temporary file: closes it, deletes it when it is the
 // editor's own, and drops the segment source over it.
 void releaseTemporaryFile(DiagramDocument* document);

@@ -13,6 +13,12 @@ struct BufferedFile;
 struct SequenceContext {
     std::int32_t ownerType;
     std::int32_t slot;
+    int pending;  // child sequences the sequence's last element still needs
+};
+
+struct OpenLevel {
+    std::int32_t position;       // of its segment block, handed to the plug-in
+    std::int32_t sequenceDepth;  // of the sequence the level is in
 };
 
 constexpr int kMaxOpenSequences = 8192;
@@ -47,13 +53,25 @@ struct ImportState {
     // swallowed.
     SequenceContext* sequences;  // kMaxOpenSequences
     int sequenceDepth;           // may exceed the capacity; only the first entries are kept
-    std::int32_t* levels;        // kMaxOpenLevels
+    OpenLevel* levels;           // kMaxOpenLevels
     int levelDepth;
     std::int32_t replacedType;  // type of the last element replaced by a Dummy (0 = none)
     int muted;                  // depth inside swallowed sequences
 
     char* scratch[3];  // kMaxStringLength bytes each: texts cut to the stream's limit
+
+    // Whether the calls so far wrote a sound tree: every element followed by
+    // as many child sequences as its type has, every level by its body,
+    // sequences and levels closed in the order they were opened. Only such
+    // a tree file is left on disk for its segments to be read on demand;
+    // any other is read whole at once, so that a fault shows then.
+    bool unsound;
+    int rootPending;  // child sequences the root sequence's last element still needs
+    bool rootClosed;
 };
+
+// True when the calls of the import described a complete, sound tree.
+bool wroteSoundTree(const ImportState* st);
 
 // The import in progress (null outside an import): the callbacks without a
 // tree argument use it.

@@ -129,7 +129,25 @@ bool takenType(std::int32_t type) {
 SequenceContext currentSequence(const ImportState* st) {
     if (st->sequenceDepth > 0 && st->sequenceDepth <= kMaxOpenSequences)
         return st->sequences[st->sequenceDepth - 1];
-    return {typeCode(ConstructType::Level), kEdgeBody};
+    return {typeCode(ConstructType::Level), kEdgeBody, 0};
+}
+
+// Where the child sequences still needed by the last element of the open
+// sequence are counted; null past the kept depth.
+int* pendingOf(ImportState* st) {
+    if (st->sequenceDepth == 0) return &st->rootPending;
+    if (st->sequenceDepth > kMaxOpenSequences) return nullptr;
+    return &st->sequences[st->sequenceDepth - 1].pending;
+}
+
+// An element (or level) with `children` child sequences to come is written
+// into the open sequence: its predecessor must have had all of its own.
+void noteElement(ImportState* st, int children) {
+    int* pending = pendingOf(st);
+    if (!pending || *pending != 0 || (st->sequenceDepth == 0 && st->rootClosed))
+        st->unsound = true;
+    else
+        *pending = children;
 }
 
 // An element record's fields: nothing of a construct is built here.
@@ -215,6 +233,10 @@ void appendErrorLine(ImportState* st, std::int32_t line, const char* text) {
 // ---------------------------------------------------------------------------
 // The callbacks
 
+bool wroteSoundTree(const ImportState* st) {
+    return !st->unsound && st->rootClosed && st->sequenceDepth == 0 && st->levelDepth == 0 && st->muted == 0;
+}
+
 extern "C" {
 
 std::int32_t KORRIN_STDCALL write_element_v2(void* tree, std::int32_t line, std::int32_t type,
@@ -253,11 +275,13 @@ std::int32_t KORRIN_STDCALL write_element_v2(void* tree, std::int32_t line, std:
         warn(st, line, IDS_ELEMENT_NOT_SUPPORTED, line, type);
         st->replacedType = type;
         const SequenceContext where = currentSequence(st);
+        noteElement(st, 0);
         return writeDummy(st, where.ownerType, where.slot);
     }
     st->replacedType = 0;
 
     ElementFields element = elementFields(static_cast<ConstructType>(type), line);
+    noteElement(st, constructInfo(element.type)->childCount);
     element.leftLabel = storable(st, split.left, 0);
     element.rightLabel = storable(st, split.right, 1);
     switch (element.type) {
@@ -322,7 +346,11 @@ std::int32_t KORRIN_STDCALL write_level_start_v2(void* tree, std::int32_t line, 
         ok = ok && position >= 0 && writeBlockHeader(st->tree, &level);
         result = treeResult(st, ok);
         if (result == 0) {
-            if (st->levelDepth < kMaxOpenLevels) st->levels[st->levelDepth] = position;
+            noteElement(st, 1);  // its body
+            if (st->levelDepth < kMaxOpenLevels)
+                st->levels[st->levelDepth] = {position, st->sequenceDepth};
+            else
+                st->unsound = true;
             ++st->levelDepth;
             if (posOfLevel) *posOfLevel = position;
         } else {
@@ -370,12 +398,20 @@ std::int32_t KORRIN_STDCALL write_level_end(void* tree, std::int32_t posOfLevel,
     int found = -1;
     const int kept = st->levelDepth < kMaxOpenLevels ? st->levelDepth : kMaxOpenLevels;
     for (int i = kept - 1; i >= 0; --i) {
-        if (st->levels[i] == posOfLevel) {
+        if (st->levels[i].position == posOfLevel) {
             found = i;
             break;
         }
     }
-    if (found < 0) return 0;
+    if (found < 0) {
+        st->unsound = true;
+        return 0;
+    }
+    // Sound: the innermost level, its body written and closed.
+    const int* pending = pendingOf(st);
+    if (found != st->levelDepth - 1 || st->sequenceDepth != st->levels[found].sequenceDepth || !pending ||
+        *pending != 0)
+        st->unsound = true;
     st->levelDepth = found;
     const std::int32_t here = bfile::tell(st->tree);
     if (here < 0 || posOfLevel < 0 || here - posOfLevel < static_cast<std::int32_t>(kBlockHeaderSize))
@@ -406,7 +442,14 @@ std::int32_t KORRIN_STDCALL write_tree_start(void* tree, std::int32_t predTyp, s
         st->muted = 1;
         return 0;
     }
-    if (st->sequenceDepth < kMaxOpenSequences) st->sequences[st->sequenceDepth] = {predTyp, edge};
+    // A child sequence of the last element, which must still need one; the
+    // reader follows at most 8192 nested sequences.
+    int* pending = pendingOf(st);
+    if (!pending || *pending == 0 || st->sequenceDepth + 2 >= kMaxOpenSequences)
+        st->unsound = true;
+    else
+        --*pending;
+    if (st->sequenceDepth < kMaxOpenSequences) st->sequences[st->sequenceDepth] = {predTyp, edge, 0};
     ++st->sequenceDepth;
     return 0;
 }
@@ -421,7 +464,12 @@ std::int32_t KORRIN_STDCALL write_tree_end(void* tree) {
         --st->muted;
         return 0;
     }
-    if (st->sequenceDepth > 0) --st->sequenceDepth;
+    const int* pending = pendingOf(st);
+    if (!pending || *pending != 0 || (st->sequenceDepth == 0 && st->rootClosed)) st->unsound = true;
+    if (st->sequenceDepth > 0)
+        --st->sequenceDepth;
+    else
+        st->rootClosed = true;
     st->replacedType = 0;
     return treeResult(st, writeElement(st->tree, nullptr));
 }

@@ -16,6 +16,7 @@
 #include "core/host.h"
 #include "core/outcome.h"
 #include "core/path.h"
+#include "core/segment_paging.h"
 #include "import/import_internal.h"
 #include "platform/platform.h"
 #include "resources/strings.h"
@@ -40,7 +41,7 @@ struct CallOutcome {
 
 bool createState(ImportState* st) {
     st->sequences = static_cast<SequenceContext*>(memAlloc(sizeof(SequenceContext) * kMaxOpenSequences));
-    st->levels = static_cast<std::int32_t*>(memAlloc(sizeof(std::int32_t) * kMaxOpenLevels));
+    st->levels = static_cast<OpenLevel*>(memAlloc(sizeof(OpenLevel) * kMaxOpenLevels));
     for (char*& buffer : st->scratch) buffer = static_cast<char*>(memAlloc(kMaxStringLength));
     return st->sequences && st->levels && st->scratch[0] && st->scratch[1] && st->scratch[2];
 }
@@ -217,27 +218,42 @@ CallOutcome callPlugin(ImportState* st, const ImportRequest& request) {
 // ---------------------------------------------------------------------------
 // Loading the tree file
 
-ConstructNode* loadTree(ImportState* st, const ImportRequest& request, const char* treePath) {
+// Reads the tree file back. A new document is read like an opened diagram:
+// the top level now, segment bodies left in the tree file, which becomes
+// the document's temporary segment file (*kept is set). Constructs to
+// insert (or to number anew), and a tree the plug-in did not describe
+// soundly, are read whole and the file is left to the caller to delete.
+ConstructNode* loadTree(ImportState* st, const ImportRequest& request, const char* treePath, bool* kept) {
     DiagramDocument* doc = st->document;
+    *kept = false;
     platform::OpenInfo info{};
     BufferedFile* file = bfile::openFile(treePath, &info, platform::kOpenRead | platform::kShareDenyWrite, 0);
     if (!file) {
         if (!g_outcome.jobCancelled) showMessage(IDS_UNABLE_TO_OPEN, kBoxDefault, treePath);
         return nullptr;
     }
-    bfile::enlargeBuffer(file, kLargeBufferSize);
+    const bool wholeTree = (st->flags & (kImportInserting | kImportNewLevelIds)) ||
+                           (request.loadMode >= 0 && request.loadMode <= 2) || !wroteSoundTree(st);
+    if (wholeTree) bfile::enlargeBuffer(file, kLargeBufferSize);
     // Messages name the file that was imported.
     FileDescriptor tree{};
     std::snprintf(tree.path, sizeof tree.path, "%s", request.source->path);
     tree.file = file;
     tree.readOnly = true;
     tree.sourceKind = SourceKind::File;
-    const std::uint32_t options =
-        kReadKeepLineNumbers | kReadAllBodies | (st->flags & (kImportInserting | kImportNewLevelIds));
+    const std::uint32_t options = kReadKeepLineNumbers | (wholeTree ? std::uint32_t{kReadAllBodies} : 0u) |
+                                  (st->flags & (kImportInserting | kImportNewLevelIds));
     ConstructNode* root = nullptr;
-    const int ok = readDiagramTree(doc, &tree, options, &root);
-    bfile::close(file);
-    if (!ok) return nullptr;
+    if (!readDiagramTree(doc, &tree, options, &root)) {
+        bfile::close(file);
+        return nullptr;
+    }
+    if (wholeTree) {
+        bfile::close(file);
+    } else {
+        adoptTemporaryFile(doc, root, info.pathName[0] ? info.pathName : treePath, file);
+        *kept = true;
+    }
 
     if (!(st->flags & kImportInserting)) applyAttributes(&st->attributes, doc);
     const bool singleSegment = root && root->type == ConstructType::Level && !root->next && levelInfoOf(root);
@@ -248,6 +264,8 @@ ConstructNode* loadTree(ImportState* st, const ImportRequest& request, const cha
         ConstructNode* level = newConstruct(doc, CMD_INSERT_SEGMENT);
         if (!level) {
             freeSequence(root);
+            if (*kept) releaseTemporaryFile(doc);
+            *kept = false;
             return nullptr;
         }
         if (root) setChildAt(root, level, Slot::Body);
@@ -477,9 +495,10 @@ ConstructNode* runImport(const ImportRequest& request) {
     resyncFile(request.source->file);
 
     ConstructNode* root = nullptr;
+    bool kept = false;
     if (outcome.succeeded && !st.writeError && !st.outOfMemory && !g_outcome.jobCancelled)
-        root = loadTree(&st, request, treePath);
-    platform::deleteFile(treePath);
+        root = loadTree(&st, request, treePath, &kept);
+    if (!kept) platform::deleteFile(treePath);
 
     const bool reported = !(g_importEnvironment.currentCommand &&
                             g_importEnvironment.currentCommand() == CMD_FILE_GENERATE_ALL);
@@ -532,6 +551,7 @@ CallbackSessionResult endCallbackSession(bool apply) {
     result.writeError = g_session.writeError;
     result.outOfMemory = g_session.outOfMemory;
     result.firstErrorLine = g_session.firstErrorLine;
+    result.soundTree = wroteSoundTree(&g_session);
     if (apply && !(g_session.flags & kImportInserting))
         applyAttributes(&g_session.attributes, g_session.document);
     freeState(&g_session);

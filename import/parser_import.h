@@ -92,6 +92,7 @@ struct CallbackSessionResult {
     bool writeError;
     bool outOfMemory;
     std::int32_t firstErrorLine;
+    bool soundTree;  // the calls described a complete, sound tree: it may be read on demand
 };
 // Ends the session; with `apply` the collected document attributes are
 // applied to the document (not when inserting).

@@ -1,6 +1,7 @@
 #include "tests/core/tree_helpers.h"
 
 #include <cstring>
+#include <vector>
 
 #include "core/allocator.h"
 #include "core/element_stream.h"
@@ -370,6 +371,31 @@ void TreeTest::TearDown() {
     resetOutcome();
     g_currentDocument = previousDocument;
     EXPECT_EQ(memOutstanding(), startBlocks) << "allocator blocks left over";
+}
+
+namespace {
+int collectOnDisk(ConstructNode* node, void* context) {
+    if (node->type == ConstructType::Level && (segmentFlags(node) & (kSegLoaded | kSegOnDisk)) == kSegOnDisk)
+        static_cast<std::vector<ConstructNode*>*>(context)->push_back(node);
+    return 1;
+}
+}  // namespace
+
+bool loadEverySegment(ConstructNode* root, DiagramDocument* doc) {
+    for (;;) {
+        std::vector<ConstructNode*> onDisk;
+        forEachNode(root, collectOnDisk, &onDisk);
+        bool progress = false;
+        // Loading a body frees its outline copy and the segments in it:
+        // after an outline, the others are collected again.
+        for (ConstructNode* level : onDisk) {
+            const bool outline = segmentFlags(level) & kSegOutline;
+            if (!ensureLoaded(level, doc)) continue;
+            progress = true;
+            if (outline) break;
+        }
+        if (!progress) return onDisk.empty();
+    }
 }
 
 }  // namespace tree_test

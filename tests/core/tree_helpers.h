@@ -40,6 +40,12 @@ std::string shape(const ConstructNode* head);
 // fault found.
 std::string checkLinks(const ConstructNode* head, const ConstructNode* expectedUp = nullptr);
 
+// Reads every segment body of the tree from `root` that is on disk from
+// the document's segment source, one at a time (a body read may hold
+// further segments on disk, and loading frees an outline copy). Those that
+// cannot be read stay on disk and make the answer false.
+bool loadEverySegment(ConstructNode* root, DiagramDocument* doc);
+
 // A segment source over memory: one body builder per block offset.
 struct MemorySegmentSource {
     std::map<std::uint32_t, std::function<ConstructNode*()>> bodies;

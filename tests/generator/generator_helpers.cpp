@@ -417,28 +417,9 @@ int GeneratorTest::generateTo(const std::string& name) {
     return generate(&doc, CMD_FILE_GENERATE, false, false, &target);
 }
 
-namespace {
-int collectOnDisk(ConstructNode* node, void* context) {
-    if (node->type == ConstructType::Level && !(segmentFlags(node) & kSegLoaded))
-        static_cast<std::vector<ConstructNode*>*>(context)->push_back(node);
-    return 1;
-}
-}  // namespace
-
 ConstructNode* GeneratorTest::loadedRoot() {
-    // One at a time: loading a body frees its outline copy, and the
-    // segments found in that copy with it.
-    for (;;) {
-        std::vector<ConstructNode*> onDisk;
-        forEachNode(doc.root, collectOnDisk, &onDisk);
-        bool loaded = false;
-        for (ConstructNode* level : onDisk)
-            if (ensureLoaded(level, &doc)) {
-                loaded = true;
-                break;
-            }
-        if (!loaded) return doc.root;
-    }
+    tree_test::loadEverySegment(doc.root, &doc);
+    return doc.root;
 }
 
 }  // namespace gen_test

@@ -11,6 +11,7 @@
 #include "core/allocator.h"
 #include "core/buffered_file.h"
 #include "core/path.h"
+#include "core/segment_paging.h"
 #include "import/document_attributes.h"
 #include "import/transfer_export.h"
 #include "platform/platform.h"
@@ -445,6 +446,7 @@ void ImportTest::TearDown() {
         if (std::find(roots.begin(), roots.end(), d->root) == roots.end()) freeSequence(d->root);
         d->root = nullptr;
         forgetDocumentInfo(d);
+        releaseTemporaryFile(d);
     }
     for (ConstructNode* r : roots) freeSequence(r);
     roots.clear();
@@ -477,6 +479,10 @@ ConstructNode* ImportTest::importFile(const char* path, bool transfer, DiagramDo
     source.kind = transfer ? FileKind::Transfer : FileKind::Source;
     ImportRequest request{d, &source, flags, transfer, loadMode};
     ConstructNode* root = runImport(request);
+    // The tests look at the whole tree.
+    if (root) {
+        EXPECT_TRUE(tree_test::loadEverySegment(root, d));
+    }
     if (source.file) bfile::close(source.file);
     char errorPath[platform::kMaxPath];
     std::snprintf(errorPath, sizeof errorPath, "%s", source.path);

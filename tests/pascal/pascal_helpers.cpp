@@ -112,6 +112,10 @@ ConstructNode* PascalTest::import(const std::string& source, const std::string& 
     file.kind = FileKind::Source;
     ImportRequest request{&doc, &file, 0, false, kLoadModeOpen};
     ConstructNode* root = runImport(request);
+    // The tests look at the whole tree.
+    if (root) {
+        EXPECT_TRUE(tree_test::loadEverySegment(root, &doc));
+    }
     if (file.file) bfile::close(file.file);
     std::string errorPath = path.substr(0, path.find_last_of('.')) + ".err";
     errors = gen_test::fileExists(errorPath) ? gen_test::readFile(errorPath) : std::string();
