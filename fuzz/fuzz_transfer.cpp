@@ -77,6 +77,8 @@ ConstructNode* importTransfer(DiagramDocument* doc, const char* data, std::size_
     const CallbackSessionResult outcome = session ? endCallbackSession(true) : CallbackSessionResult{};
     check(!outcome.writeError);
     if (!ok || result > kParseWarnings) return nullptr;
+    // korrin-imp describes a sound tree, which the import opens on demand.
+    check(outcome.soundTree);
     // What the reader sent, the editor must be able to read back.
     check(loaded == 1);
     if (!root || root->type != ConstructType::Level || root->next) {
