@@ -140,14 +140,20 @@ int* pendingOf(ImportState* st) {
     return &st->sequences[st->sequenceDepth - 1].pending;
 }
 
+// The open sequence may take a further element, its end or its level's
+// end: it is still open and its last element has all its child sequences.
+bool sequenceComplete(ImportState* st) {
+    const int* pending = pendingOf(st);
+    return pending && *pending == 0 && !(st->sequenceDepth == 0 && st->rootClosed);
+}
+
 // An element (or level) with `children` child sequences to come is written
-// into the open sequence: its predecessor must have had all of its own.
+// into the open sequence.
 void noteElement(ImportState* st, int children) {
-    int* pending = pendingOf(st);
-    if (!pending || *pending != 0 || (st->sequenceDepth == 0 && st->rootClosed))
-        st->unsound = true;
+    if (sequenceComplete(st))
+        *pendingOf(st) = children;
     else
-        *pending = children;
+        st->unsound = true;
 }
 
 // An element record's fields: nothing of a construct is built here.
@@ -408,9 +414,8 @@ std::int32_t KORRIN_STDCALL write_level_end(void* tree, std::int32_t posOfLevel,
         return 0;
     }
     // Sound: the innermost level, its body written and closed.
-    const int* pending = pendingOf(st);
-    if (found != st->levelDepth - 1 || st->sequenceDepth != st->levels[found].sequenceDepth || !pending ||
-        *pending != 0)
+    if (found != st->levelDepth - 1 || st->sequenceDepth != st->levels[found].sequenceDepth ||
+        !sequenceComplete(st))
         st->unsound = true;
     st->levelDepth = found;
     const std::int32_t here = bfile::tell(st->tree);
@@ -464,8 +469,7 @@ std::int32_t KORRIN_STDCALL write_tree_end(void* tree) {
         --st->muted;
         return 0;
     }
-    const int* pending = pendingOf(st);
-    if (!pending || *pending != 0 || (st->sequenceDepth == 0 && st->rootClosed)) st->unsound = true;
+    if (!sequenceComplete(st)) st->unsound = true;
     if (st->sequenceDepth > 0)
         --st->sequenceDepth;
     else
